@@ -1,0 +1,11 @@
+// Texts from the program's string table.
+#pragma once
+#include <windows.h>
+#include <string>
+
+namespace framework {
+
+// The string resource `id` of the executable as multibyte text; empty when it does not exist.
+std::string LoadResString(UINT id);
+
+}  // namespace framework

@@ -1,0 +1,73 @@
+// Owning wrappers for Win32 handles: each closes its handle exactly once.
+#pragma once
+#include <windows.h>
+#include <utility>
+
+namespace framework {
+
+// Traits: static T Invalid(); static bool IsValid(T); static void Close(T).
+template <typename T, typename Traits>
+class ScopedHandle {
+ public:
+  ScopedHandle() : m_h(Traits::Invalid()) {}
+  explicit ScopedHandle(T h) : m_h(h) {}
+  ~ScopedHandle() { Reset(); }
+  ScopedHandle(ScopedHandle&& other) noexcept : m_h(other.Release()) {}
+  ScopedHandle& operator=(ScopedHandle&& other) noexcept {
+    if (this != &other) Reset(other.Release());
+    return *this;
+  }
+  ScopedHandle(const ScopedHandle&) = delete;
+  ScopedHandle& operator=(const ScopedHandle&) = delete;
+
+  T Get() const { return m_h; }
+  bool IsValid() const { return Traits::IsValid(m_h); }
+  explicit operator bool() const { return IsValid(); }
+  T Release() { return std::exchange(m_h, Traits::Invalid()); }
+  void Reset(T h = Traits::Invalid()) {
+    if (Traits::IsValid(m_h)) Traits::Close(m_h);
+    m_h = h;
+  }
+
+ private:
+  T m_h;
+};
+
+// Kernel handles: both null and INVALID_HANDLE_VALUE mean "none", since the API uses both.
+struct KernelHandleTraits {
+  static HANDLE Invalid() { return nullptr; }
+  static bool IsValid(HANDLE h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+  static void Close(HANDLE h) { ::CloseHandle(h); }
+};
+using UniqueHandle = ScopedHandle<HANDLE, KernelHandleTraits>;
+
+struct FindHandleTraits {
+  static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
+  static bool IsValid(HANDLE h) { return h != INVALID_HANDLE_VALUE && h != nullptr; }
+  static void Close(HANDLE h) { ::FindClose(h); }
+};
+using UniqueFindHandle = ScopedHandle<HANDLE, FindHandleTraits>;
+
+struct GdiObjectTraits {
+  static HGDIOBJ Invalid() { return nullptr; }
+  static bool IsValid(HGDIOBJ h) { return h != nullptr; }
+  static void Close(HGDIOBJ h) { ::DeleteObject(h); }
+};
+using UniqueGdiObject = ScopedHandle<HGDIOBJ, GdiObjectTraits>;
+
+// Selects a GDI object into a DC for the lifetime of this object.
+class ScopedSelectObject {
+ public:
+  ScopedSelectObject(HDC dc, HGDIOBJ obj) : m_dc(dc), m_old(::SelectObject(dc, obj)) {}
+  ~ScopedSelectObject() {
+    if (m_old && m_old != HGDI_ERROR) ::SelectObject(m_dc, m_old);
+  }
+  ScopedSelectObject(const ScopedSelectObject&) = delete;
+  ScopedSelectObject& operator=(const ScopedSelectObject&) = delete;
+
+ private:
+  HDC m_dc;
+  HGDIOBJ m_old;
+};
+
+}  // namespace framework

@@ -1,0 +1,50 @@
+#include "framework/winapp.h"
+
+#include <cassert>
+
+#include "framework/modulepath.h"
+
+namespace framework {
+
+namespace {
+CWinApp* g_pApp = nullptr;
+}
+
+CWinApp::CWinApp() {
+  assert(g_pApp == nullptr && "only one application object per process");
+  g_pApp = this;
+}
+
+CWinApp::~CWinApp() {
+  if (g_pApp == this) g_pApp = nullptr;
+}
+
+BOOL CWinApp::InitInstance() { return FALSE; }
+
+int CWinApp::ExitInstance() { return 0; }
+
+void CWinApp::InitNames(HINSTANCE instance) {
+  m_hInstance = instance;
+  const std::string path = GetModulePath();
+  std::string name = path.substr(path.find_last_of("\\/") + 1);
+  const size_t dot = name.find_last_of('.');
+  if (dot != std::string::npos) name.resize(dot);
+  m_strAppName = name;
+  m_strProfileName = name + ".INI";
+}
+
+UINT CWinApp::GetProfileInt(const char* section, const char* entry, int defaultValue) const {
+  // A file name without a folder makes the profile API look in the Windows folder.
+  return ::GetPrivateProfileIntA(section, entry, defaultValue, m_strProfileName.c_str());
+}
+
+CWinApp* AfxGetApp() { return g_pApp; }
+
+int AfxMessageBox(const std::string& text, UINT type) {
+  CWinApp* app = AfxGetApp();
+  const HWND owner = app ? app->m_hMainWnd : nullptr;
+  const char* title = (app && !app->m_strAppName.empty()) ? app->m_strAppName.c_str() : nullptr;
+  return ::MessageBoxA(owner, text.c_str(), title, type);
+}
+
+}  // namespace framework

@@ -1,0 +1,23 @@
+// Process entry point: hands control to the one application object.
+#include <windows.h>
+
+#include "framework/winapp.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  framework::CWinApp* app = framework::AfxGetApp();
+  if (!app) return 1;
+  try {
+    app->InitNames(instance);
+    if (app->InitInstance()) {
+      // The updater's InitInstance always returns FALSE; a TRUE would mean a message loop.
+      MSG msg;
+      while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageA(&msg);
+      }
+    }
+    return app->ExitInstance();
+  } catch (...) {
+    return 1;
+  }
+}

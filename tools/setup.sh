@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs what building and testing TalvoUpdate needs on Debian 12 (run as root; does nothing
+# that is already done): Wine with its 32-bit loader, mingw-w64, CMake, Xvfb, the Korean locale
+# and fonts, GoogleTest sources, zlib for both builds, clang with libFuzzer, Python 3.
+set -euo pipefail
+packages=(
+  wine wine64 wine32:i386
+  mingw-w64 g++-mingw-w64-i686 libz-mingw-w64-dev binutils-mingw-w64-i686
+  cmake ninja-build make g++ clang libclang-rt-14-dev python3
+  googletest zlib1g-dev
+  xvfb xauth x11-utils imagemagick xdotool
+  locales fonts-nanum
+  curl unzip libarchive-tools hyperfine time file binutils
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo_cmd=""; [ "$(id -u)" = 0 ] || sudo_cmd="sudo"
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then $sudo_cmd dpkg --add-architecture i386; fi
+  echo "setup: installing ${missing[*]}"
+  $sudo_cmd apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+if ! locale -a 2>/dev/null | grep -qi '^ko_KR\.utf8$'; then
+  sudo_cmd=""; [ "$(id -u)" = 0 ] || sudo_cmd="sudo"
+  grep -q '^ko_KR.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null || echo 'ko_KR.UTF-8 UTF-8' | $sudo_cmd tee -a /etc/locale.gen >/dev/null
+  $sudo_cmd locale-gen >/dev/null
+fi
