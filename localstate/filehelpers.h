@@ -1,6 +1,20 @@
 // File-system helpers shared by the downloader, the installer and the option file writer.
+// Paths are ANSI texts passed to the system as they are (no normalisation).
 #pragma once
+#include <windows.h>
+
 #include <string>
 
 // 1 when something already exists at `path` or the last folder was created, else 0.
 int CreateDirectoryTree(const std::string& path);
+
+// Removes `folder` and returns 1 when the folder itself is gone, else 0.
+// bDeleteFiles TRUE: deletes the files directly in the folder and every subfolder that holds no
+// files. bDeleteFiles FALSE: removes a tree of empty folders and stops (returning 0) at the
+// first file. Files inside subfolders are never deleted.
+int DeleteDirectoryTree(const std::string& folder, BOOL bDeleteFiles);
+
+// Move a file or folder (MoveFileA); 1 on success, 0 when the move fails, for example because
+// the new path already exists.
+int RenameFileNoThrow(const std::string& oldPath, const std::string& newPath);
+int RenamePath(const std::string& oldPath, const std::string& newPath);

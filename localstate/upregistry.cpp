@@ -1,0 +1,141 @@
+#include "localstate/upregistry.h"
+
+#include "framework/modulepath.h"
+#include "framework/scopedhandle.h"
+#include "localstate/registry.h"
+#include "localstate/regnumber.h"
+#include "localstate/regpath.h"
+
+namespace {
+
+std::string ReadInstallValue(const std::string& valueName) {
+  std::string result;
+  CRegistry reg(HKEY_CURRENT_USER);
+  if (reg.KeyExists(HKEY_CURRENT_USER, kInstallKey) &&
+      reg.Open(HKEY_CURRENT_USER, kInstallKey, FALSE)) {
+    reg.ReadString(valueName, result);
+    reg.Close();
+  }
+  return result;
+}
+
+void WriteInstallValue(const std::string& valueName, const std::string& version) {
+  CRegistry reg(HKEY_CURRENT_USER);
+  if (!reg.KeyExists(HKEY_CURRENT_USER, kInstallKey)) reg.CreateKey(HKEY_CURRENT_USER, kInstallKey);
+  if (reg.Open(HKEY_CURRENT_USER, kInstallKey, FALSE)) {
+    reg.WriteString(valueName, version);
+    reg.Close();
+  }
+}
+
+}  // namespace
+
+std::string ReadVersion(const std::string& name) { return ReadInstallValue("Ver" + name); }
+std::string ReadServerListVersion(const std::string& name) { return ReadInstallValue("VerList" + name); }
+std::string ReadLoginOcxVersion(const std::string& name) { return ReadInstallValue("LogOcx" + name); }
+std::string ReadOptionsVersion(const std::string& name) { return ReadInstallValue("Options" + name); }
+
+void WriteVersion(const std::string& name, const std::string& version) {
+  WriteInstallValue("Ver" + name, version);
+}
+void WriteServerListVersion(const std::string& name, const std::string& version) {
+  WriteInstallValue("VerList" + name, version);
+}
+void WriteLoginOcxVersion(const std::string& name, const std::string& version) {
+  WriteInstallValue("LogOcx" + name, version);
+}
+void WriteOptionsVersion(const std::string& name, const std::string& version) {
+  WriteInstallValue("Options" + name, version);
+}
+
+std::string ReadDatVersion() {
+  const std::string strPath = framework::GetModuleFolder() + "\\config\\talvo.dat";
+  framework::UniqueHandle file(::CreateFileA(
+      strPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return "0";
+  unsigned char buffer[kDatVersionBytes] = {};
+  DWORD dwRead = 0;
+  if (!::ReadFile(file.Get(), buffer, sizeof buffer, &dwRead, nullptr)) dwRead = 0;
+  return DecodeDatVersion(buffer, dwRead);
+}
+
+std::string GetProgramFilesDir() {
+  static const char kCurrentVersion[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
+  std::string result = kProgramFilesDefault;
+  CRegistry reg(HKEY_LOCAL_MACHINE);
+  if (reg.KeyExists(HKEY_LOCAL_MACHINE, kCurrentVersion) &&
+      reg.Open(HKEY_LOCAL_MACHINE, kCurrentVersion, FALSE)) {
+    reg.ReadString("ProgramFilesDir", result);
+    reg.Close();
+    if (result.empty()) result = kProgramFilesDefault;
+  }
+  return result;
+}
+
+BOOL MachineKeyExists(const std::string& path) {
+  CRegistry reg(HKEY_LOCAL_MACHINE);
+  return reg.KeyExists(HKEY_LOCAL_MACHINE, path);
+}
+
+HKEY GetRootKey(const std::string& name) {
+  if (name == "HKCR") return HKEY_CLASSES_ROOT;
+  if (name == "HKCU") return HKEY_CURRENT_USER;
+  if (name == "HKLM") return HKEY_LOCAL_MACHINE;
+  if (name == "HKU") return HKEY_USERS;
+  if (name == "HKCC") return HKEY_CURRENT_CONFIG;
+  if (name == "HKPD") return HKEY_PERFORMANCE_DATA;
+  if (name == "HKDD") return HKEY_DYN_DATA;
+  return HKEY_CURRENT_USER;
+}
+
+BOOL AddRegKey(const std::string& path) {
+  const RegistryPath key = SplitRegistryPath(path);
+  const HKEY hRoot = GetRootKey(key.strRootName);
+  CRegistry reg(hRoot);
+  if (reg.KeyExists(hRoot, key.strSubKey)) return TRUE;
+  return reg.CreateKey(hRoot, key.strSubKey);
+}
+
+BOOL DelRegKey(const std::string& path) {
+  const RegistryPath key = SplitRegistryPath(path);
+  // An empty sub key would name the root itself, and SHDeleteKeyA would empty the whole hive.
+  if (key.strSubKey.find_first_not_of('\\') == std::string::npos) return FALSE;
+  const HKEY hRoot = GetRootKey(key.strRootName);
+  CRegistry reg(hRoot);
+  if (!reg.KeyExists(hRoot, key.strSubKey)) return TRUE;
+  return reg.DeleteKey(key.strSubKey);
+}
+
+BOOL AddRegValue(const std::string& path, const std::string& valueName, const std::string& data) {
+  const RegistryPath key = SplitRegistryPath(path);
+  const HKEY hRoot = GetRootKey(key.strRootName);
+  CRegistry reg(hRoot);
+  if (!reg.KeyExists(hRoot, key.strSubKey)) reg.CreateKey(hRoot, key.strSubKey);
+  // Empty data has no number of its own: it is written as the REG_DWORD 0.
+  DWORD dwNumber = 0;
+  std::string strData = data;
+  if (IsRegNumber(strData)) {
+    dwNumber = ParseRegNumber(strData);
+    strData.clear();
+  }
+  if (reg.Open(hRoot, key.strSubKey, FALSE)) {
+    if (strData.empty())
+      reg.WriteDword(valueName, dwNumber);
+    else
+      reg.WriteString(valueName, strData);
+    reg.Close();
+  }
+  return TRUE;
+}
+
+BOOL DelRegValue(const std::string& path, const std::string& valueName) {
+  const RegistryPath key = SplitRegistryPath(path);
+  const HKEY hRoot = GetRootKey(key.strRootName);
+  CRegistry reg(hRoot);
+  if (reg.KeyExists(hRoot, key.strSubKey) && reg.Open(hRoot, key.strSubKey, FALSE)) {
+    reg.DeleteValue(valueName);
+    reg.Close();
+  }
+  return TRUE;
+}

@@ -1,0 +1,49 @@
+// Installed-version store and registry edit primitives: stateless free functions, each using a
+// short-lived CRegistry.
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+#include "localstate/datversion.h"
+
+// HKEY_CURRENT_USER key holding one REG_SZ value per component: prefix + project name.
+constexpr char kInstallKey[] = "Software\\Talvo\\Install";
+constexpr char kProgramFilesDefault[] = "C:\\Program Files\\";
+
+// The recorded version, or "" when the key or value is missing or unreadable (over 200 bytes).
+std::string ReadVersion(const std::string& name);            // "Ver" + name
+std::string ReadServerListVersion(const std::string& name);  // "VerList" + name
+std::string ReadLoginOcxVersion(const std::string& name);    // "LogOcx" + name
+std::string ReadOptionsVersion(const std::string& name);     // "Options" + name
+
+// Record `version` as REG_SZ, creating the key when it is missing. Failures are not reported.
+void WriteVersion(const std::string& name, const std::string& version);
+void WriteServerListVersion(const std::string& name, const std::string& version);
+void WriteLoginOcxVersion(const std::string& name, const std::string& version);
+void WriteOptionsVersion(const std::string& name, const std::string& version);
+
+// The version in the first 5 scrambled bytes of "\config\talvo.dat" beside the executable;
+// "0" when the file cannot be opened.
+std::string ReadDatVersion();
+
+// HKLM "ProgramFilesDir" (normally without a trailing backslash), else "C:\Program Files\".
+std::string GetProgramFilesDir();
+
+// TRUE when HKEY_LOCAL_MACHINE\path opens with full access.
+BOOL MachineKeyExists(const std::string& path);
+
+// Registry edits of install jobs. A path is a root name ("HKCR", "HKCU", "HKLM", "HKCC", "HKPD",
+// "HKDD", or "HKU" before a backslash), a separator and the sub key; see SplitRegistryPath.
+// Root names are case-sensitive; an unknown one means HKEY_CURRENT_USER.
+HKEY GetRootKey(const std::string& name);
+// TRUE when the key exists or was created.
+BOOL AddRegKey(const std::string& path);
+// Deletes the key with its whole tree. TRUE when it was deleted or did not exist; FALSE when the
+// platform refuses, and for a path without a sub key (a whole root is never deleted).
+BOOL DelRegKey(const std::string& path);
+// Writes `data` as REG_SZ, or a "NUM" form (see ParseRegNumber) as REG_DWORD, creating the key
+// when it is missing. Empty data writes the REG_DWORD 0. Always TRUE.
+BOOL AddRegValue(const std::string& path, const std::string& valueName, const std::string& data);
+// Deletes the value when the key exists. Always TRUE.
+BOOL DelRegValue(const std::string& path, const std::string& valueName);
