@@ -4,12 +4,36 @@
 
 #include <string>
 
+#include "app/startuptimings.h"
 #include "framework/winapp.h"
+
+class CTalvoUpdateDlg;
 
 class CTalvoUpdateApp : public framework::CWinApp {
  public:
   CTalvoUpdateApp();
+  // Test programs shorten the probe's and the request's waits through this; the product never does.
+  explicit CTalvoUpdateApp(const StartupTimings& timings);
+
+  // Guard, server check, catalogue, version comparison, dialog, client start. Always FALSE.
   BOOL InitInstance() override;
+
+  // Family code: 0x105 NT, 0xa04 9x, 4 another platform, 0 when GetVersionExA fails twice.
+  UINT GetOSType();
+  // The running client's main window (caption recorded under "TalvoVersion"), or null.
+  HWND FindClientWindow();
+  // Opens `path` with the shell; the outcome is not examined.
+  void ExecuteProgram(const std::string& path);
+
+  // Background decision, background rule, port-80 probe and the document request. TRUE when
+  // m_strInformation holds a document. A refused background run ends the process with exit code 1.
+  BOOL CheckUpdateServer();
+  // One document request on a worker; waits for it. TRUE when m_strInformation is not empty.
+  BOOL RequestInformation();
+  // Worker of RequestInformation; `param` is the application object.
+  static UINT InformationThread(void* param);
+  // Windows version numbers recorded at start-up, as text (mask 0x110: "major.minor").
+  std::string GetWinVersionText(DWORD mask);
 
   BOOL m_bBackground = FALSE;
   std::string m_strInformation;
@@ -20,4 +44,7 @@ class CTalvoUpdateApp : public framework::CWinApp {
   BOOL m_bUpdateServerList = FALSE;
   BOOL m_bUpdateOptions = FALSE;
   BOOL m_bOptionBackup = FALSE;
+  CTalvoUpdateDlg* m_pUpdateDlg = nullptr;  // set by the running dialog; not owned
+
+  StartupTimings m_timings;
 };
