@@ -1,0 +1,75 @@
+// CInternetFileDown: fetches one HTTP resource at a time on a worker thread of its own, either
+// into a file in a download folder (file mode) or into a string for a caller that waits with a
+// time-out (text mode). Failures are never shown: they set the error flag, go to WriteLog, and in
+// file mode put the URL back into the queue.
+#pragma once
+#include <windows.h>
+
+#include <list>
+#include <memory>
+#include <string>
+
+#include "framework/scopedhandle.h"
+
+namespace framework {
+class CProgressCtrl;
+}
+struct DownloadJob;
+
+class CInternetFileDown {
+ public:
+  CInternetFileDown();
+  // Cancels a transfer still running and waits until its worker no longer needs this object.
+  virtual ~CInternetFileDown();
+  CInternetFileDown(const CInternetFileDown&) = delete;
+  CInternetFileDown& operator=(const CInternetFileDown&) = delete;
+
+  // Empty: the staging folder, the executable's folder followed by "\Update\". Otherwise the
+  // path as given; the file name is appended directly, so it ends with a backslash.
+  void SetSavePath(std::string strPath);
+  std::string GetSavePath();
+  // Not owned. Moved from the worker by a sent message: the bar's thread must keep handling
+  // messages while a file-mode job runs.
+  void SetProgressCtrl(framework::CProgressCtrl* pProgress);
+  BOOL GetError();
+  BOOL IsRunning();
+
+  void AddURL(std::string strURL, BOOL bClear);
+  // Queues url (replacing the queue) unless it is empty, starts the head of the queue, and with
+  // bWait returns only once no worker runs, chained ones included. Always TRUE.
+  BOOL DownloadNow(std::string strURL, BOOL bExecute, BOOL bWait);
+  // Starts a file-mode worker on the head of the queue; empties the finished list first.
+  void DownloadNext(BOOL bExecute);
+  // The body of url, or "" when it did not arrive complete within dwTimeout milliseconds.
+  std::string DownloadToString(std::string strURL, DWORD dwTimeout);
+  std::string GetNextURL();
+  std::string GetFinishedFile();
+
+  // Called by the worker.
+  void FinishJob(std::string strLocalPath, BOOL bExecute);
+  void ReLoadFile(std::string strURL);
+  void SetProgress(int nPos);
+  void SetError(BOOL bError);
+  // Clears the running mark if `job` holds it (the worker's own failures, a given-up text job).
+  void ClearRunningMark(const DownloadJob* job);
+
+  // The largest text body DownloadToString accepts; a longer one fails the request.
+  static constexpr size_t kMaxTextBody = 4u << 20;
+
+ private:
+  bool StartWorker(const std::shared_ptr<DownloadJob>& job);
+  void ClearRunningMarkLocked();
+
+  framework::CProgressCtrl* m_pProgress = nullptr;
+  // The running mark: the job of the current worker, empty while idle. m_hIdle is signalled
+  // exactly while it is empty, so a waiting caller wakes the moment the last worker is done.
+  std::shared_ptr<DownloadJob> m_pRunningJob;
+  framework::UniqueHandle m_hIdle;
+  std::list<std::string> m_listURL;   // still to fetch, head first
+  std::list<std::string> m_listFile;  // local paths fetched since the last start
+  std::string m_strSavePath = "C:\\";
+  BOOL m_bError = FALSE;  // set by failures, never cleared
+  bool m_bClosing = false;  // the destructor runs: no further job is chained
+  // Guards the members above: the worker changes them while the caller may be looking.
+  CRITICAL_SECTION m_lock;
+};
