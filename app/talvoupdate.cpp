@@ -1,8 +1,187 @@
 #include "app/talvoupdate.h"
 
+#include <ole2.h>
+#include <shellapi.h>
+#include <winsock2.h>
+
+#include <memory>
+
+#include "app/singleinstance.h"
+#include "app/startupdecision.h"
+#include "catalogue/projectdata.h"
+#include "framework/log.h"
+#include "framework/resstring.h"
+#include "framework/scopedhandle.h"
+#include "localstate/pathmacros.h"
+#include "localstate/upregistry.h"
+#include "resources/resource.h"
+#include "update/talvoupdatedlg.h"
+
+namespace {
+
+// Windows Sockets 1.1 for the probe; any other granted version counts as a failure.
+class CWinsockSession {
+ public:
+  CWinsockSession() {
+    WSADATA data;
+    m_bStarted = ::WSAStartup(MAKEWORD(1, 1), &data) == 0;
+    if (m_bStarted && data.wVersion != MAKEWORD(1, 1)) {
+      ::WSACleanup();
+      m_bStarted = false;
+    }
+  }
+  ~CWinsockSession() {
+    if (m_bStarted) ::WSACleanup();
+  }
+  CWinsockSession(const CWinsockSession&) = delete;
+  CWinsockSession& operator=(const CWinsockSession&) = delete;
+  bool Started() const { return m_bStarted; }
+
+ private:
+  bool m_bStarted = false;
+};
+
+// ActiveX hosting for the banner page: the browser control needs OLE on this thread.
+class COleSession {
+ public:
+  COleSession() : m_bStarted(SUCCEEDED(::OleInitialize(nullptr))) {}
+  ~COleSession() {
+    if (m_bStarted) ::OleUninitialize();
+  }
+  COleSession(const COleSession&) = delete;
+  COleSession& operator=(const COleSession&) = delete;
+
+ private:
+  bool m_bStarted;
+};
+
+struct RegKeyTraits {
+  static HKEY Invalid() { return nullptr; }
+  static bool IsValid(HKEY h) { return h != nullptr; }
+  static void Close(HKEY h) { ::RegCloseKey(h); }
+};
+using UniqueRegKey = framework::ScopedHandle<HKEY, RegKeyTraits>;
+
+constexpr char kClientCaptionKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Talvo";
+constexpr DWORD kClientCaptionBufferSize = 100;
+
+// The catalogue belongs to the run; the dialog only borrows it through m_pProjectData. The
+// extra-project records are the dialog's once it has run; when it did not run, nobody took them.
+struct CatalogueOwner {
+  CTalvoUpdateDlg& dlg;
+  bool bDialogRan = false;
+  ~CatalogueOwner() {
+    if (dlg.m_pProjectData && !bDialogRan) {
+      for (EtcProject* pProject : dlg.m_pProjectData->m_arrEtcProject) delete pProject;
+      dlg.m_pProjectData->m_arrEtcProject.clear();
+    }
+    delete dlg.m_pProjectData;
+    dlg.m_pProjectData = nullptr;
+  }
+};
+
+}  // namespace
+
 CTalvoUpdateApp::CTalvoUpdateApp() = default;
 
+CTalvoUpdateApp::CTalvoUpdateApp(const StartupTimings& timings) : m_timings(timings) {}
+
 BOOL CTalvoUpdateApp::InitInstance() {
-  // The whole run happens here; FALSE ends the process when it is over.
+  if (!CheckSingleInstance()) return FALSE;
+
+  CWinsockSession winsock;
+  if (!winsock.Started()) {
+    framework::AfxMessageBox(framework::LoadResString(IDS_SOCKET_INIT_FAILED), MB_OK);
+    return FALSE;
+  }
+  COleSession controlHosting;
+
+  CTalvoUpdateDlg dlg;
+  CatalogueOwner catalogueOwner{dlg, false};
+  m_bUpdateProgram = m_bUpdateLoginOcx = m_bUpdateDat = m_bUpdateServerList = m_bUpdateOptions =
+      FALSE;
+  m_bOptionBackup = FALSE;
+
+  if (CheckUpdateServer()) {
+    dlg.m_pProjectData = new CProjectData;
+    if (dlg.m_pProjectData->Parse(m_strInformation)) {
+      CProjectData& data = *dlg.m_pProjectData;
+      const std::string strName = data.GetProjectName();
+      InstalledVersions installed;
+      installed.strVersion = ReadVersion(strName);
+      installed.strDatVersion = ReadDatVersion();
+      installed.strServerListVersion = ReadServerListVersion(strName);
+      installed.strLoginOcxVersion = ReadLoginOcxVersion(strName);
+      installed.strOptionsVersion = ReadOptionsVersion(strName);
+
+      m_nOSType = GetOSType();
+      OfferedVersions offered;
+      offered.strXPVersion = data.GetXPVersion();
+      offered.str98Version = data.Get98Version();
+      offered.strOcxVersion = data.GetOcxVersion();
+      offered.strServerVersion = data.GetServerVersion();
+      offered.strDatVersion = data.GetDatVersion();
+      offered.strOptionsVersion = data.GetOptionsVersion();
+      const UpdateFlags flags = ComputeUpdateFlags(installed, offered, m_nOSType);
+      m_bUpdateProgram = flags.bUpdateProgram;
+      m_bUpdateLoginOcx = flags.bUpdateLoginOcx;
+      m_bUpdateServerList = flags.bUpdateServerList;
+      m_bUpdateDat = flags.bUpdateDat;
+      m_bUpdateOptions = flags.bUpdateOptions;
+      m_bOptionBackup = flags.bOptionBackup;
+      framework::WriteLog(
+          "Update check: program %d, login control %d, server list %d, filter data %d, "
+          "options %d, extra projects %u\n",
+          m_bUpdateProgram, m_bUpdateLoginOcx, m_bUpdateServerList, m_bUpdateDat,
+          m_bUpdateOptions, static_cast<unsigned>(data.m_arrEtcProject.size()));
+
+      if (ShouldShowUpdateDialog(flags, data.m_arrEtcProject.size(),
+                                 [this] { return FindClientWindow() != nullptr; })) {
+        catalogueOwner.bDialogRan = true;
+        dlg.DoModal();
+      }
+    }
+  }
+
+  ExecuteProgram(LoadMacroPath(IDS_CLIENT_PATH, ""));
   return FALSE;
+}
+
+UINT CTalvoUpdateApp::GetOSType() {
+  OSVERSIONINFOEXA info = {};
+  info.dwOSVersionInfoSize = sizeof(OSVERSIONINFOEXA);
+  if (!::GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&info))) {
+    info.dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
+    if (!::GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&info))) return kOSTypeUnknown;
+  }
+  return OSTypeFromPlatformId(info.dwPlatformId);
+}
+
+HWND CTalvoUpdateApp::FindClientWindow() {
+  HKEY hKey = nullptr;
+  if (::RegOpenKeyExA(HKEY_CURRENT_USER, kClientCaptionKey, 0, KEY_READ | KEY_WRITE, &hKey) !=
+      ERROR_SUCCESS) {
+    return nullptr;
+  }
+  UniqueRegKey key(hKey);
+  DWORD dwSize = 0;
+  if (::RegQueryValueExA(key.Get(), "TalvoVersion", nullptr, nullptr, nullptr, &dwSize) !=
+      ERROR_SUCCESS) {
+    return nullptr;
+  }
+  // A caption that does not fit the buffer cannot be the client's: no running client.
+  if (dwSize > kClientCaptionBufferSize) return nullptr;
+  char szCaption[kClientCaptionBufferSize + 1] = {};
+  if (::RegQueryValueExA(key.Get(), "TalvoVersion", nullptr, nullptr,
+                         reinterpret_cast<BYTE*>(szCaption), &dwSize) != ERROR_SUCCESS) {
+    return nullptr;
+  }
+  if (strnlen(szCaption, kClientCaptionBufferSize) >= kClientCaptionBufferSize) return nullptr;
+  // An empty caption names no window in particular; it would match any untitled one.
+  if (szCaption[0] == '\0') return nullptr;
+  return ::FindWindowA(nullptr, szCaption);
+}
+
+void CTalvoUpdateApp::ExecuteProgram(const std::string& path) {
+  ::ShellExecuteA(nullptr, "open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
