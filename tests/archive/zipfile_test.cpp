@@ -280,10 +280,13 @@ TEST_F(ZipFileTest, CreatesNoFolders) {
   w.Add("missing/file.txt", "x");
   w.Add("sub/file.txt", "in a folder that exists");
   w.Add("sub\\other.txt", "backslash names");
+  w.Add(".\\//", "", 0);  // names the package folder itself
   CZipFile zip;
   ASSERT_TRUE(zip.Open(SaveArchive(w)));
 
   EXPECT_FALSE(zip.GetEntry(0)->ExtractTo(Target("folder/")));
+  EXPECT_EQ(zip.GetLastFailure(), ZipFailure::kFolderEntry);
+  EXPECT_FALSE(zip.GetEntry(4)->ExtractTo(Target(zip.GetEntry(4)->m_strName)));
   EXPECT_EQ(zip.GetLastFailure(), ZipFailure::kFolderEntry);
   EXPECT_FALSE(zip.GetEntry(1)->ExtractTo(Target("missing/file.txt")));
   EXPECT_EQ(zip.GetLastFailure(), ZipFailure::kCreateOutput);
@@ -405,6 +408,7 @@ TEST_F(ZipFileTest, RefusesHostileNamesWithoutWritingAnything) {
     // Targets one folder down, so that ".." would still land inside the test's own root.
     EXPECT_FALSE(entry->ExtractTo((root_ / "pkg" / "a").string() + Sep() + entry->m_strName));
     EXPECT_EQ(zip.GetLastFailure(), ZipFailure::kUnsafeName);
+    zip.Close();
     fs::remove(root_ / "package.zip");
     EXPECT_EQ(Tree(root_), before);
   }
