@@ -538,7 +538,7 @@ TEST_F(CatalogueTest, ARealisticDocument) {
       "OCX_COMPULSION=1\r\n"
       "[OPTIONS]\r\n"
       "OPTIONS_VERSION=4\r\n"
-      "OPTIONS_SETTING=\"Network\",\"MaxConnect\",\"50\"\r\n"
+      "OPTIONS_SETTING=Network\\\\MaxConnect\\\\50\r\n"
       "OPTION_COMPULSION=0\r\n"
       "[NOTICE]\r\n"
       "NOTICE_URL=http://127.0.0.1/notice.txt\r\n"
@@ -568,7 +568,7 @@ TEST_F(CatalogueTest, ARealisticDocument) {
   EXPECT_EQ(d.GetServerDownloadUrl(), "http://127.0.0.1/talvoupdate/serverlist.zip");
   EXPECT_EQ(d.GetOcxVersion(), "1.0.0.7");
   EXPECT_EQ(d.GetOcxCompulsion(), "1");
-  EXPECT_EQ(d.GetOptionSettings(), (Strings{"\"Network\",\"MaxConnect\",\"50\""}));
+  EXPECT_EQ(d.GetOptionSettings(), (Strings{"Network\\\\MaxConnect\\\\50"}));
   EXPECT_EQ(d.GetNotice(), kTalvoUpdateCp949 + "\r\n" + kGaCp949);
   EXPECT_EQ(d.m_saFiles, (Strings{"COPY=<TEMP>Talvo.exe,<TARGETDIR>Talvo.exe", "REGIST=<TARGETDIR>TalvoLogin.ocx"}));
   EXPECT_EQ(d.m_saRegistry.size(), 1u);
