@@ -38,6 +38,24 @@ std::string RemoveQuotes(std::string text) {
   return text;
 }
 
+// The first ";" outside double quotes, or the end of the line. Quotes are counted from the start
+// of the line, key included.
+size_t FindValueEnd(const std::string& line) {
+  bool insideQuotes = false;
+  for (size_t i = 0; i < line.size(); ++i) {
+    if (line[i] == '"') {
+      insideQuotes = !insideQuotes;
+    } else if (line[i] == ';' && !insideQuotes) {
+      return i;
+    }
+  }
+  return line.size();
+}
+
+bool IsOptionsKey(const std::string& key) {
+  return key == "OPTIONS_VERSION" || key == "OPTIONS_SETTING" || key == "OPTION_COMPULSION";
+}
+
 std::string CommandWord(const std::string& jobLine) {
   return jobLine.substr(0, jobLine.find('='));
 }
@@ -63,6 +81,9 @@ int CProjectData::Parse(const std::string& text) {
 
 void CProjectData::ParseLine(const std::string& rawLine) {
   const std::string line = TrimWhiteSpace(rawLine);
+  // Where every value of this line ends does not depend on where the value starts, so it is
+  // found once: a line of many "=" must not cost a scan per "=".
+  size_t valueEnd = std::string::npos;
   std::string key;
   for (size_t i = 0; i < line.size(); ++i) {
     const char c = line[i];
@@ -86,23 +107,26 @@ void CProjectData::ParseLine(const std::string& rawLine) {
     }
 
     const std::string upperKey = ToUpperAscii(key);
-    const std::string value = GetValue(line, i + 1);
+    if (valueEnd == std::string::npos) valueEnd = FindValueEnd(line);
+    const auto value = [&] {
+      return i + 1 < valueEnd ? line.substr(i + 1, valueEnd - (i + 1)) : std::string();
+    };
     if (m_nSection == SECTION_ETC_BASE + m_nEtcCount) {
-      StoreEtcKey(upperKey, RemoveQuotes(value));
+      StoreEtcKey(upperKey, RemoveQuotes(value()));
       return;
     }
     switch (m_nSection) {
       case SECTION_PRODUCT:
-        StoreProductKey(upperKey, RemoveQuotes(value));
+        StoreProductKey(upperKey, RemoveQuotes(value()));
         return;
       case SECTION_POLICE_DATA:
-        StorePoliceDataKey(upperKey, RemoveQuotes(value));
+        StorePoliceDataKey(upperKey, RemoveQuotes(value()));
         return;
       case SECTION_SERVER_LIST:
-        StoreServerListKey(upperKey, RemoveQuotes(value));
+        StoreServerListKey(upperKey, RemoveQuotes(value()));
         return;
       case SECTION_LOGIN_OCX:
-        StoreLoginOcxKey(upperKey, RemoveQuotes(value));
+        StoreLoginOcxKey(upperKey, RemoveQuotes(value()));
         return;
       case SECTION_FOLDER:
       case SECTION_FILES:
@@ -111,12 +135,13 @@ void CProjectData::ParseLine(const std::string& rawLine) {
         return;
       case SECTION_NOTICE:
         if (upperKey == "NOTICE_URL") {
-          m_ProjectInfo.m_strNoticeUrl = value;
+          m_ProjectInfo.m_strNoticeUrl = value();
           FetchNotice();
         }
         return;
       case SECTION_OPTIONS:
-        StoreOptionsKey(upperKey, value);
+        // After the first "=" the key starts with "=" and names nothing, so no copy is made.
+        if (IsOptionsKey(upperKey)) StoreOptionsKey(upperKey, value());
         break;
       default:
         break;
@@ -146,17 +171,7 @@ int CProjectData::GetSectionCode(const std::string& name) {
 }
 
 std::string CProjectData::GetValue(const std::string& line, size_t start) const {
-  // Quotes are counted from the start of the line, key included.
-  size_t end = line.size();
-  bool insideQuotes = false;
-  for (size_t i = 0; i < line.size(); ++i) {
-    if (line[i] == '"') {
-      insideQuotes = !insideQuotes;
-    } else if (line[i] == ';' && !insideQuotes) {
-      end = i;
-      break;
-    }
-  }
+  const size_t end = FindValueEnd(line);
   if (end <= start) return std::string();
   return line.substr(start, end - start);
 }

@@ -578,3 +578,18 @@ TEST_F(CatalogueTest, ARealisticDocument) {
 }
 
 }  // namespace
+
+namespace {
+
+// A hostile document may pack one line with "=" signs; each must not cost a scan of the line.
+// (Reading it in quadratic time would hang the updater's start-up for hours.)
+TEST_F(CatalogueTest, LinesFullOfEqualsSignsAreReadInOnePass) {
+  const std::string equals(400000, '=');
+  ParsedDocument doc("[OPTIONS]\r\nOPTIONS_SETTING=" + equals + ";x\r\n[NOWHERE]\r\n" + equals +
+                     "\r\n[Talvo]\r\nXP_VERSION=" + equals + "\r\n");
+  ASSERT_EQ(doc.data.GetOptionSettings().size(), 1u);
+  EXPECT_EQ(doc.data.GetOptionSettings()[0], equals);
+  EXPECT_EQ(doc.data.GetXPVersion(), equals);
+}
+
+}  // namespace
