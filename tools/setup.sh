@@ -10,7 +10,7 @@ packages=(
   googletest zlib1g-dev
   xvfb xauth x11-utils imagemagick xdotool
   locales fonts-nanum
-  curl unzip libarchive-tools hyperfine time file binutils
+  curl unzip zip libarchive-tools hyperfine time file binutils
 )
 missing=()
 for p in "${packages[@]}"; do
