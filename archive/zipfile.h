@@ -82,9 +82,9 @@ class CZipEntry {
 
 class CZipFile {
  public:
-  static const uint32_t kInputBufferSize = 65536;
-  static const uint32_t kOutputBufferSize = 131072;
-  static const uint32_t kTailSize = 4096;
+  static constexpr uint32_t kInputBufferSize = 65536;
+  static constexpr uint32_t kOutputBufferSize = 131072;
+  static constexpr uint32_t kTailSize = 4096;
 
   explicit CZipFile(filelayer::FileHandle hFile = filelayer::kInvalidFile);
   ~CZipFile();
