@@ -23,6 +23,18 @@ void DownloadJob::SetOwner(CInternetFileDown* owner) {
   ::LeaveCriticalSection(&m_ownerLock);
 }
 
+void DownloadJob::DetachOwner() {
+  // The call in progress may be moving a progress bar of this very thread by a sent message:
+  // keep answering sent messages while waiting for it.
+  while (!::TryEnterCriticalSection(&m_ownerLock)) {
+    MSG msg;
+    ::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    ::Sleep(1);
+  }
+  m_pOwner = nullptr;
+  ::LeaveCriticalSection(&m_ownerLock);
+}
+
 HINTERNET DownloadJob::Get(InternetHandleSlot slot) {
   ::EnterCriticalSection(&m_handleLock);
   HINTERNET handle = m_handles[slot];

@@ -23,9 +23,10 @@ struct DownloadJob {
 
   bool IsTextMode() const { return m_hEvent.IsValid(); }
 
-  // The owner link. A text-mode caller that stops waiting detaches the job; from then on the
-  // worker leaves the downloader alone, which may already be deleted. The worker calls into the
-  // owner only through RunWithOwner, so a detach waits for a call in progress.
+  // The owner link. A caller that gives up on the job (a text request that timed out, a
+  // downloader being deleted) detaches it; from then on the worker leaves the downloader alone,
+  // which may already be gone. The worker calls into the owner only through RunWithOwner, so a
+  // detach waits for a call in progress.
   template <typename Fn>
   bool RunWithOwner(Fn fn) {
     ::EnterCriticalSection(&m_ownerLock);
@@ -35,11 +36,12 @@ struct DownloadJob {
     return owner != nullptr;
   }
   void SetOwner(CInternetFileDown* owner);
-  void DetachOwner() { SetOwner(nullptr); }
+  void DetachOwner();
 
   // The transfer's WinINet handles: root, connection, request. Cancel closes them from another
-  // thread, which makes a call blocked on them return; afterwards Get gives null, so the worker
-  // cannot reach a handle value the library may have handed out again.
+  // thread, which makes a call blocked on them return (Wine's WinINet finishes the call under
+  // way first); afterwards Get gives null, so the worker cannot reach a handle value the
+  // library may have handed out again, and its next call fails at once.
   enum InternetHandleSlot { kRoot, kConnection, kRequest, kSlotCount };
   HINTERNET Get(InternetHandleSlot slot);
   // False (and the handle closed at once) when the job was cancelled meanwhile.

@@ -268,6 +268,7 @@ UINT CDownloadWorker::Receive(std::uint64_t expected, bool drained) {
     if (!::InternetReadFileExA(job.Get(DownloadJob::kRequest), &netBuf, IRF_ASYNC, 0)) {
       return Fail(kLineReadError, true, true);
     }
+    if (job.IsCancelled()) return Fail(nullptr, false, true);
     const DWORD n = netBuf.dwBufferLength < kReadPiece ? netBuf.dwBufferLength : kReadPiece;
     if (n == 0) break;
     if (!textMode) {

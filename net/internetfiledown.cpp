@@ -26,17 +26,6 @@ class ScopedLock {
   CRITICAL_SECTION& m_cs;
 };
 
-// Waits for `handle` while still answering messages sent to this thread's windows: a worker
-// moving a progress bar that belongs to this thread must not be left hanging.
-void WaitServingSentMessages(HANDLE handle) {
-  for (;;) {
-    const DWORD result = ::MsgWaitForMultipleObjects(1, &handle, FALSE, INFINITE, QS_SENDMESSAGE);
-    if (result != WAIT_OBJECT_0 + 1) return;
-    MSG msg;
-    ::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-  }
-}
-
 }  // namespace
 
 CInternetFileDown::CInternetFileDown() {
@@ -45,6 +34,8 @@ CInternetFileDown::CInternetFileDown() {
 }
 
 CInternetFileDown::~CInternetFileDown() {
+  // A job still running is cut loose and cancelled, as a text request does at its time-out; its
+  // worker ends by itself without touching this object again.
   for (;;) {
     std::shared_ptr<DownloadJob> job;
     {
@@ -53,12 +44,9 @@ CInternetFileDown::~CInternetFileDown() {
       job = m_pRunningJob;
     }
     if (!job) break;
+    job->DetachOwner();
     job->Cancel();
-    if (m_hIdle) {
-      WaitServingSentMessages(m_hIdle.Get());
-    } else {
-      ::Sleep(10);
-    }
+    ClearRunningMark(job.get());
   }
   ::DeleteCriticalSection(&m_lock);
 }

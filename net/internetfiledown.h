@@ -19,7 +19,7 @@ struct DownloadJob;
 class CInternetFileDown {
  public:
   CInternetFileDown();
-  // Cancels a transfer still running and waits until its worker no longer needs this object.
+  // Cancels a transfer still running; its worker no longer touches this object afterwards.
   virtual ~CInternetFileDown();
   CInternetFileDown(const CInternetFileDown&) = delete;
   CInternetFileDown& operator=(const CInternetFileDown&) = delete;

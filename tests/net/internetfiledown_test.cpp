@@ -1,0 +1,393 @@
+// CInternetFileDown under Wine against the test update server (run-with-server.py): every status
+// and fault the server can produce, the queue, progress, text requests and their time-outs.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "framework/progressctrl.h"
+#include "net/downloadjob.h"
+#include "net/internetfiledown.h"
+#include "tests/net/nettestsupport.h"
+
+using namespace nettest;
+
+namespace {
+
+// The downloader's diagnostic lines, in code page 949.
+const char kLineTooManyUsers[] = "사용자가 너무 많습니다. 조금 더 기다려 주십시오.\n";
+const char kLocation1[] = "다운로드 가능한 접속 위치를 알 수 없습니다.\nError Location = 1\n";
+const char kLocation6[] = "서버로부터 잘못된 응답이 수신되었습니다. 잠시후 사용하여 주십시오.\nError Location = 6\n";
+const char kLocation7[] = "서버로부터 읽기 오류가 발생하였습니다. 잠시후 다시 사용하여 주십시오.\nError Location = 7\n";
+const char kCannotWriteSuffix[] = " 디렉토리에 더 이상 쓰기가 불가능 합니다.\n";
+const char kReadingHeaderSuffix[] = " 헤더를 읽고 있습니다.\n";
+
+// Records every position the worker sets, from whichever thread.
+class RecordingProgress : public framework::CProgressCtrl {
+ public:
+  int SetPos(int nPos) override {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const int previous = m_positions.empty() ? 0 : m_positions.back();
+    m_positions.push_back(nPos);
+    return previous;
+  }
+  std::vector<int> Positions() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_positions;
+  }
+
+ private:
+  std::mutex m_mutex;
+  std::vector<int> m_positions;
+};
+
+class DownloadTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(ServerHostPort().empty()) << "run through run-with-server.py";
+    StartLogCapture();
+    m_folder = FreshFolder(testing::UnitTest::GetInstance()->current_test_info()->name());
+    m_down = std::make_unique<CInternetFileDown>();
+    m_down->SetSavePath(m_folder);
+    m_down->SetProgressCtrl(&m_progress);
+  }
+
+  // File mode the way the update dialog uses it: fetch, wait, take the finished file.
+  std::string Fetch(const std::string& url) {
+    EXPECT_TRUE(m_down->DownloadNow(url, FALSE, TRUE));
+    EXPECT_FALSE(m_down->IsRunning());
+    return m_down->GetFinishedFile();
+  }
+
+  std::string m_folder;
+  RecordingProgress m_progress;
+  std::unique_ptr<CInternetFileDown> m_down;
+};
+
+TEST_F(DownloadTest, FetchesIntoTheDownloadFolderAsAPlainCacheBypassingGet) {
+  const std::string url = ServerUrl("/__gen/300000/plain.bin");
+  const std::string file = Fetch(url);
+  EXPECT_EQ(file, m_folder + "plain.bin");
+  EXPECT_TRUE(IsGenerated(ReadWholeFile(file), 300000));
+  EXPECT_FALSE(m_down->GetError());
+  EXPECT_EQ(m_down->GetFinishedFile(), "");
+  EXPECT_EQ(m_down->GetNextURL(), "");
+  EXPECT_EQ(CountLog(url + kReadingHeaderSuffix), 1u);
+  EXPECT_EQ(CountLog("FinishJob\n"), 1u);
+  EXPECT_EQ(CountLog("DownloadNow Success\n"), 1u);
+  // The agent is the executable's base name; nothing comes from a cache.
+  EXPECT_TRUE(AccessLogHas("request GET /__gen/300000/plain.bin ua=net_download_test pragma=no-cache accept=*/*"));
+}
+
+const long long kAnySize = -2;
+
+struct StatusCase {
+  const char* name;
+  const char* path;
+  bool fetched;        // listed as finished, not re-queued
+  long long size;      // of the finished (or left-behind) file; -1: no file; kAnySize: a file
+  bool error;
+  const char* logLine;  // expected WriteLog line, or null
+  bool progressTo100;   // the bar moves up to 100; else it is never touched
+};
+
+void PrintTo(const StatusCase& c, std::ostream* os) { *os << c.path; }
+
+class StatusAndFaults : public DownloadTest, public testing::WithParamInterface<StatusCase> {};
+
+TEST_P(StatusAndFaults, EndAsTheStatusTableSays) {
+  const StatusCase& c = GetParam();
+  const std::string url = ServerUrl(c.path);
+  const std::string localPath = m_folder + url.substr(url.rfind('/') + 1);
+  const std::string file = Fetch(url);
+  if (c.fetched) {
+    EXPECT_EQ(file, localPath);
+    EXPECT_EQ(m_down->GetNextURL(), "");
+  } else {
+    EXPECT_EQ(file, "");
+    EXPECT_EQ(m_down->GetNextURL(), url) << "a failed URL goes back into the queue";
+  }
+  if (c.size == -1) {
+    EXPECT_FALSE(FileExists(localPath));
+  } else if (c.size == kAnySize) {
+    EXPECT_TRUE(FileExists(localPath));
+  } else {
+    ASSERT_TRUE(FileExists(localPath));
+    EXPECT_EQ(FileSize(localPath), static_cast<std::uint64_t>(c.size));
+    EXPECT_TRUE(IsGenerated(ReadWholeFile(localPath), static_cast<size_t>(c.size)));
+  }
+  EXPECT_EQ(m_down->GetError(), c.error ? TRUE : FALSE);
+  if (c.logLine) {
+    EXPECT_EQ(CountLog(c.logLine), 1u) << c.logLine;
+  }
+  EXPECT_EQ(CountLog("ReLoadFile\n"), c.fetched ? 0u : 1u);
+  const std::vector<int> positions = m_progress.Positions();
+  if (c.progressTo100) {
+    ASSERT_FALSE(positions.empty());
+    EXPECT_EQ(positions.back(), 100);
+  } else {
+    EXPECT_TRUE(positions.empty() || !c.fetched) << "no length, no progress";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Server, StatusAndFaults,
+    testing::Values(
+        StatusCase{"Ok", "/__gen/200000/ok.bin", true, 200000, false, nullptr, true},
+        StatusCase{"Partial206IsAccepted", "/faults/206.bin", true, 5000, false, nullptr, true},
+        StatusCase{"Denied401GivesAnEmptyFile", "/faults/401.bin", true, 0, false, nullptr, false},
+        StatusCase{"Proxy407GivesAnEmptyFile", "/faults/407.bin", true, 0, false, nullptr, false},
+        StatusCase{"NotFound404", "/talvoupdate/missing.zip", false, -1, true, kLocation6, false},
+        StatusCase{"ServerError500", "/faults/500.bin", false, -1, true, kLocation6, false},
+        StatusCase{"EmptyBody", "/faults/empty.bin", true, 0, false, nullptr, false},
+        StatusCase{"NoContentLengthIsFetchedWholeWithoutProgress", "/faults/nolength.bin", true, 300000, false,
+                   nullptr, false},
+        // Cut off after 70000 of 300000 bytes: a read failure; the part stays where it is.
+        StatusCase{"TruncatedBodyIsAReadFailure", "/faults/truncated.bin", false, 70000, true, kLocation7, false},
+        // A reset may lose what was still in flight: some part of the body is left.
+        StatusCase{"ConnectionResetIsAReadFailure", "/faults/reset.bin", false, kAnySize, true, kLocation7, false},
+        StatusCase{"SlowDripStillCompletes", "/faults/drip.bin", true, 5000, false, nullptr, true}),
+    [](const testing::TestParamInfo<StatusCase>& info) { return std::string(info.param.name); });
+
+TEST_F(DownloadTest, UrlWithoutSchemeIsFetchedAsHttp) {
+  const std::string url = ServerHostPort() + "/__gen/1000/noscheme.bin";
+  EXPECT_EQ(Fetch(url), m_folder + "noscheme.bin");
+  EXPECT_TRUE(IsGenerated(ReadWholeFile(m_folder + "noscheme.bin"), 1000));
+  EXPECT_FALSE(m_down->GetError());
+}
+
+TEST_F(DownloadTest, UrlWithoutSlashIsSavedAsSetupFile) {
+  EXPECT_EQ(Fetch(ServerHostPort()), m_folder + "SetupFile.exe");
+  EXPECT_EQ(ReadWholeFile(m_folder + "SetupFile.exe"), "Talvo update server\n");
+}
+
+TEST_F(DownloadTest, UrlEndingInSlashCannotBeSavedAndIsRequeuedWithoutErrorFlag) {
+  const std::string url = ServerUrl("/talvoupdate/");
+  EXPECT_EQ(Fetch(url), "");
+  EXPECT_EQ(CountLog(m_folder + kCannotWriteSuffix), 1u);
+  EXPECT_FALSE(m_down->GetError());
+  EXPECT_EQ(m_down->GetNextURL(), url);
+}
+
+TEST_F(DownloadTest, FileNameThatWouldLeaveTheFolderIsRefused) {
+  const std::string url = ServerUrl("/__gen/10/escape?to=..\\..\\escaped.bin");
+  EXPECT_EQ(Fetch(url), "");
+  EXPECT_EQ(CountLog(m_folder + "escape?to=..\\..\\escaped.bin" + kCannotWriteSuffix), 1u);
+  EXPECT_FALSE(FileExists(m_folder + "..\\..\\escaped.bin"));
+  EXPECT_FALSE(m_down->GetError());
+  EXPECT_EQ(m_down->GetNextURL(), url);
+}
+
+TEST_F(DownloadTest, UrlThatDoesNotSplitFailsAtOnceWithoutRequeue) {
+  EXPECT_EQ(Fetch("http://127.0.0.1:99999/x.zip"), "");
+  EXPECT_EQ(CountLog(kLocation1), 1u);
+  EXPECT_TRUE(m_down->GetError());
+  EXPECT_EQ(m_down->GetNextURL(), "");
+  EXPECT_EQ(CountLog(kLineTooManyUsers), 0u);
+}
+
+TEST_F(DownloadTest, ReadOnlyFileOfTheSameNameIsReplaced) {
+  const std::string path = m_folder + "readonly.bin";
+  {
+    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    ::WriteFile(h, "old old old old", 15, &written, nullptr);
+    ::CloseHandle(h);
+  }
+  ASSERT_TRUE(::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
+  EXPECT_EQ(Fetch(ServerUrl("/__gen/7/readonly.bin")), path);
+  EXPECT_TRUE(IsGenerated(ReadWholeFile(path), 7));
+  EXPECT_FALSE(::GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_READONLY);
+}
+
+TEST_F(DownloadTest, RefusedConnectionIsTriedNineTimesAbout100msApartThenRequeued) {
+  const std::string url = "http://127.0.0.1:" + Env("TALVO_TEST_CLOSED_PORT") + "/talvoupdate/TalvoXP_341.zip";
+  EXPECT_EQ(Fetch(url), "");
+  std::vector<double> times;
+  for (const LogLine& line : CapturedLog()) {
+    if (line.text == kLineTooManyUsers) times.push_back(line.ms);
+  }
+  ASSERT_EQ(times.size(), 9u);
+  for (size_t i = 1; i < times.size(); ++i) {
+    EXPECT_GE(times[i] - times[i - 1], 90.0) << "attempt " << i;
+    EXPECT_LT(times[i] - times[i - 1], 2000.0) << "attempt " << i;
+  }
+  EXPECT_TRUE(m_down->GetError());
+  EXPECT_EQ(m_down->GetNextURL(), url);
+  EXPECT_EQ(CountLog("ReLoadFile\n"), 1u);
+}
+
+TEST_F(DownloadTest, FailedSendFollowedBySuccessFetchesButKeepsTheErrorFlag) {
+  // Nothing listens on the port at first; a one-shot server appears once the first attempt
+  // has failed, well within the 100 ms pause before the next one.
+  LateServer server("hello");
+  const std::string url = "http://127.0.0.1:" + std::to_string(server.Port()) + "/late.bin";
+  server.Start([] { return CountLog(kLineTooManyUsers) >= 1; });
+  const std::string file = Fetch(url);
+  ASSERT_TRUE(server.Join());
+  EXPECT_EQ(file, m_folder + "late.bin");
+  EXPECT_EQ(ReadWholeFile(file), "hello");
+  EXPECT_GE(CountLog(kLineTooManyUsers), 1u);
+  EXPECT_LT(CountLog(kLineTooManyUsers), 9u);
+  EXPECT_TRUE(m_down->GetError());
+}
+
+TEST_F(DownloadTest, HundredMegabytesMoveTheBarOnePercentAtATimeTo100) {
+  const size_t size = 100u << 20;
+  const std::string file = Fetch(ServerUrl("/__gen/104857600/big.bin"));
+  ASSERT_EQ(file, m_folder + "big.bin");
+  EXPECT_EQ(FileSize(file), size);
+  EXPECT_TRUE(IsGenerated(ReadWholeFile(file), size));
+  ::DeleteFileA(file.c_str());
+  // Told only when the percentage changes: every value from 0 to 100 exactly once, in order.
+  const std::vector<int> positions = m_progress.Positions();
+  ASSERT_EQ(positions.size(), 101u);
+  for (int i = 0; i <= 100; ++i) EXPECT_EQ(positions[static_cast<size_t>(i)], i);
+}
+
+TEST_F(DownloadTest, MovesARealProgressBarOwnedByTheWaitingThread) {
+  INITCOMMONCONTROLSEX init = {sizeof init, ICC_PROGRESS_CLASS};
+  ASSERT_TRUE(::InitCommonControlsEx(&init));
+  HWND hWnd = ::CreateWindowExA(0, PROGRESS_CLASSA, "", WS_POPUP, 0, 0, 200, 20, nullptr, nullptr,
+                                ::GetModuleHandleA(nullptr), nullptr);
+  ASSERT_NE(hWnd, nullptr);
+  framework::CProgressCtrl bar(hWnd);
+  bar.SetRange(0, 100);
+  bar.SetPos(0);
+  m_down->SetProgressCtrl(&bar);
+  m_down->DownloadNow(ServerUrl("/__gen/3000000/bar.bin"), FALSE, FALSE);
+  // This thread owns the bar, so it keeps handling messages while the worker sends them.
+  const double deadline = NowMs() + 60000;
+  while (m_down->IsRunning() && NowMs() < deadline) {
+    MSG msg;
+    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageA(&msg);
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+  }
+  EXPECT_FALSE(m_down->IsRunning());
+  EXPECT_EQ(m_down->GetFinishedFile(), m_folder + "bar.bin");
+  EXPECT_EQ(bar.GetPos(), 100);
+  ::DestroyWindow(hWnd);
+}
+
+TEST_F(DownloadTest, TwoQueuedUrlsAreFetchedInTurnAndOnlyTheSecondIsListed) {
+  const std::string first = ServerUrl("/__gen/1000/first.bin");
+  const std::string second = ServerUrl("/__gen/2000/second.bin");
+  m_down->AddURL(first, TRUE);
+  m_down->AddURL(second, FALSE);
+  // Waiting covers the whole chain: the second job starts from the end of the first.
+  m_down->DownloadNow("", FALSE, TRUE);
+  EXPECT_EQ(m_down->GetFinishedFile(), m_folder + "second.bin");
+  EXPECT_EQ(m_down->GetFinishedFile(), "");
+  EXPECT_TRUE(IsGenerated(ReadWholeFile(m_folder + "first.bin"), 1000));
+  EXPECT_TRUE(IsGenerated(ReadWholeFile(m_folder + "second.bin"), 2000));
+  EXPECT_EQ(CountLog("FinishJob\n"), 2u);
+  EXPECT_EQ(CountLog("DownloadNow Success\n"), 1u);
+}
+
+TEST_F(DownloadTest, QueuedUrlAfterAFailureWaitsForTheNextStart) {
+  const std::string bad = ServerUrl("/faults/500.bin");
+  const std::string good = ServerUrl("/__gen/10/after.bin");
+  m_down->AddURL(bad, TRUE);
+  m_down->AddURL(good, FALSE);
+  m_down->DownloadNow("", FALSE, TRUE);
+  EXPECT_EQ(m_down->GetFinishedFile(), "");
+  // The failed URL went to the back; nothing retried it or started the next one by itself.
+  EXPECT_EQ(m_down->GetNextURL(), good);
+  EXPECT_EQ(m_down->GetNextURL(), bad);
+  EXPECT_FALSE(FileExists(m_folder + "after.bin"));
+}
+
+TEST_F(DownloadTest, DeletingTheDownloaderCancelsARunningTransferWithoutWaitingForIt) {
+  m_down->DownloadNow(ServerUrl("/faults/longdrip.bin"), FALSE, FALSE);
+  ASSERT_TRUE(WaitUntil([] { return AccessLogHas("request GET /faults/longdrip.bin"); }, 10000));
+  const double start = NowMs();
+  m_down.reset();
+  EXPECT_LT(NowMs() - start, 2500.0) << "the drip takes 5 s";
+  // The worker ends by itself (here once its blocked read returns) and frees the job.
+  EXPECT_TRUE(WaitUntil([] { return DownloadJob::LiveCount() == 0; }, 20000));
+  EXPECT_EQ(CountLog(kLocation7), 0u) << "a cancelled transfer is no news";
+}
+
+class TextRequestTest : public DownloadTest {
+ protected:
+  std::string Text(const std::string& url, DWORD timeoutMs, double& elapsedMs) {
+    const double start = NowMs();
+    std::string text = m_down->DownloadToString(url, timeoutMs);
+    elapsedMs = NowMs() - start;
+    return text;
+  }
+};
+
+TEST_F(TextRequestTest, ReturnsTheDocumentAsSoonAsTheBodyIsIn) {
+  double elapsed = 0;
+  const std::string text =
+      Text(ServerUrl("/talvoupdate/PlusInformation.php?ver=3.40&WinOS=6.1"), 30000, elapsed);
+  EXPECT_LT(elapsed, 15000.0);
+  std::string expected = ReadWholeFile(Env("TALVO_SOURCE_DIR_WIN") + "\\samples\\release\\talvoupdate\\PlusInformation.php");
+  for (size_t at; (at = expected.find("@SERVER@")) != std::string::npos;) expected.replace(at, 8, ServerHostPort());
+  EXPECT_EQ(text, expected);
+  EXPECT_NE(text.find("[Talvo]"), std::string::npos);
+  EXPECT_FALSE(m_down->IsRunning());
+  EXPECT_FALSE(m_down->GetError());
+  const std::vector<std::string> queries = ReadLines(Env("TALVO_TEST_INFO_LOG"));
+  ASSERT_FALSE(queries.empty());
+  EXPECT_EQ(queries.back(), "ver=3.40&WinOS=6.1");
+}
+
+TEST_F(TextRequestTest, ServerErrorGivesAnEmptyTextOnlyAfterTheFullTimeout) {
+  double elapsed = 0;
+  EXPECT_EQ(Text(ServerUrl("/faults/500.txt"), 1500, elapsed), "");
+  EXPECT_GE(elapsed, 1450.0);
+  EXPECT_LT(elapsed, 6000.0);
+  EXPECT_EQ(CountLog(kLocation6), 1u);
+  EXPECT_EQ(m_down->GetNextURL(), "") << "text requests are never queued";
+  EXPECT_FALSE(m_down->IsRunning());
+}
+
+TEST_F(TextRequestTest, AuthenticationReplyGivesAnEmptyTextAtOnce) {
+  double elapsed = 0;
+  EXPECT_EQ(Text(ServerUrl("/faults/401.txt"), 30000, elapsed), "");
+  EXPECT_LT(elapsed, 15000.0);
+  EXPECT_FALSE(m_down->GetError());
+}
+
+TEST_F(TextRequestTest, SlowDripIsCutAtTheTimeoutAndItsWorkerEndsOnItsOwn) {
+  const long before = DownloadJob::LiveCount();
+  double elapsed = 0;
+  EXPECT_EQ(Text(ServerUrl("/faults/drip.txt"), 1500, elapsed), "");
+  EXPECT_GE(elapsed, 1450.0);
+  EXPECT_LT(elapsed, 4000.0) << "the drip takes 5 s";
+  EXPECT_FALSE(m_down->IsRunning());
+  // Deleting the downloader at once is safe: the worker, still alive, was cut loose from it.
+  m_down.reset();
+  // It was not killed either: it ends by itself and releases the job.
+  EXPECT_TRUE(WaitUntil([&] { return DownloadJob::LiveCount() <= before; }, 20000));
+  EXPECT_EQ(CountLog(kLocation7), 0u);
+  CInternetFileDown again;
+  EXPECT_EQ(again.DownloadToString(ServerUrl("/__gen/5/again.txt"), 30000), Generated(5));
+}
+
+TEST_F(TextRequestTest, BodyOfUpToFourMegabytesIsReturnedAndALongerOneFails) {
+  double elapsed = 0;
+  const size_t limit = CInternetFileDown::kMaxTextBody;
+  EXPECT_TRUE(IsGenerated(Text(ServerUrl("/__gen/4194304/limit.txt"), 60000, elapsed), limit));
+  EXPECT_EQ(Text(ServerUrl("/__gen/4194305/over.txt"), 8000, elapsed), "");
+  EXPECT_GE(elapsed, 7950.0);
+  EXPECT_EQ(CountLog(kLocation7), 1u);
+  EXPECT_TRUE(WaitUntil([] { return DownloadJob::LiveCount() == 0; }, 10000));
+}
+
+TEST_F(TextRequestTest, EmptyUrlStartsNothingAndWaitsOutTheTimeout) {
+  double elapsed = 0;
+  EXPECT_EQ(Text("", 300, elapsed), "");
+  EXPECT_GE(elapsed, 290.0);
+  EXPECT_FALSE(m_down->IsRunning());
+}
+
+}  // namespace
