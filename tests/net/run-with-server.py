@@ -15,84 +15,39 @@ issued by the test CA in tests/net/tls/ (TALVO_TEST_TLS_CA: the CA certificate, 
 The exit status is the program's.
 """
 import os
-import shutil
-import socket
 import subprocess
 import sys
-import tempfile
-import time
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-TOP = os.path.dirname(os.path.dirname(HERE))
-SERVER = os.path.join(TOP, "tools", "updateserver", "updateserver.py")
-
-
-def windows_path(path):
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
-
-
-def closed_port():
-    with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
-def start_server(work, name, extra):
-    port_file = os.path.join(work, name + ".port")
-    args = [sys.executable, SERVER, "--root", os.path.join(TOP, "samples", "release"),
-            "--faults", os.path.join(HERE, "faults.json"),
-            "--access-log", os.path.join(work, name + "-access.log"),
-            "--log", os.path.join(work, name + "-info.log"), "--port-file", port_file] + extra
-    process = subprocess.Popen(args)
-    for _ in range(200):
-        if os.path.exists(port_file):
-            with open(port_file) as f:
-                return process, int(f.read())
-        if process.poll() is not None:
-            raise SystemExit("run-with-server: the %s server did not start" % name)
-        time.sleep(0.05)
-    process.kill()
-    raise SystemExit("run-with-server: the %s server did not start in time" % name)
+from testserver import HERE, TOP, WINE_RUN, TestServer, WorkFolder, closed_port, windows_path
 
 
 def main(argv):
-    tls = False
-    if argv and argv[0] == "--tls":
-        tls = True
+    tls = bool(argv) and argv[0] == "--tls"
+    if tls:
         argv = argv[1:]
     if not argv:
         raise SystemExit(__doc__)
-    work = tempfile.mkdtemp(prefix="talvo-net-")
-    servers = []
-    try:
-        process, port = start_server(work, "http", ["--host", "127.0.0.1", "--port", "0"])
-        servers.append(process)
-        env = dict(os.environ)
-        env["TALVO_TEST_SERVER"] = "127.0.0.1:%d" % port
-        env["TALVO_TEST_CLOSED_PORT"] = str(closed_port())
-        env["TALVO_TEST_ACCESS_LOG"] = windows_path(os.path.join(work, "http-access.log"))
-        env["TALVO_TEST_INFO_LOG"] = windows_path(os.path.join(work, "http-info.log"))
-        env["TALVO_SOURCE_DIR_WIN"] = windows_path(TOP)
-        if tls:
-            tls_dir = os.path.join(HERE, "tls")
-            process, _ = start_server(work, "tls", [
-                "--host", "127.0.0.1", "--port", "443",
-                "--tls-cert", os.path.join(tls_dir, "localhost.pem"),
-                "--tls-key", os.path.join(tls_dir, "localhost.key")])
-            servers.append(process)
-            env["TALVO_TEST_TLS_CA"] = windows_path(os.path.join(tls_dir, "ca.pem"))
-            env["TALVO_TEST_TLS_ACCESS_LOG"] = windows_path(os.path.join(work, "tls-access.log"))
-        wine_run = env.get("TALVO_WINE_RUN", os.path.join(TOP, "tools", "wine-run.sh"))
-        return subprocess.call([wine_run] + argv, env=env)
-    finally:
-        for process in servers:
-            process.terminate()
-        for process in servers:
-            try:
-                process.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                process.kill()
-        shutil.rmtree(work, ignore_errors=True)
+    with WorkFolder() as work:
+        servers = []
+        try:
+            http = TestServer(work)
+            servers.append(http)
+            env = dict(os.environ)
+            env["TALVO_TEST_SERVER"] = "127.0.0.1:%d" % http.port
+            env["TALVO_TEST_CLOSED_PORT"] = str(closed_port())
+            env["TALVO_TEST_ACCESS_LOG"] = windows_path(http.access_log)
+            env["TALVO_TEST_INFO_LOG"] = windows_path(http.info_log)
+            env["TALVO_SOURCE_DIR_WIN"] = windows_path(TOP)
+            if tls:
+                tls_dir = os.path.join(HERE, "tls")
+                servers.append(TestServer(work, "tls", 443, [
+                    "--tls-cert", os.path.join(tls_dir, "localhost.pem"),
+                    "--tls-key", os.path.join(tls_dir, "localhost.key")]))
+                env["TALVO_TEST_TLS_CA"] = windows_path(os.path.join(tls_dir, "ca.pem"))
+            return subprocess.call([WINE_RUN] + argv, env=env)
+        finally:
+            for server in servers:
+                server.stop()
 
 
 if __name__ == "__main__":
