@@ -10,7 +10,8 @@ class CTalvoUpdateDlg {
   CTalvoUpdateDlg(const CTalvoUpdateDlg&) = delete;
   CTalvoUpdateDlg& operator=(const CTalvoUpdateDlg&) = delete;
 
-  // Runs the window modally; returns when it closes.
+  // Runs the window modally; returns when it closes. While the window exists it is the
+  // application's main window (framework::CWinApp::m_hMainWnd), the owner of message boxes.
   INT_PTR DoModal();
 
   CProjectData* m_pProjectData = nullptr;  // the run's catalogue, owned by the application
