@@ -29,10 +29,13 @@ struct DownloadJob {
   // detach waits for a call in progress.
   template <typename Fn>
   bool RunWithOwner(Fn fn) {
-    ::EnterCriticalSection(&m_ownerLock);
+    struct Guard {
+      CRITICAL_SECTION& cs;
+      explicit Guard(CRITICAL_SECTION& c) : cs(c) { ::EnterCriticalSection(&cs); }
+      ~Guard() { ::LeaveCriticalSection(&cs); }
+    } guard(m_ownerLock);
     CInternetFileDown* owner = m_pOwner;
     if (owner) fn(*owner);
-    ::LeaveCriticalSection(&m_ownerLock);
     return owner != nullptr;
   }
   void SetOwner(CInternetFileDown* owner);

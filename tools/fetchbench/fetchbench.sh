@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Download benchmark: the same 100 MB file from the same test update server, in one run, by
+#   - CInternetFileDown in file mode (without and with a progress bar on the waiting thread),
+#   - a bare WinINet loop making the same calls with the same 4096-byte reads,
+#   - curl (native, for scale).
+#   tools/fetchbench/fetchbench.sh [BUILD_DIR] [ROUNDS]   (BUILD_DIR: a win32 build, default build/win32)
+set -euo pipefail
+top=$(cd "$(dirname "$0")/../.." && pwd)
+build=$(realpath "${1:-$top/build/win32}")
+rounds=${2:-5}
+bench=$build/tools/fetchbench/fetchbench.exe
+[ -x "$bench" ] || { echo "fetchbench: build the target first: cmake --build $build --target fetchbench" >&2; exit 2; }
+export TALVO_WINE_TEMPLATE=${TALVO_WINE_TEMPLATE:-$build/wine/template}
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/fetchbench.XXXXXX")
+server_pid=
+cleanup() { [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null; rm -rf "$work"; }
+trap cleanup EXIT
+
+mkdir -p "$work/root/files" "$work/out"
+head -c $((100 * 1024 * 1024)) /dev/urandom > "$work/root/files/big.bin"
+python3 "$top/tools/updateserver/updateserver.py" --root "$work/root" --port 0 \
+  --port-file "$work/port" 2>/dev/null &
+server_pid=$!
+for _ in $(seq 100); do [ -s "$work/port" ] && break; sleep 0.05; done
+url="http://127.0.0.1:$(cat "$work/port")/files/big.bin"
+
+echo "== $rounds rounds of $url (100 MiB)"
+"$top/tools/wine-run.sh" "$bench" "$url" "$rounds" "Z:${work//\//\\}\\out" | tee "$work/wine.txt"
+
+curl_times=()
+for _ in $(seq "$rounds"); do
+  t=$(curl -s -o "$work/out/curl.bin" -w '%{time_total}' "$url")
+  curl_times+=("$(python3 -c "print(round($t * 1000, 1))")")
+done
+echo "curl ${curl_times[*]}"
+
+python3 - "$work/wine.txt" "${curl_times[@]}" <<'PY'
+import statistics, sys
+lines = open(sys.argv[1]).read().splitlines()
+median = {l.split()[1]: float(l.split()[2]) for l in lines if l.startswith("median ")}
+curl = statistics.median(float(t) for t in sys.argv[2:])
+bare = median["bare"]
+print("\n| | median ms | MB/s | vs bare loop |\n|---|---|---|---|")
+for name in ("bare", "downloader", "downloader+bar"):
+    print("| %s | %.0f | %.1f | %+.1f %% |" % (name, median[name], 100 * 1.048576 / (median[name] / 1000), 100 * (median[name] / bare - 1)))
+print("| curl | %.0f | %.1f | %+.1f %% |" % (curl, 100 * 1.048576 / (curl / 1000), 100 * (curl / bare - 1)))
+PY
