@@ -4,7 +4,7 @@
 # and fonts, GoogleTest sources, zlib for both builds, clang with libFuzzer, Python 3.
 set -euo pipefail
 packages=(
-  wine wine64 wine32:i386
+  wine wine64 wine32:i386 libgnutls30:i386
   mingw-w64 g++-mingw-w64-i686 libz-mingw-w64-dev binutils-mingw-w64-i686
   cmake ninja-build make g++ clang libclang-rt-14-dev python3
   googletest zlib1g-dev
