@@ -88,10 +88,12 @@ def document(xp="3.41", ocx="1.0", download=True, extra_project=True):
 class Server:
     """tools/updateserver on 127.0.0.1:80 serving one information document."""
 
-    def __init__(self, work):
+    def __init__(self, work, extra_roots=()):
+        self.extra_roots = list(extra_roots)
         self.root = os.path.join(work, "root")
         os.makedirs(os.path.join(self.root, "talvoupdate"), exist_ok=True)
         self.log = os.path.join(work, "info.log")
+        self.access_log = os.path.join(work, "access.log")
         self.faults = os.path.join(work, "faults.json")
         self.process = None
         self.serve(document())
@@ -107,7 +109,9 @@ class Server:
         port_file = self.log + ".port"
         self.process = subprocess.Popen(
             [sys.executable, UPDATE_SERVER, "--root", self.root, "--host", "127.0.0.1", "--port", "80",
-             "--port-file", port_file, "--log", self.log, "--faults", self.faults],
+             "--port-file", port_file, "--log", self.log, "--faults", self.faults,
+             "--access-log", self.access_log]
+            + [arg for root in self.extra_roots for arg in ("--extra-root", root)],
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         wait_until(lambda: os.path.exists(port_file) or self.process.poll() is not None, 20, "the update server")
         check(self.process.poll() is None, "the update server did not start (port 80 needs root)")
@@ -117,6 +121,14 @@ class Server:
             self.process.terminate()
             self.process.wait(10)
         self.process = None
+
+    def requests(self):
+        """Method and path of every request so far."""
+        if not os.path.exists(self.access_log):
+            return []
+        with open(self.access_log, "rb") as f:
+            lines = [line.decode("utf-8", "replace").split(" ") for line in f.read().splitlines()]
+        return [" ".join(parts[2:4]) for parts in lines if len(parts) >= 4 and parts[1] == "request"]
 
     def queries(self):
         """Query strings of the information requests so far."""
@@ -156,7 +168,7 @@ class Run:
 class Sandbox:
     """A Wine prefix clone with the installation folder C:\\Talvo."""
 
-    def __init__(self, name, updater, client, helper, env_extra=None):
+    def __init__(self, name, updater, client, helper, env_extra=None, extra_roots=()):
         self.work = tempfile.mkdtemp(prefix="talvo-e2e-%s-" % name)
         self.prefix = os.path.join(self.work, "prefix")
         subprocess.run([os.path.join(SOURCE_DIR, "tools", "wine-prefix.sh"), TEMPLATE], check=True)
@@ -177,7 +189,7 @@ class Sandbox:
         self.env = dict(os.environ, WINEPREFIX=self.prefix, WINEDEBUG="-all,+debugstr")
         self.env.update(env_extra or {})
         self.runs = []
-        self.server = Server(self.work)
+        self.server = Server(self.work, extra_roots)
         # Start the prefix's Wine services now, so they inherit nothing of the runs under test.
         self.wine([self.helper, "boxes", APP_TITLE], timeout=120)
 

@@ -30,7 +30,10 @@ def debug_text(lines, prefix):
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--build", default=os.path.join(SOURCE_DIR, "build", "win32"))
-    parser.add_argument("--document", default=os.path.join(SOURCE_DIR, "samples", "documents", "sample.txt"))
+    parser.add_argument("--release", default=os.path.join(SOURCE_DIR, "samples", "release"),
+                        help="release folder served as it is (notice, banner, log page)")
+    parser.add_argument("--packages", help="folder of generated packages, served beside the release")
+    parser.add_argument("--document", help="information document to serve instead of the release's own")
     parser.add_argument("--installed", default="3.35.1", help="main program version recorded before the run")
     parser.add_argument("--background", action="store_true", help="run as the client's background check")
     opts = parser.parse_args()
@@ -50,12 +53,14 @@ def main():
             return 2
 
     xvfb = e2e.ensure_display()
-    sandbox = e2e.Sandbox("demo", updater, client, helper)
+    document = opts.document or os.path.join(opts.release, "talvoupdate", "PlusInformation.php")
+    roots = [opts.release] + ([opts.packages] if opts.packages else [])
+    sandbox = e2e.Sandbox("demo", updater, client, helper, extra_roots=roots)
     try:
-        with open(opts.document, "rb") as f:
+        with open(document, "rb") as f:
             sandbox.server.serve(f.read())
         sandbox.server.start()
-        print("update server: http://127.0.0.1:80 serving %s" % os.path.relpath(opts.document, SOURCE_DIR))
+        print("update server: http://127.0.0.1:80 serving %s" % os.path.relpath(document, SOURCE_DIR))
         if opts.installed:
             sandbox.reg_set(e2e.INSTALL_KEY, "VerTalvo", opts.installed)
             print("installed:     main program %s recorded (HKCU\\Software\\Talvo\\Install VerTalvo)" % opts.installed)
@@ -64,8 +69,8 @@ def main():
         args = ["/background"] if opts.background else []
         print("running:       C:\\Talvo\\TalvoUpdate.exe %s (Wine, sandbox %s)" % (" ".join(args), sandbox.install))
         run = sandbox.run(args, timeout=300)
-        for query in sandbox.server.queries():
-            print("server saw:    GET /talvoupdate/PlusInformation.php?%s" % query)
+        for request in sandbox.server.requests():
+            print("server saw:    %s" % request)
         check = debug_text(run.lines, "Update check: ")
         if check:
             print("outdated:      %s (1 = outdated)" % check[len("Update check: "):])
