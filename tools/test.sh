@@ -6,20 +6,14 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
-tools/setup.sh
+if [ -z "${TALVO_SETUP_DONE:-}" ]; then
+  tools/setup.sh
+  export TALVO_SETUP_DONE=1
+fi
 
 jobs=${TALVO_TEST_JOBS:-$(nproc)}
 # One virtual display for all Wine tests when there is none.
-if [ -z "${DISPLAY:-}" ]; then
-  for n in $(seq 90 140); do
-    [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ] || { disp=$n; break; }
-  done
-  Xvfb ":$disp" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  trap 'kill $xvfb_pid 2>/dev/null || true' EXIT
-  export DISPLAY=":$disp"
-  for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$disp ] && break; sleep 0.1; done
-fi
+[ -n "${DISPLAY:-}" ] || exec tools/with-display.sh "$0" "$@"
 
 status=0
 for preset in native win32; do

@@ -9,15 +9,11 @@ set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/wine-env.sh"
 template=${TALVO_WINE_TEMPLATE:-$here/../build/win32/wine/template}
-"$here/wine-prefix.sh" "$template" || exit 125
 
 own_clone=0
 if [ -z "${WINEPREFIX:-}" ]; then
   work=$(mktemp -d "${TMPDIR:-/tmp}/talvo-wine.XXXXXX")
-  # Hard links keep the clone cheap; files Wine rewrites in place are copied instead.
-  cp -al "$template" "$work/prefix"
-  find "$template" -maxdepth 1 -name '*.reg' -exec cp --remove-destination {} "$work/prefix/" \;
-  find "$template/drive_c/windows" -maxdepth 1 -iname '*.ini' -exec cp --remove-destination {} "$work/prefix/drive_c/windows/" \;
+  "$here/wine-clone.sh" "$template" "$work/prefix" || { rm -rf "$work"; exit 125; }
   export WINEPREFIX=$work/prefix
   own_clone=1
 fi
@@ -30,8 +26,4 @@ cleanup() {
 }
 trap cleanup EXIT
 
-if [ -z "${DISPLAY:-}" ]; then
-  xvfb-run -a -s "-screen 0 1024x768x24" wine "$@"
-else
-  wine "$@"
-fi
+"$here/with-display.sh" wine "$@"

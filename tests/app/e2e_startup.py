@@ -15,7 +15,6 @@ The tests bind port 80: run as root, one at a time (CTest resource lock port80).
 """
 
 import argparse
-import glob
 import json
 import os
 import shutil
@@ -171,14 +170,7 @@ class Sandbox:
     def __init__(self, name, updater, client, helper, env_extra=None, extra_roots=()):
         self.work = tempfile.mkdtemp(prefix="talvo-e2e-%s-" % name)
         self.prefix = os.path.join(self.work, "prefix")
-        subprocess.run([os.path.join(SOURCE_DIR, "tools", "wine-prefix.sh"), TEMPLATE], check=True)
-        subprocess.run(["cp", "-al", TEMPLATE, self.prefix], check=True)
-        # Files Wine rewrites in place must not be shared with the template.
-        for path in glob.glob(os.path.join(TEMPLATE, "*.reg")) + glob.glob(
-                os.path.join(TEMPLATE, "drive_c", "windows", "*.ini")):
-            target = os.path.join(self.prefix, os.path.relpath(path, TEMPLATE))
-            os.remove(target)
-            shutil.copy(path, target)
+        subprocess.run([os.path.join(SOURCE_DIR, "tools", "wine-clone.sh"), TEMPLATE, self.prefix], check=True)
         self.install = os.path.join(self.prefix, "drive_c", "Talvo")
         os.makedirs(self.install)
         shutil.copy(updater, os.path.join(self.install, "TalvoUpdate.exe"))

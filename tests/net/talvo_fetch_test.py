@@ -8,27 +8,12 @@ import subprocess
 import sys
 import unittest
 
-from testserver import TOP, WINE_RUN, TestServer, WorkFolder, closed_port, windows_path
+from testserver import TOP, WINE_RUN, ServerTestCase, closed_port, generated, windows_path
 
 FETCH = None
 
 
-def generated(size):
-    return bytes(i % 251 for i in range(size))
-
-
-class TalvoFetchTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.folder = WorkFolder()
-        cls.work = cls.folder.__enter__()
-        cls.server = TestServer(cls.work)
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.server.stop()
-        cls.folder.__exit__(None, None, None)
-
+class TalvoFetchTest(ServerTestCase):
     def run_fetch(self, *args):
         result = subprocess.run([WINE_RUN, FETCH] + list(args), stdout=subprocess.PIPE, timeout=120)
         return result.returncode, result.stdout

@@ -6,6 +6,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 TOP = os.path.dirname(os.path.dirname(HERE))
@@ -67,3 +68,23 @@ class WorkFolder:
 
     def __exit__(self, *exc):
         shutil.rmtree(self.path, ignore_errors=True)
+
+
+def generated(size):
+    """What the server's /__gen/<size>/ path answers."""
+    return bytes(i % 251 for i in range(size))
+
+
+class ServerTestCase(unittest.TestCase):
+    """One test update server (and a work folder) for all tests of the class."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = WorkFolder()
+        cls.work = cls.folder.__enter__()
+        cls.server = TestServer(cls.work)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.server.stop()
+        cls.folder.__exit__(None, None, None)

@@ -9,27 +9,12 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from testserver import TOP, TestServer, WorkFolder  # noqa: E402
+from testserver import TOP, ServerTestCase, TestServer, generated  # noqa: E402
 
 RELEASE = os.path.join(TOP, "samples", "release")
 
 
-def generated(size):
-    return bytes(i % 251 for i in range(size))
-
-
-class UpdateServerTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.folder = WorkFolder()
-        cls.work = cls.folder.__enter__()
-        cls.server = TestServer(cls.work)
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.server.stop()
-        cls.folder.__exit__(None, None, None)
-
+class UpdateServerTest(ServerTestCase):
     def get(self, path, headers=None):
         connection = http.client.HTTPConnection("127.0.0.1", self.server.port, timeout=20)
         self.addCleanup(connection.close)

@@ -12,6 +12,8 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$top"
+# The Wine part needs an X display.
+[ -n "${DISPLAY:-}" ] || exec tools/with-display.sh "$0" "$@"
 work=$(realpath -m "${1:-build/zipbench}")
 build=$(realpath -m "${ZIPBENCH_BUILD:-build/native-bench}")
 win32=$(realpath -m "${ZIPBENCH_WIN32:-build/win32}")
@@ -37,7 +39,6 @@ fi
 cleanup() {
   rm -rf "$out"
   if [ -n "${wine_clone:-}" ]; then WINEPREFIX=$wine_clone wineserver -k >/dev/null 2>&1 || true; rm -rf "$wine_clone"; fi
-  if [ -n "${xvfb_pid:-}" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
 }
 trap cleanup EXIT
 
@@ -73,20 +74,9 @@ done
 exe=$win32/tools/talvo-zip/talvo-zip.exe
 if [ -f "$exe" ]; then
   template=${TALVO_WINE_TEMPLATE:-$win32/wine/template}
-  tools/wine-prefix.sh "$template"
   wine_clone=$(mktemp -d "${TMPDIR:-/tmp}/zipbench-wine.XXXXXX")
   rmdir "$wine_clone"
-  cp -al "$template" "$wine_clone"
-  find "$template" -maxdepth 1 -name '*.reg' -exec cp --remove-destination {} "$wine_clone/" \;
-  if [ -z "${DISPLAY:-}" ]; then
-    for n in $(seq 90 140); do
-      [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ] || { disp=$n; break; }
-    done
-    Xvfb ":$disp" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    export DISPLAY=":$disp"
-    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$disp" ] && break; sleep 0.1; done
-  fi
+  tools/wine-clone.sh "$template" "$wine_clone"
   export WINEPREFIX=$wine_clone
   . tools/wine-env.sh
   wineserver -p
