@@ -91,6 +91,20 @@ TEST(RegNumber, ConvertsLikeStrtodThenTruncatesAndKeepsTheLow32Bits) {
       {"NUM:  \t42", 42},
       {"NUM:+7", 7},
       {"NUM:2.5e3", 2500},
+      {"NUM:.5e1", 5},
+      {"NUM:7.", 7},
+      {"NUM:3e", 3},     // an exponent without digits is not read
+      {"NUM:3e+x", 3},
+      {"NUM:1,5", 1},
+      // Decimal only: hexadecimal forms and the words for infinity and NaN are not numbers here.
+      {"NUM:0x10", 0},
+      {"NUM:0x1p4", 0},
+      {"NUM:-0X1F", 0},
+      {"NUM:inf", 0},
+      {"NUM:infinity", 0},
+      {"NUM:-INF", 0},
+      {"NUM:nan", 0},
+      {"NUM:-nan", 0},
       {"NUMx42", 42},  // the fourth character is skipped unseen
       {"NUM:", 0},
       {"NUM", 0},
@@ -98,7 +112,7 @@ TEST(RegNumber, ConvertsLikeStrtodThenTruncatesAndKeepsTheLow32Bits) {
   for (const Case& c : cases) EXPECT_EQ(ParseRegNumber(c.data), c.dword) << c.data;
 }
 
-// A double outside the 64-bit range saturates at the nearest end; NaN is 0.
+// A number outside the 64-bit range saturates at the nearest end.
 TEST(RegNumber, NumbersBeyondTheSixtyFourBitRangeSaturate) {
   struct Case { const char* data; std::uint32_t dword; } cases[] = {
       {"NUM:1e30", 0xFFFFFFFFu},  // INT64_MAX
@@ -107,10 +121,8 @@ TEST(RegNumber, NumbersBeyondTheSixtyFourBitRangeSaturate) {
       {"NUM:-9223372036854775808", 0},            // exactly -2^63: in range
       {"NUM:1e400", 0xFFFFFFFFu},  // overflows to infinity
       {"NUM:-1e400", 0},
-      {"NUM:inf", 0xFFFFFFFFu},
-      {"NUM:-INF", 0},
-      {"NUM:nan", 0},
-      {"NUM:-nan", 0},
+      {"NUM:1e19", 0xFFFFFFFFu},
+      {"NUM:-1e19", 0},
   };
   for (const Case& c : cases) EXPECT_EQ(ParseRegNumber(c.data), c.dword) << c.data;
 }
