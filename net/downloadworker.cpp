@@ -211,7 +211,8 @@ UINT CDownloadWorker::Run() {
     return Fail(kLineBadStatus, true, true);
   }
 
-  // 8. The sink.
+  // 8. The sink. A transfer given up meanwhile must not replace a file its caller no longer wants.
+  if (job.IsCancelled()) return Fail(nullptr, false, true);
   if (!textMode) {
     if (!plainName) {
       if (!job.IsCancelled()) WriteLog(kLineCannotWrite, m_strLocalFile.c_str());

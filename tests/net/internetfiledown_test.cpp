@@ -314,6 +314,24 @@ TEST_F(DownloadTest, DeletingTheDownloaderCancelsARunningTransferWithoutWaitingF
   EXPECT_EQ(CountLog(kLocation7), 0u) << "a cancelled transfer is no news";
 }
 
+TEST_F(DownloadTest, CancelledTransferLeavesAFileOfTheSameNameAlone) {
+  const std::string path = m_folder + "401drip.bin";
+  {
+    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    ::WriteFile(h, "keep me", 7, &written, nullptr);
+    ::CloseHandle(h);
+  }
+  // The authentication reply drips for 5 s; the worker is draining it when it is cut loose.
+  m_down->DownloadNow(ServerUrl("/faults/401drip.bin"), FALSE, FALSE);
+  ASSERT_TRUE(WaitUntil([] { return LogContains(kReadingHeaderSuffix); }, 10000));
+  ::Sleep(300);
+  m_down.reset();
+  EXPECT_TRUE(WaitUntil([] { return DownloadJob::LiveCount() == 0; }, 20000));
+  EXPECT_EQ(ReadWholeFile(path), "keep me");
+}
+
 class TextRequestTest : public DownloadTest {
  protected:
   std::string Text(const std::string& url, DWORD timeoutMs, double& elapsedMs) {
