@@ -9,7 +9,8 @@
 std::string DownloadFileName(const std::string& strURL);
 
 // False for a name that would not stay inside the download folder or names no plain file:
-// empty, "." or "..", or holding "\", ":" or a control character.
+// empty, "." or "..", holding "\", ":" or a control character, or a device name such as "NUL"
+// or "COM1.zip".
 bool IsPlainFileName(const std::string& strName);
 
 // The decimal value of a Content-Length text; 0 (unknown) for a text that does not start with

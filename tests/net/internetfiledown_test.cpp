@@ -183,6 +183,16 @@ TEST_F(DownloadTest, FileNameThatWouldLeaveTheFolderIsRefused) {
   EXPECT_EQ(m_down->GetNextURL(), url);
 }
 
+TEST_F(DownloadTest, DeviceNameIsRefusedRatherThanWrittenToTheDevice) {
+  for (const char* name : {"nul", "Nul.zip"}) {
+    const std::string url = ServerUrl(std::string("/__gen/10/") + name);
+    EXPECT_EQ(Fetch(url), "") << name;
+    EXPECT_EQ(CountLog(m_folder + name + kCannotWriteSuffix), 1u) << name;
+    EXPECT_EQ(m_down->GetNextURL(), url) << name;
+  }
+  EXPECT_FALSE(m_down->GetError());
+}
+
 TEST_F(DownloadTest, UrlThatDoesNotSplitFailsAtOnceWithoutRequeue) {
   EXPECT_EQ(Fetch("http://127.0.0.1:99999/x.zip"), "");
   EXPECT_EQ(CountLog(kLocation1), 1u);

@@ -126,6 +126,18 @@ TEST(DownloadFileName, OnlyPlainNamesStayInTheDownloadFolder) {
   EXPECT_FALSE(IsPlainFileName("a\tb"));
 }
 
+TEST(DownloadFileName, DeviceNamesAreNoPlainNames) {
+  // With or without an extension, in any case, such a name opens a device instead of a file.
+  for (const char* name : {"CON", "con", "PRN", "AUX", "NUL", "nul.zip", "Nul.tar.gz", "NUL .zip", "COM1",
+                           "com9.bin", "LPT1", "lpt5.zip", "CONIN$", "conout$"}) {
+    EXPECT_FALSE(IsPlainFileName(name)) << name;
+  }
+  for (const char* name : {"CONFIG.zip", "console.zip", "null", "nul_.zip", "COM", "COM10", "LPT0", "aux1.zip",
+                           "x.nul", "TalvoCom1.zip"}) {
+    EXPECT_TRUE(IsPlainFileName(name)) << name;
+  }
+}
+
 TEST(ContentLengthValue, ReadsDecimalAndTreatsNonsenseAsUnknown) {
   EXPECT_EQ(ContentLengthValue("104857600"), 104857600u);
   EXPECT_EQ(ContentLengthValue(" 12"), 12u);
