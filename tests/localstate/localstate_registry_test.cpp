@@ -181,10 +181,28 @@ TEST_F(RegistryWrapper, DeleteKeyOnAnOpenedWrapperWorksBelowTheOpenedKey) {
   EXPECT_TRUE(KeyPresent(HKEY_CURRENT_USER, m_strKey));
 }
 
+// A handle that is still open answers RegQueryInfoKeyA; a closed one is refused.
+bool HandleIsOpen(HKEY key) {
+  DWORD subKeys = 0;
+  return ::RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, nullptr,
+                            nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
 TEST_F(RegistryWrapper, TheDestructorClosesTheKeySoItCanBeDeleted) {
+  HKEY held = nullptr;
   {
     CRegistry reg(HKEY_CURRENT_USER);
     ASSERT_TRUE(reg.Open(HKEY_CURRENT_USER, Sub("Held"), TRUE));
+    held = reg.GetKey();
+    ASSERT_TRUE(HandleIsOpen(held));
+  }
+  EXPECT_FALSE(HandleIsOpen(held));
+  {
+    CRegistry reg(HKEY_CURRENT_USER);
+    ASSERT_TRUE(reg.Open(HKEY_CURRENT_USER, Sub("Held"), FALSE));
+    held = reg.GetKey();
+    reg.Close();
+    EXPECT_FALSE(HandleIsOpen(held));
   }
   EXPECT_EQ(::RegDeleteKeyA(HKEY_CURRENT_USER, Sub("Held").c_str()), ERROR_SUCCESS);
   // The predefined root of a never-opened wrapper stays usable after the wrapper is gone.
