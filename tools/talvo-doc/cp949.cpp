@@ -38,9 +38,8 @@ std::string Cp949ToUtf8(const std::string& text) {
       AppendUtf8(out, codePoint);
       ++i;
     } else {
+      // Only the lead byte is bad: the next byte may begin a character of its own.
       AppendUtf8(out, kReplacement);
-      // An unmapped pair of two non-ASCII bytes is one bad character.
-      if (trail >= 0x80) ++i;
     }
   }
   return out;

@@ -6,6 +6,6 @@
 // Lead bytes 0x81..0xFE, trail bytes 0x41..0xFE; 0 marks a pair that is not a character.
 extern const unsigned short kCp949Table[0xFE - 0x81 + 1][0xFE - 0x41 + 1];
 
-// Bytes that are not code page 949 become U+FFFD. A lead byte followed by an ASCII byte stands
-// alone, so the ASCII byte (a quote, a line end) is never swallowed.
+// Each byte that does not begin a code page 949 character becomes one U+FFFD, and reading goes on
+// at the next byte, as Python's cp949 codec does with errors="replace".
 std::string Cp949ToUtf8(const std::string& text);
