@@ -300,6 +300,13 @@ TEST_F(DownloadTest, TwoQueuedUrlsAreFetchedInTurnAndOnlyTheSecondIsListed) {
   EXPECT_EQ(CountLog("DownloadNow Success\n"), 1u);
 }
 
+TEST_F(DownloadTest, DownloadNowWithAUrlReplacesWhatWasQueued) {
+  m_down->AddURL(ServerUrl("/__gen/10/stale.bin"), TRUE);
+  EXPECT_EQ(Fetch(ServerUrl("/__gen/20/fresh.bin")), m_folder + "fresh.bin");
+  EXPECT_FALSE(FileExists(m_folder + "stale.bin"));
+  EXPECT_EQ(m_down->GetNextURL(), "");
+}
+
 TEST_F(DownloadTest, QueuedUrlAfterAFailureWaitsForTheNextStart) {
   const std::string bad = ServerUrl("/faults/500.bin");
   const std::string good = ServerUrl("/__gen/10/after.bin");
