@@ -1,7 +1,8 @@
-// The instance guard's pieces inside one process: the instance message, the window search, the
-// background rule under racing threads, and the probe's connect.
+// The instance guard's pieces inside one process: the instance message, the window search, a
+// mutex this user may not open, the background rule under racing threads, and the probe's connect.
 #include <winsock2.h>
 #include <windows.h>
+#include <sddl.h>
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 
 #include "app/serverprobe.h"
 #include "app/singleinstance.h"
+#include "framework/scopedhandle.h"
 
 namespace {
 
@@ -58,6 +60,26 @@ TEST(FindPreviousInstanceProc, StopsAtTheWindowThatAnswersWithTheMessagesOwnValu
   found = nullptr;
   ::EnumWindows(FindPreviousInstanceProc, reinterpret_cast<LPARAM>(&found));
   EXPECT_EQ(found, updater.Get());
+}
+
+// Leaves this process holding the instance mutex: keep it the only test that calls the guard.
+TEST(CheckSingleInstance, AMutexThisUserMayNotOpenCountsAsAnotherUpdater) {
+  {
+    // Made by another user's updater, with a security descriptor that refuses us everything.
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorA("D:(D;;GA;;;WD)", SDDL_REVISION_1,
+                                                                        &sd, nullptr));
+    SECURITY_ATTRIBUTES sa = {sizeof sa, sd, FALSE};
+    framework::UniqueHandle foreign(::CreateMutexA(&sa, FALSE, kInstanceGuid));
+    ::LocalFree(sd);
+    ASSERT_TRUE(foreign);
+    ASSERT_EQ(::CreateMutexA(nullptr, FALSE, kInstanceGuid), nullptr);
+    ASSERT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+
+    EXPECT_FALSE(CheckSingleInstance());
+  }
+  // That updater has ended: this start is the only one.
+  EXPECT_TRUE(CheckSingleInstance());
 }
 
 TEST(BackgroundRule, TheFirstRunIsCountedAndEveryLaterOneRefused) {
