@@ -4,14 +4,19 @@
 #   wine-run.sh PROGRAM [ARGS...]
 # Environment: TALVO_WINE_TEMPLATE (template prefix, created when missing; default build/win32/wine/template)
 #              TALVO_WINE_KEEP=1 keeps the clone (its path is printed) for a look afterwards.
-#              WINEPREFIX, when set by the caller to an existing clone, is used as it is.
+#              TALVO_WINE_PREFIX: an existing clone to use as it is (several processes of one
+#              scenario sharing a prefix). An inherited WINEPREFIX is never used, so a test can
+#              never reach the developer's own prefix.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/wine-env.sh"
 template=${TALVO_WINE_TEMPLATE:-$here/../build/win32/wine/template}
 
 own_clone=0
-if [ -z "${WINEPREFIX:-}" ]; then
+unset WINEPREFIX
+if [ -n "${TALVO_WINE_PREFIX:-}" ]; then
+  export WINEPREFIX=$TALVO_WINE_PREFIX
+else
   work=$(mktemp -d "${TMPDIR:-/tmp}/talvo-wine.XXXXXX")
   "$here/wine-clone.sh" "$template" "$work/prefix" || { rm -rf "$work"; exit 125; }
   export WINEPREFIX=$work/prefix

@@ -9,7 +9,8 @@ installation folder C:\\Talvo holding the updater as TalvoUpdate.exe next to a s
 Talvo.exe that appends a line to started.log whenever it is started. --fast-updater is the same
 program built with short waits (TALVO_TEST_TIMINGS), for the retry scenarios only.
 
-The updater's diagnostic lines are read from Wine's debug channel (WINEDEBUG=+debugstr).
+The updater's diagnostic lines are read from Wine's debug channel (WINEDEBUG=+debugstr); runs
+started with trace_sockets=True also report every connect() through Wine's winsock trace.
 Environment: TALVO_WINE_RUN, TALVO_WINE_TEMPLATE, TALVO_SOURCE_DIR (set by CTest).
 The tests bind port 80: run as root, one at a time (CTest resource lock port80).
 """
@@ -17,6 +18,7 @@ The tests bind port 80: run as root, one at a time (CTest resource lock port80).
 import argparse
 import json
 import os
+import re
 import shutil
 import socket
 import subprocess
@@ -40,6 +42,9 @@ UNREACHABLE = "업데이트 서버에 접속할 수 없습니다."
 CHECK_LINE = "Update check: "
 DIALOG_LINE = "Update dialog run"
 COUNTED_LINE = "Background run counted"
+# Wine's trace of one connect() to port 80, e.g. "trace:winsock:connect socket 0xa4, addr
+# { family AF_INET, address 127.0.0.1, port 80 }, len 16".
+PORT80_CONNECT = re.compile(r"trace:winsock:\w*connect socket .*port 80\b")
 
 
 class Failure(Exception):
@@ -163,6 +168,10 @@ class Run:
     def logged(self, text):
         return any(text in line for line in self.lines)
 
+    def connects(self):
+        """Connect attempts to port 80 so far (only for runs started with trace_sockets)."""
+        return sum(1 for line in list(self.lines) if PORT80_CONNECT.search(line))
+
 
 class Sandbox:
     """A Wine prefix clone with the installation folder C:\\Talvo."""
@@ -178,7 +187,8 @@ class Sandbox:
         self.helper = os.path.join(self.install, "e2ehelper.exe")
         shutil.copy(helper, self.helper)
         self.updater_path = "C:\\Talvo\\TalvoUpdate.exe"
-        self.env = dict(os.environ, WINEPREFIX=self.prefix, WINEDEBUG="-all,+debugstr")
+        self.env = dict(os.environ, WINEPREFIX=self.prefix, TALVO_WINE_PREFIX=self.prefix,
+                        WINEDEBUG="-all,+debugstr")
         self.env.update(env_extra or {})
         self.runs = []
         self.server = Server(self.work, extra_roots)
@@ -225,13 +235,14 @@ class Sandbox:
             with open(path, "w") as f:
                 f.write(text.replace("\n", "\r\n"))
 
-    def start(self, args=()):
-        run = Run(self, args, self.env)
+    def start(self, args=(), trace_sockets=False):
+        env = dict(self.env, WINEDEBUG=self.env["WINEDEBUG"] + ",+winsock") if trace_sockets else self.env
+        run = Run(self, args, env)
         self.runs.append(run)
         return run
 
-    def run(self, args=(), timeout=60):
-        run = self.start(args)
+    def run(self, args=(), timeout=60, trace_sockets=False):
+        run = self.start(args, trace_sockets)
         run.wait(timeout)
         return run
 
@@ -286,11 +297,14 @@ def scenario_guard(opts):
     sb = Sandbox("guard", opts.updater, opts.client, opts.helper)
     try:
         check(not port80_open(), "port 80 must be closed for this scenario")
-        first = sb.start()
+        first = sb.start(trace_sockets=True)
         (box,) = sb.wait_box(1)
         waited = time.monotonic() - first.started
         check(box[2] == UNREACHABLE, "message box text %r" % box[2])
         check(waited >= 3.0, "box after %.1fs: four attempts a second apart take at least 3s" % waited)
+        wait_until(lambda: first.connects() >= 4, 10, "four connect attempts in the trace")
+        time.sleep(0.5)
+        check(first.connects() == 4, "box after %d connect attempts, expected 4" % first.connects())
         sb.expect_client_starts(0, settle=0)
 
         # A second updater quits at once, silently, without starting the client.
@@ -322,6 +336,7 @@ def scenario_guard(opts):
         check(first.wait(30) == 0, "first updater's exit code")
         sb.expect_client_starts(started + 1)
         check(sb.boxes() == [], "a box came back: %s" % sb.boxes())
+        check(first.connects() == 4, "%d connect attempts after the box, expected none" % (first.connects() - 4))
     finally:
         sb.close()
 
@@ -337,9 +352,11 @@ def scenario_background(opts):
         first = sb.start(["/background"])
         wait_until(lambda: first.logged(COUNTED_LINE), 30, "the first background run to be counted")
 
-        refused = sb.run(["/background", "/ignoreinstances"], timeout=30)
+        refused = sb.run(["/background", "/ignoreinstances"], timeout=30, trace_sockets=True)
         check(refused.process.returncode == 1, "second background run: exit code %d" % refused.process.returncode)
+        time.sleep(0.5)
         check(not refused.logged(CHECK_LINE) and sb.boxes() == [], "the refused run went on")
+        check(refused.connects() == 0, "the refused run probed the server %d times" % refused.connects())
 
         # A foreground run alongside is not affected; its box keeps it alive.
         third = sb.start(["/ignoreinstances"])

@@ -77,7 +77,7 @@ if [ -f "$exe" ]; then
   wine_clone=$(mktemp -d "${TMPDIR:-/tmp}/zipbench-wine.XXXXXX")
   rmdir "$wine_clone"
   tools/wine-clone.sh "$template" "$wine_clone"
-  export WINEPREFIX=$wine_clone
+  export WINEPREFIX=$wine_clone TALVO_WINE_PREFIX=$wine_clone
   . tools/wine-env.sh
   wineserver -p
   winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
