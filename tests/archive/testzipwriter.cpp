@@ -66,7 +66,7 @@ Entry& Writer::Add(const std::string& name, const std::string& data, uint16_t me
 }
 
 std::string Writer::Build() const {
-  std::string out;
+  std::string out = prefix;
   std::vector<uint32_t> offsets(entries.size(), 0);
   std::vector<std::string> stored(entries.size());
   for (size_t i = 0; i < entries.size(); ++i) {
@@ -77,28 +77,38 @@ std::string Writer::Build() const {
     const std::string& localName = e.localName ? *e.localName : e.name;
     Put32(out, e.localSignature ? *e.localSignature : 0x04034B50);
     Put16(out, 20);
-    Put16(out, 0);
+    Put16(out, e.descriptor ? 8 : 0);
     Put16(out, e.localMethod ? *e.localMethod : e.method);
     Put32(out, 0);  // time and date
-    Put32(out, e.crc ? *e.crc : Crc32(e.data));
-    Put32(out, static_cast<uint32_t>(stored[i].size()));
-    Put32(out, static_cast<uint32_t>(e.data.size()));
+    const uint32_t crc = e.crc ? *e.crc : Crc32(e.data);
+    Put32(out, e.descriptor ? 0 : crc);
+    Put32(out, e.descriptor ? 0 : static_cast<uint32_t>(stored[i].size()));
+    Put32(out, e.descriptor ? 0 : static_cast<uint32_t>(e.data.size()));
     Put16(out, static_cast<uint32_t>(localName.size()));
     Put16(out, static_cast<uint32_t>(e.localExtra.size()));
     out += localName;
     out += e.localExtra;
     out += stored[i];
+    if (e.descriptor) {
+      Put32(out, 0x08074B50);
+      Put32(out, crc);
+      Put32(out, static_cast<uint32_t>(stored[i].size()));
+      Put32(out, static_cast<uint32_t>(e.data.size()));
+    }
   }
   for (size_t i = 0; i < entries.size(); ++i)
     if (entries[i].shareLocalOf >= 0) offsets[i] = offsets[entries[i].shareLocalOf];
 
   const uint32_t directoryStart = static_cast<uint32_t>(out.size());
-  for (size_t i = 0; i < entries.size(); ++i) {
+  std::vector<int> order = centralOrder;
+  if (order.empty())
+    for (size_t i = 0; i < entries.size(); ++i) order.push_back(static_cast<int>(i));
+  for (int i : order) {
     const Entry& e = entries[i];
     Put32(out, centralSignature ? *centralSignature : 0x02014B50);
     Put16(out, 20);  // made by
     Put16(out, 20);  // needed
-    Put16(out, 0);
+    Put16(out, e.descriptor ? 8 : 0);
     Put16(out, e.method);
     Put32(out, 0);
     Put32(out, e.crc ? *e.crc : Crc32(e.data));

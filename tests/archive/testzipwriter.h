@@ -29,6 +29,9 @@ struct Entry {
   std::optional<uint16_t> localMethod;
   std::optional<uint32_t> localSignature;
   int shareLocalOf = -1;  // no local record of its own: points at entry n's
+  // Written as a streaming tool does: flag bit 3, no CRC or sizes in the local header, and a
+  // data descriptor after the data.
+  bool descriptor = false;
 };
 
 class Writer {
@@ -37,6 +40,8 @@ class Writer {
   std::string Build() const;
 
   std::vector<Entry> entries;
+  std::string prefix;  // before the first local header (a self-extractor's program)
+  std::vector<int> centralOrder;  // entry indexes in central record order (default: entry order)
   std::string comment;
   std::optional<uint16_t> count;
   std::optional<uint32_t> directorySize;
