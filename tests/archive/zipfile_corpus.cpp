@@ -74,6 +74,17 @@ int main(int argc, char** argv) {
     Save(dir, "local-fields.zip", w.Build());
   }
   {
+    // A streamed self-extractor: data descriptors, a program before the entries, and central
+    // records out of file order.
+    Writer w;
+    w.Add("one.txt", text).descriptor = true;
+    w.Add("two.bin", testzip::MakeBytes(100, 3, false), 0).descriptor = true;
+    w.Add("three.txt", "3").descriptor = true;
+    w.prefix = "MZ stub";
+    w.centralOrder = {2, 0, 1};
+    Save(dir, "streamed-sfx.zip", w.Build());
+  }
+  {
     Writer w;
     w.Add("a.txt", "x");
     w.count = 0xFFFF;
