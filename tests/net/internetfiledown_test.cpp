@@ -203,13 +203,7 @@ TEST_F(DownloadTest, UrlThatDoesNotSplitFailsAtOnceWithoutRequeue) {
 
 TEST_F(DownloadTest, ReadOnlyFileOfTheSameNameIsReplaced) {
   const std::string path = m_folder + "readonly.bin";
-  {
-    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    DWORD written = 0;
-    ::WriteFile(h, "old old old old", 15, &written, nullptr);
-    ::CloseHandle(h);
-  }
+  ASSERT_TRUE(WriteWholeFile(path, "old old old old"));
   ASSERT_TRUE(::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
   EXPECT_EQ(Fetch(ServerUrl("/__gen/7/readonly.bin")), path);
   EXPECT_TRUE(IsGenerated(ReadWholeFile(path), 7));
@@ -333,13 +327,7 @@ TEST_F(DownloadTest, DeletingTheDownloaderCancelsARunningTransferWithoutWaitingF
 
 TEST_F(DownloadTest, CancelledTransferLeavesAFileOfTheSameNameAlone) {
   const std::string path = m_folder + "401drip.bin";
-  {
-    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    DWORD written = 0;
-    ::WriteFile(h, "keep me", 7, &written, nullptr);
-    ::CloseHandle(h);
-  }
+  ASSERT_TRUE(WriteWholeFile(path, "keep me"));
   // The authentication reply drips for 5 s; the worker is draining it when it is cut loose.
   m_down->DownloadNow(ServerUrl("/faults/401drip.bin"), FALSE, FALSE);
   ASSERT_TRUE(WaitUntil([] { return LogContains(kReadingHeaderSuffix); }, 10000));

@@ -103,6 +103,15 @@ bool IsGenerated(const std::string& data, size_t size) {
   return true;
 }
 
+bool WriteWholeFile(const std::string& path, const std::string& content) {
+  HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const BOOL ok = ::WriteFile(h, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+  ::CloseHandle(h);
+  return ok && written == content.size();
+}
+
 std::string ReadWholeFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary | std::ios::ate);
   if (!in) return std::string();

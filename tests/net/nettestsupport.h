@@ -36,6 +36,8 @@ std::string Generated(size_t size);
 bool IsGenerated(const std::string& data, size_t size);
 
 std::string ReadWholeFile(const std::string& path);
+// Creates or truncates `path` and writes `content` into it; false when that fails.
+bool WriteWholeFile(const std::string& path, const std::string& content);
 bool FileExists(const std::string& path);
 std::uint64_t FileSize(const std::string& path);
 // A fresh empty folder for one test, ending with a backslash.
