@@ -55,13 +55,6 @@ class COleSession {
   bool m_bStarted;
 };
 
-struct RegKeyTraits {
-  static HKEY Invalid() { return nullptr; }
-  static bool IsValid(HKEY h) { return h != nullptr; }
-  static void Close(HKEY h) { ::RegCloseKey(h); }
-};
-using UniqueRegKey = framework::ScopedHandle<HKEY, RegKeyTraits>;
-
 constexpr char kClientCaptionKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Talvo";
 constexpr DWORD kClientCaptionBufferSize = 100;
 
@@ -163,7 +156,7 @@ HWND CTalvoUpdateApp::FindClientWindow() {
       ERROR_SUCCESS) {
     return nullptr;
   }
-  UniqueRegKey key(hKey);
+  framework::UniqueRegKey key(hKey);
   DWORD dwSize = 0;
   if (::RegQueryValueExA(key.Get(), "TalvoVersion", nullptr, nullptr, nullptr, &dwSize) !=
       ERROR_SUCCESS) {

@@ -48,6 +48,19 @@ struct FindHandleTraits {
 };
 using UniqueFindHandle = ScopedHandle<HANDLE, FindHandleTraits>;
 
+// Registry keys. The predefined roots (HKEY_CURRENT_USER and friends) are never closed: they
+// are not ours, and a wrapper may hold one as its current key.
+inline bool IsPredefinedRegKey(HKEY hKey) {
+  const ULONG_PTR value = reinterpret_cast<ULONG_PTR>(hKey);
+  return value >= 0x80000000UL && value <= 0x8000000FUL;
+}
+struct RegKeyTraits {
+  static HKEY Invalid() { return nullptr; }
+  static bool IsValid(HKEY h) { return h != nullptr && !IsPredefinedRegKey(h); }
+  static void Close(HKEY h) { ::RegCloseKey(h); }
+};
+using UniqueRegKey = ScopedHandle<HKEY, RegKeyTraits>;
+
 struct GdiObjectTraits {
   static HGDIOBJ Invalid() { return nullptr; }
   static bool IsValid(HGDIOBJ h) { return h != nullptr; }

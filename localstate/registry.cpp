@@ -8,18 +8,7 @@
 
 namespace {
 
-// The predefined roots are not ours to close.
-bool IsPredefinedKey(HKEY hKey) {
-  const ULONG_PTR value = reinterpret_cast<ULONG_PTR>(hKey);
-  return value >= 0x80000000UL && value <= 0x8000000FUL;
-}
-
-struct RegKeyTraits {
-  static HKEY Invalid() { return nullptr; }
-  static bool IsValid(HKEY hKey) { return hKey != nullptr && !IsPredefinedKey(hKey); }
-  static void Close(HKEY hKey) { ::RegCloseKey(hKey); }
-};
-using UniqueRegKey = framework::ScopedHandle<HKEY, RegKeyTraits>;
+using framework::UniqueRegKey;
 
 LONG CreateKeyInto(HKEY hRoot, const std::string& subKey, HKEY* phKey) {
   return ::RegCreateKeyExA(hRoot, subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
@@ -57,7 +46,7 @@ BOOL CRegistry::Open(HKEY hRoot, const std::string& subKey, BOOL bCreate) {
 }
 
 void CRegistry::Close() {
-  if (m_hKey && !IsPredefinedKey(m_hKey)) ::RegCloseKey(m_hKey);
+  if (m_hKey && !framework::IsPredefinedRegKey(m_hKey)) ::RegCloseKey(m_hKey);
   m_hKey = nullptr;
 }
 
