@@ -17,16 +17,15 @@ unset WINEPREFIX
 if [ -n "${TALVO_WINE_PREFIX:-}" ]; then
   export WINEPREFIX=$TALVO_WINE_PREFIX
 else
-  work=$(mktemp -d "${TMPDIR:-/tmp}/talvo-wine.XXXXXX")
-  "$here/wine-clone.sh" "$template" "$work/prefix" || { rm -rf "$work"; exit 125; }
-  export WINEPREFIX=$work/prefix
+  clone=$("$here/wine-clone.sh" "$template") || exit 125
+  export WINEPREFIX=$clone
   own_clone=1
 fi
 cleanup() {
   if [ "$own_clone" = 1 ]; then
     wineserver -k >/dev/null 2>&1
     if [ "${TALVO_WINE_KEEP:-0}" = 1 ]; then echo "wine-run: kept prefix $WINEPREFIX" >&2
-    else rm -rf "$work"; fi
+    else rm -rf "$clone"; fi
   fi
 }
 trap cleanup EXIT

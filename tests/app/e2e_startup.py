@@ -178,8 +178,8 @@ class Sandbox:
 
     def __init__(self, name, updater, client, helper, env_extra=None, extra_roots=()):
         self.work = tempfile.mkdtemp(prefix="talvo-e2e-%s-" % name)
-        self.prefix = os.path.join(self.work, "prefix")
-        subprocess.run([os.path.join(SOURCE_DIR, "tools", "wine-clone.sh"), TEMPLATE, self.prefix], check=True)
+        self.prefix = subprocess.run([os.path.join(SOURCE_DIR, "tools", "wine-clone.sh"), TEMPLATE], check=True,
+                                     stdout=subprocess.PIPE, text=True).stdout.strip()
         self.install = os.path.join(self.prefix, "drive_c", "Talvo")
         os.makedirs(self.install)
         shutil.copy(updater, os.path.join(self.install, "TalvoUpdate.exe"))
@@ -204,6 +204,7 @@ class Sandbox:
             except subprocess.TimeoutExpired:
                 run.process.kill()
         shutil.rmtree(self.work, ignore_errors=True)
+        shutil.rmtree(self.prefix, ignore_errors=True)
 
     def wine(self, args, timeout=60):
         """Runs a Windows program in this prefix; returns (exit code, stdout bytes). Output goes

@@ -74,9 +74,7 @@ done
 exe=$win32/tools/talvo-zip/talvo-zip.exe
 if [ -f "$exe" ]; then
   template=${TALVO_WINE_TEMPLATE:-$win32/wine/template}
-  wine_clone=$(mktemp -d "${TMPDIR:-/tmp}/zipbench-wine.XXXXXX")
-  rmdir "$wine_clone"
-  tools/wine-clone.sh "$template" "$wine_clone"
+  wine_clone=$(tools/wine-clone.sh "$template")
   export WINEPREFIX=$wine_clone TALVO_WINE_PREFIX=$wine_clone
   . tools/wine-env.sh
   wineserver -p
