@@ -1,5 +1,8 @@
 #include "catalogue/projectdata.h"
 
+#include <iterator>
+#include <utility>
+
 #include "catalogue/noticefetch.h"
 #include "talvobuildconfig.h"
 
@@ -117,16 +120,10 @@ void CProjectData::ParseLine(const std::string& rawLine) {
     }
     switch (m_nSection) {
       case SECTION_PRODUCT:
-        StoreProductKey(upperKey, RemoveQuotes(value()));
-        return;
       case SECTION_POLICE_DATA:
-        StorePoliceDataKey(upperKey, RemoveQuotes(value()));
-        return;
       case SECTION_SERVER_LIST:
-        StoreServerListKey(upperKey, RemoveQuotes(value()));
-        return;
       case SECTION_LOGIN_OCX:
-        StoreLoginOcxKey(upperKey, RemoveQuotes(value()));
+        StoreComponentKey(m_nSection, upperKey, RemoveQuotes(value()));
         return;
       case SECTION_FOLDER:
       case SECTION_FILES:
@@ -176,81 +173,84 @@ std::string CProjectData::GetValue(const std::string& line, size_t start) const 
   return line.substr(start, end - start);
 }
 
-void CProjectData::StoreProductKey(const std::string& key, const std::string& value) {
-  ProjectInfo& info = m_ProjectInfo;
-  if (key == "DEBUG") {
-    info.m_nDebug = value == "1" ? 1 : 0;
-  } else if (key == "DEADLINE") {
-    info.m_strDeadline = value;
-  } else if (key == "PROJECT") {
-    info.m_strProject = value;
-  } else if (key == "XP_VERSION") {
-    info.m_strXPVersion = value;
-  } else if (key == "XP_DOWNLOADURL") {
-    info.m_strXPDownloadUrl = value;
-    m_bHasDownload = 1;
-  } else if (key == "XP_COMPULSION") {
-    info.m_strXPCompulsion = value;
-  } else if (key == "98_VERSION") {
-    info.m_str98Version = value;
-  } else if (key == "98_DOWNLOADURL") {
-    info.m_str98DownloadUrl = value;
-    m_bHasDownload = 1;
-  } else if (key == "98_COMPULSION") {
-    info.m_str98Compulsion = value;
-  }
-}
+namespace {
 
-void CProjectData::StorePoliceDataKey(const std::string& key, const std::string& value) {
-  if (key == "DAT_VERSION") {
-    m_ProjectInfo.m_strDatVersion = value;
-  } else if (key == "DOWN_DAT_URL") {
-    m_ProjectInfo.m_strDatDownloadUrl = value;
-    m_bHasDownload = 1;
-  } else if (key == "DAT_COMPULSION") {
-    m_ProjectInfo.m_strDatCompulsion = value;
-  }
-}
+// A key of a component section, the text field it fills and whether it names a package address.
+struct TextKey {
+  const char* name;
+  std::string ProjectInfo::*field;
+  bool isDownloadUrl;
+};
 
-void CProjectData::StoreServerListKey(const std::string& key, const std::string& value) {
-  if (key == "SERVER_VERSION") {
-    m_ProjectInfo.m_strServerVersion = value;
-  } else if (key == "SERVER_DOWN_URL") {
-    m_ProjectInfo.m_strServerDownloadUrl = value;
-    m_bHasDownload = 1;
-  } else if (key == "SERVER_COMPULSION") {
-    m_ProjectInfo.m_strServerCompulsion = value;
-  }
-}
+const TextKey kProductKeys[] = {
+    {"DEADLINE", &ProjectInfo::m_strDeadline, false},
+    {"PROJECT", &ProjectInfo::m_strProject, false},
+    {"XP_VERSION", &ProjectInfo::m_strXPVersion, false},
+    {"XP_DOWNLOADURL", &ProjectInfo::m_strXPDownloadUrl, true},
+    {"XP_COMPULSION", &ProjectInfo::m_strXPCompulsion, false},
+    {"98_VERSION", &ProjectInfo::m_str98Version, false},
+    {"98_DOWNLOADURL", &ProjectInfo::m_str98DownloadUrl, true},
+    {"98_COMPULSION", &ProjectInfo::m_str98Compulsion, false},
+};
+const TextKey kPoliceDataKeys[] = {
+    {"DAT_VERSION", &ProjectInfo::m_strDatVersion, false},
+    {"DOWN_DAT_URL", &ProjectInfo::m_strDatDownloadUrl, true},
+    {"DAT_COMPULSION", &ProjectInfo::m_strDatCompulsion, false},
+};
+const TextKey kServerListKeys[] = {
+    {"SERVER_VERSION", &ProjectInfo::m_strServerVersion, false},
+    {"SERVER_DOWN_URL", &ProjectInfo::m_strServerDownloadUrl, true},
+    {"SERVER_COMPULSION", &ProjectInfo::m_strServerCompulsion, false},
+};
+const TextKey kLoginOcxKeys[] = {
+    {"OCX_VERSION", &ProjectInfo::m_strOcxVersion, false},
+    {"OCX_DOWN_URL", &ProjectInfo::m_strOcxDownloadUrl, true},
+    {"OCX_COMPULSION", &ProjectInfo::m_strOcxCompulsion, false},
+};
 
-void CProjectData::StoreLoginOcxKey(const std::string& key, const std::string& value) {
-  if (key == "OCX_VERSION") {
-    m_ProjectInfo.m_strOcxVersion = value;
-  } else if (key == "OCX_DOWN_URL") {
-    m_ProjectInfo.m_strOcxDownloadUrl = value;
-    m_bHasDownload = 1;
-  } else if (key == "OCX_COMPULSION") {
-    m_ProjectInfo.m_strOcxCompulsion = value;
+// An extra project's package address alone is no reason to open the update window, so none of
+// these marks a download.
+const std::pair<const char*, std::string EtcProject::*> kEtcKeys[] = {
+    {"NAME", &EtcProject::m_strName},         {"PRO_DOWN_URL", &EtcProject::m_strDownloadUrl},
+    {"PRO_EXE", &EtcProject::m_strExe},       {"PRO_PATH", &EtcProject::m_strPath},
+    {"PRO_REG", &EtcProject::m_strReg},       {"PRO_COMPULSION", &EtcProject::m_strCompulsion},
+};
+
+}  // namespace
+
+void CProjectData::StoreComponentKey(int section, const std::string& key, const std::string& value) {
+  if (section == SECTION_PRODUCT && key == "DEBUG") {
+    m_ProjectInfo.m_nDebug = value == "1" ? 1 : 0;
+    return;
+  }
+  const TextKey* begin = nullptr;
+  const TextKey* end = nullptr;
+  switch (section) {
+    case SECTION_PRODUCT: begin = std::begin(kProductKeys); end = std::end(kProductKeys); break;
+    case SECTION_POLICE_DATA: begin = std::begin(kPoliceDataKeys); end = std::end(kPoliceDataKeys); break;
+    case SECTION_SERVER_LIST: begin = std::begin(kServerListKeys); end = std::end(kServerListKeys); break;
+    case SECTION_LOGIN_OCX: begin = std::begin(kLoginOcxKeys); end = std::end(kLoginOcxKeys); break;
+    default: return;
+  }
+  for (const TextKey* k = begin; k != end; ++k) {
+    if (key == k->name) {
+      m_ProjectInfo.*(k->field) = value;
+      if (k->isDownloadUrl) m_bHasDownload = 1;
+      return;
+    }
   }
 }
 
 void CProjectData::StoreEtcKey(const std::string& key, const std::string& value) {
-  EtcProject& project = m_CurEtcProject;
-  if (key == "NAME") {
-    project.m_strName = value;
-  } else if (key == "PRO_DOWN_URL") {
-    // An extra project alone is no reason to open the update window.
-    project.m_strDownloadUrl = value;
-  } else if (key == "PRO_EXE") {
-    project.m_strExe = value;
-  } else if (key == "PRO_PATH") {
-    project.m_strPath = value;
-  } else if (key == "PRO_REG") {
-    project.m_strReg = value;
-  } else if (key == "PRO_COMPULSION") {
-    project.m_strCompulsion = value;
-  } else if (key == "ETC_END") {
+  if (key == "ETC_END") {
     CommitEtcProject();
+    return;
+  }
+  for (const auto& etcKey : kEtcKeys) {
+    if (key == etcKey.first) {
+      m_CurEtcProject.*(etcKey.second) = value;
+      return;
+    }
   }
 }
 
@@ -275,20 +275,8 @@ void CProjectData::StoreJobLine(const std::string& line) {
 }
 
 void CProjectData::CommitEtcProject() {
-  EtcProject* project = new EtcProject;
-  project->m_strName = m_CurEtcProject.m_strName;
-  project->m_strDownloadUrl = m_CurEtcProject.m_strDownloadUrl;
-  project->m_strExe = m_CurEtcProject.m_strExe;
-  project->m_strPath = m_CurEtcProject.m_strPath;
-  project->m_strReg = m_CurEtcProject.m_strReg;
-  project->m_strCompulsion = m_CurEtcProject.m_strCompulsion;
-  m_arrEtcProject.push_back(project);
-  m_CurEtcProject.m_strName.clear();
-  m_CurEtcProject.m_strDownloadUrl.clear();
-  m_CurEtcProject.m_strExe.clear();
-  m_CurEtcProject.m_strPath.clear();
-  m_CurEtcProject.m_strReg.clear();
-  m_CurEtcProject.m_strCompulsion.clear();
+  m_arrEtcProject.push_back(new EtcProject(m_CurEtcProject));
+  m_CurEtcProject = EtcProject();
   ++m_nEtcCount;
 }
 

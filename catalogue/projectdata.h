@@ -125,10 +125,8 @@ class CProjectData {
   std::vector<EtcProject*> m_arrEtcProject;
 
  private:
-  void StoreProductKey(const std::string& key, const std::string& value);
-  void StorePoliceDataKey(const std::string& key, const std::string& value);
-  void StoreServerListKey(const std::string& key, const std::string& value);
-  void StoreLoginOcxKey(const std::string& key, const std::string& value);
+  // Product, filter data, server list and login control sections.
+  void StoreComponentKey(int section, const std::string& key, const std::string& value);
   void StoreEtcKey(const std::string& key, const std::string& value);
   void StoreOptionsKey(const std::string& key, const std::string& value);
   void StoreJobLine(const std::string& line);
