@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include <new>
+#include <utility>
 
 #include "framework/log.h"
 #include "framework/modulepath.h"
@@ -157,20 +158,22 @@ std::string CInternetFileDown::DownloadToString(std::string strURL, DWORD dwTime
   return strReturn;
 }
 
+// Removes and returns the head of the list; empty when there is none.
+static std::string TakeHead(std::list<std::string>& list) {
+  if (list.empty()) return std::string();
+  std::string head = std::move(list.front());
+  list.pop_front();
+  return head;
+}
+
 std::string CInternetFileDown::GetNextURL() {
   ScopedLock lock(m_lock);
-  if (m_listURL.empty()) return std::string();
-  std::string strURL = m_listURL.front();
-  m_listURL.pop_front();
-  return strURL;
+  return TakeHead(m_listURL);
 }
 
 std::string CInternetFileDown::GetFinishedFile() {
   ScopedLock lock(m_lock);
-  if (m_listFile.empty()) return std::string();
-  std::string strFile = m_listFile.front();
-  m_listFile.pop_front();
-  return strFile;
+  return TakeHead(m_listFile);
 }
 
 void CInternetFileDown::FinishJob(std::string strLocalPath, BOOL bExecute) {
