@@ -1,5 +1,6 @@
 #include "localstate/filehelpers.h"
 
+#include "framework/modulepath.h"
 #include "framework/scopedhandle.h"
 
 namespace {
@@ -27,6 +28,7 @@ int CreateDirectoryTree(const std::string& path) {
 }
 
 int DeleteDirectoryTree(const std::string& folder, BOOL bDeleteFiles) {
+  if (folder.empty()) return 0;
   WIN32_FIND_DATAA fd;
   {
     framework::UniqueFindHandle find(::FindFirstFileA((folder + "\\*.*").c_str(), &fd));
@@ -55,3 +57,5 @@ int RenameFileNoThrow(const std::string& oldPath, const std::string& newPath) {
 int RenamePath(const std::string& oldPath, const std::string& newPath) {
   return ::MoveFileA(oldPath.c_str(), newPath.c_str()) ? 1 : 0;
 }
+
+std::string GetStagingFolder() { return framework::GetModuleFolder() + "\\Update\\"; }

@@ -8,7 +8,8 @@
 // 1 when something already exists at `path` or the last folder was created, else 0.
 int CreateDirectoryTree(const std::string& path);
 
-// Removes `folder` and returns 1 when the folder itself is gone, else 0.
+// Removes `folder` and returns 1 when the folder itself is gone, else 0 (also for an empty
+// text, which would otherwise name the root of the current drive).
 // bDeleteFiles TRUE: deletes the files directly in the folder and every subfolder that holds no
 // files. bDeleteFiles FALSE: removes a tree of empty folders and stops (returning 0) at the
 // first file. Files inside subfolders are never deleted.
@@ -18,3 +19,7 @@ int DeleteDirectoryTree(const std::string& folder, BOOL bDeleteFiles);
 // the new path already exists.
 int RenameFileNoThrow(const std::string& oldPath, const std::string& newPath);
 int RenamePath(const std::string& oldPath, const std::string& newPath);
+
+// The folder packages are downloaded into and unpacked in: the executable's folder followed by
+// "\Update\" (always ending with a backslash).
+std::string GetStagingFolder();

@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "framework/log.h"
-#include "framework/modulepath.h"
+#include "localstate/filehelpers.h"
 #include "framework/progressctrl.h"
 #include "framework/thread.h"
 #include "net/downloadjob.h"
@@ -54,7 +54,7 @@ CInternetFileDown::~CInternetFileDown() {
 
 void CInternetFileDown::SetSavePath(std::string strPath) {
   std::string strDestPath = strPath;
-  if (strDestPath.empty()) strDestPath = framework::GetModuleFolder() + "\\Update\\";
+  if (strDestPath.empty()) strDestPath = GetStagingFolder();
   ScopedLock lock(m_lock);
   m_strSavePath = strDestPath;
 }
