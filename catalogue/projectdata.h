@@ -7,6 +7,16 @@
 #include <string>
 #include <vector>
 
+// Kinds of the components the update dialog lists (EtcProject::m_nKind).
+enum ComponentKind {
+  KIND_CLIENT_PROGRAM = 1,
+  KIND_FILTER_DATA = 2,
+  KIND_SERVER_LIST = 3,
+  KIND_LOGIN_CONTROL = 4,
+  KIND_OPTION_SETTINGS = 5,
+  KIND_EXTRA_PROJECT = 8,
+};
+
 // One extra project offered by the server and installed once.
 struct EtcProject {
   std::string m_strName;

@@ -47,6 +47,6 @@ COPY=<WINSYSDIR>,TalvoLogin.ocx
 
 [REGISTRY]
 ADDKEY=HKCU\Software\Talvo\Skin
-ADDVAL="HKCU\Software\Talvo\Skin","Path","<TARGETDIR>\skin\basic"
+ADDVAL=HKCU\Software\Talvo\Skin,Path,<TARGETDIR>\skin\basic
 
 [END]

@@ -1,0 +1,391 @@
+// The install script against the real file system, registry and regsvr32 of the test's own Wine
+// prefix. Registration is observed through regmark.dll (built beside this test), whose
+// DllRegisterServer / DllUnregisterServer append a line to the file in TALVO_REGMARK_LOG.
+#include <windows.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "catalogue/projectdata.h"
+#include "localstate/filehelpers.h"
+#include "tests/localstate/testsupport.h"
+#include "update/installscript.h"
+#include "update/talvoupdatedlg.h"
+
+namespace {
+
+using testsupport::Exists;
+using testsupport::IsFolder;
+using testsupport::IsReadOnly;
+using testsupport::ReadFileBytes;
+using testsupport::RemoveTree;
+using testsupport::WriteFileBytes;
+using ::testing::EndsWith;
+using ::testing::HasSubstr;
+using ::testing::Not;
+using ::testing::StartsWith;
+
+const char kTestKey[] = "Software\\TalvoInstallTest";
+const char kInstallKey[] = "Software\\Talvo\\Install";
+
+std::string SystemFolder() {
+  char szFolder[MAX_PATH] = {};
+  ::GetSystemDirectoryA(szFolder, MAX_PATH);
+  return szFolder;
+}
+
+std::string ShortPathOf(const std::string& path) {
+  char szShort[MAX_PATH] = {};
+  const DWORD n = ::GetShortPathNameA(path.c_str(), szShort, MAX_PATH);
+  return n > 0 && n < MAX_PATH ? std::string(szShort, n) : std::string();
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
+    lines.push_back(text.substr(start, end - start));
+  return lines;
+}
+
+class InstallScript : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_strDir = testsupport::FreshTestFolder();
+    m_strStaging = GetStagingFolder();
+    ASSERT_EQ(m_strStaging.back(), '\\');
+    RemoveTree(StagingFolderPath());
+    ASSERT_TRUE(::CreateDirectoryA(StagingFolderPath().c_str(), nullptr));
+    m_strMarks = m_strDir + "\\marks.log";
+    ::SetEnvironmentVariableA("TALVO_REGMARK_LOG", m_strMarks.c_str());
+    ::RegDeleteTreeA(HKEY_CURRENT_USER, kTestKey);
+    ::RegDeleteTreeA(HKEY_CURRENT_USER, kInstallKey);
+  }
+
+  void TearDown() override {
+    RemoveTree(m_strDir);
+    RemoveTree(StagingFolderPath());
+    for (const std::string& path : m_saCleanUp) RemoveTree(path);
+    ::RegDeleteTreeA(HKEY_CURRENT_USER, kTestKey);
+    ::RegDeleteTreeA(HKEY_CURRENT_USER, kInstallKey);
+  }
+
+  std::string StagingFolderPath() const { return m_strStaging.substr(0, m_strStaging.size() - 1); }
+  std::string Path(const std::string& rest) const { return m_strDir + "\\" + rest; }
+  // "<TARGETDIR>": this executable's folder.
+  std::string TargetDir() const { return testsupport::ModuleFolder(); }
+
+  // The catalogue of a document holding the product section and `jobSections`.
+  void Load(const std::string& jobSections) {
+    m_data.Parse("[Talvo]\nXP_VERSION=3.41\n" + jobSections + "[END]\n");
+  }
+  void Stage(const std::string& name, const std::string& bytes) {
+    WriteFileBytes(m_strStaging + name, bytes);
+  }
+  // What the dialog does after each component: the staging folder goes with all its files.
+  void ClearStaging() {
+    DeleteDirectoryTree(StagingFolderPath(), TRUE);
+    ::CreateDirectoryA(StagingFolderPath().c_str(), nullptr);
+  }
+  void RunPass(int nKind = KIND_FILTER_DATA, const std::string& version = "1") {
+    OnUpgradeNow(m_data, nKind, version);
+  }
+
+  // The registration lines regmark.dll has written so far for `module`, waiting up to 30 seconds
+  // for `count` of them (regsvr32 runs on its own).
+  std::vector<std::string> WaitForMarks(size_t count) {
+    std::vector<std::string> marks;
+    for (int i = 0; i < 300; ++i) {
+      marks = SplitLines(ReadFileBytes(m_strMarks));
+      if (marks.size() >= count) break;
+      ::Sleep(100);
+    }
+    return marks;
+  }
+  // Copies regmark.dll to `path`.
+  void InstallMarkDll(const std::string& path) {
+    const std::string dll = testsupport::ModuleFolder() + "\\regmark.dll";
+    ASSERT_TRUE(::CopyFileA(dll.c_str(), path.c_str(), FALSE)) << dll << " -> " << path;
+  }
+
+  std::string m_strDir;
+  std::string m_strStaging;
+  std::string m_strMarks;
+  std::vector<std::string> m_saCleanUp;
+  CProjectData m_data;
+};
+
+// ---- FOLDER ----
+
+TEST_F(InstallScript, FolderCreateMakesEveryMissingLevelAndAcceptsAnExistingFolder) {
+  const std::string levels = TargetDir() + "\\InstallScriptCreate";
+  m_saCleanUp.push_back(levels);
+  RemoveTree(levels);
+  Load("[FOLDER]\n"
+       "CREATE=<TARGETDIR>\\InstallScriptCreate\\one\\two\n"
+       "CREATE=" + m_strDir + "\n"
+       "CREATE =" + Path("blank") + "\n"
+       "create=" + Path("lower") + "\n");
+  RunPass();
+  EXPECT_TRUE(IsFolder(levels + "\\one\\two"));
+  EXPECT_FALSE(Exists(Path("blank")));
+  EXPECT_FALSE(Exists(Path("lower")));
+  EXPECT_EQ(m_data.m_saFolder,
+            (std::vector<std::string>{"DONE=<TARGETDIR>\\InstallScriptCreate\\one\\two",
+                                      "DONE=" + m_strDir, "CREATE =" + Path("blank"),
+                                      "create=" + Path("lower")}));
+}
+
+TEST_F(InstallScript, FolderDeleteAndChangeFailWithoutHarmAndStayPending) {
+  ASSERT_TRUE(::CreateDirectoryA(Path("full").c_str(), nullptr));
+  WriteFileBytes(Path("full\\keep.txt"), "keep");
+  ASSERT_TRUE(::CreateDirectoryA(Path("empty").c_str(), nullptr));
+  ASSERT_TRUE(::CreateDirectoryA(Path("empty\\inner").c_str(), nullptr));
+  ASSERT_TRUE(::CreateDirectoryA(Path("old").c_str(), nullptr));
+  ASSERT_TRUE(::CreateDirectoryA(Path("taken").c_str(), nullptr));
+  ASSERT_TRUE(::CreateDirectoryA(Path("old2").c_str(), nullptr));
+  // An empty folder path must not reach the root of the current drive.
+  const std::string canary = "C:\\talvo-install-canary";
+  m_saCleanUp.push_back(canary);
+  ::CreateDirectoryA(canary.c_str(), nullptr);
+  ASSERT_TRUE(::SetCurrentDirectoryA("C:\\"));
+
+  Load("[FOLDER]\n"
+       "DELETE=" + Path("full") + "\n"
+       "DELETE=" + Path("empty") + "\n"
+       "CHANGE=" + Path("old") + "," + Path("taken") + "\n"
+       "CHANGE=" + Path("old2") + "," + Path("renamed") + "\n"
+       "DELETE=\n");
+  RunPass();
+
+  EXPECT_EQ(ReadFileBytes(Path("full\\keep.txt")), "keep");
+  EXPECT_FALSE(Exists(Path("empty")));
+  EXPECT_TRUE(IsFolder(Path("old")));
+  EXPECT_TRUE(IsFolder(Path("taken")));
+  EXPECT_FALSE(Exists(Path("taken\\old")));
+  EXPECT_TRUE(IsFolder(Path("renamed")));
+  EXPECT_TRUE(IsFolder(canary));
+  EXPECT_EQ(m_data.m_saFolder,
+            (std::vector<std::string>{"DELETE=" + Path("full"), "DONE=" + Path("empty"),
+                                      "CHANGE=" + Path("old") + "," + Path("taken"),
+                                      "DONE=" + Path("old2") + "," + Path("renamed"),
+                                      "DELETE="}));
+}
+
+// ---- FILES ----
+
+TEST_F(InstallScript, CopyReplacesAReadOnlySystemFileAndDeletesTheStagedFile) {
+  const std::string target = SystemFolder() + "\\TalvoLogin.ocx";
+  m_saCleanUp.push_back(target);
+  WriteFileBytes(target, "old control");
+  ASSERT_TRUE(::SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY));
+  Stage("TalvoLogin.ocx", "new control");
+  Load("[FILES]\nCOPY=\"<WINSYSDIR>\",\"TalvoLogin.ocx\"\n");
+  ASSERT_EQ(m_data.m_saFiles, std::vector<std::string>{"COPY=<WINSYSDIR>,TalvoLogin.ocx"});
+
+  RunPass();
+  EXPECT_EQ(ReadFileBytes(target), "new control");
+  EXPECT_FALSE(IsReadOnly(target));
+  EXPECT_FALSE(Exists(m_strStaging + "TalvoLogin.ocx"));
+  EXPECT_EQ(m_data.m_saFiles, std::vector<std::string>{"DONE=<WINSYSDIR>,TalvoLogin.ocx"});
+}
+
+TEST_F(InstallScript, CopyOfALaterPackagesFileWaitsForItAndRunsExactlyOnce) {
+  Load("[FILES]\n"
+       "COPY=" + m_strDir + ",first.txt\n"
+       "COPY=" + Path("deeper\\level") + ",second.txt\n");
+
+  Stage("first.txt", "first");  // the first package
+  RunPass();
+  EXPECT_EQ(ReadFileBytes(Path("first.txt")), "first");
+  EXPECT_FALSE(Exists(Path("deeper\\level\\second.txt")));
+  EXPECT_THAT(m_data.m_saFiles[0], StartsWith("DONE="));
+  EXPECT_THAT(m_data.m_saFiles[1], StartsWith("COPY="));
+
+  ClearStaging();
+  Stage("second.txt", "second");  // the second package
+  RunPass();
+  EXPECT_EQ(ReadFileBytes(Path("deeper\\level\\second.txt")), "second");
+  EXPECT_FALSE(Exists(m_strStaging + "second.txt"));
+  EXPECT_THAT(m_data.m_saFiles[1], StartsWith("DONE="));
+
+  // A third package bringing the same files again changes nothing.
+  ClearStaging();
+  WriteFileBytes(Path("deeper\\level\\second.txt"), "edited");
+  Stage("first.txt", "again");
+  Stage("second.txt", "again");
+  RunPass();
+  EXPECT_EQ(ReadFileBytes(Path("first.txt")), "first");
+  EXPECT_EQ(ReadFileBytes(Path("deeper\\level\\second.txt")), "edited");
+  EXPECT_TRUE(Exists(m_strStaging + "second.txt"));
+}
+
+// The copy deletes its source, so a source outside the staging folder is never touched.
+TEST_F(InstallScript, CopyRefusesAStagedNameThatLeavesTheStagingFolder) {
+  const std::string outside = TargetDir() + "\\InstallScriptOutside.txt";
+  m_saCleanUp.push_back(outside);
+  WriteFileBytes(outside, "not staged");
+  Load("[FILES]\nCOPY=" + m_strDir + ",..\\InstallScriptOutside.txt\n");
+  RunPass();
+  EXPECT_EQ(ReadFileBytes(outside), "not staged");
+  EXPECT_FALSE(Exists(m_strDir + "\\..\\InstallScriptOutside.txt"));
+  EXPECT_THAT(m_data.m_saFiles[0], StartsWith("COPY="));
+}
+
+TEST_F(InstallScript, FilesDeleteCountsAMissingFileAsDeleted) {
+  WriteFileBytes(Path("readonly.txt"), "x");
+  ASSERT_TRUE(::SetFileAttributesA(Path("readonly.txt").c_str(), FILE_ATTRIBUTE_READONLY));
+  WriteFileBytes(Path("gone.txt"), "x");
+  WriteFileBytes(Path("gone.txt;.bak"), "x");
+  Load("[FILES]\n"
+       "DELETE=" + m_strDir + ",readonly.txt\n"
+       "DELETE=" + m_strDir + ",missing.txt\n"
+       "DELETE=" + Path("no folder") + ",missing.txt\n");
+  // As the catalogue keeps it, with a comment the interpreter cuts itself.
+  m_data.m_saFiles.push_back("DELETE=" + m_strDir + ",gone.txt;.bak");
+  RunPass();
+  EXPECT_FALSE(Exists(Path("readonly.txt")));
+  EXPECT_FALSE(Exists(Path("gone.txt")));
+  EXPECT_TRUE(Exists(Path("gone.txt;.bak")));
+  // Only a missing file counts as deleted; a missing folder is a failure.
+  EXPECT_EQ(m_data.m_saFiles,
+            (std::vector<std::string>{"DONE=" + m_strDir + ",readonly.txt",
+                                      "DONE=" + m_strDir + ",missing.txt",
+                                      "DELETE=" + Path("no folder") + ",missing.txt",
+                                      "DONE=" + m_strDir + ",gone.txt;.bak"}));
+}
+
+TEST_F(InstallScript, RegistAndUnregistStartRegsvr32WithTheShortPathUnquoted) {
+  const std::string folder = Path("My Controls");
+  ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr));
+  InstallMarkDll(folder + "\\mark.ocx");
+  const std::string shortPath = ShortPathOf(folder + "\\mark.ocx");
+  ASSERT_THAT(shortPath, Not(HasSubstr(" ")));
+  Load("[FILES]\n"
+       "REGIST=" + folder + ",mark.ocx\n"
+       "UNREGIST=" + folder + ",mark.ocx\n"
+       "REGIST=" + Path("nowhere") + ",absent.ocx\n");
+  RunPass();
+  for (const std::string& line : m_data.m_saFiles) EXPECT_THAT(line, StartsWith("DONE="));
+
+  const std::vector<std::string> marks = WaitForMarks(2);
+  ASSERT_EQ(marks.size(), 2u) << ReadFileBytes(m_strMarks);
+  int registered = 0, unregistered = 0;
+  for (const std::string& mark : marks) {
+    EXPECT_THAT(mark, Not(HasSubstr("\"" + shortPath)));
+    if (mark.compare(0, 9, "register|") == 0) {
+      ++registered;
+      EXPECT_THAT(mark, EndsWith(" /s " + shortPath));
+    } else {
+      ++unregistered;
+      EXPECT_THAT(mark, EndsWith(" /u /s " + shortPath));
+    }
+  }
+  EXPECT_EQ(registered, 1);
+  EXPECT_EQ(unregistered, 1);
+}
+
+// ---- REGISTRY ----
+
+TEST_F(InstallScript, RegistryJobsEditKeysAndValues) {
+  const std::string base = std::string("HKCU\\") + kTestKey;
+  testsupport::SetRawString(HKEY_CURRENT_USER, std::string(kTestKey) + "\\Old\\Inner", "v", "x");
+  testsupport::SetRawString(HKEY_CURRENT_USER, std::string(kTestKey) + "\\Values", "Stale", "x");
+  Load("[REGISTRY]\n"
+       "ADDKEY=" + base + "\\Added\n"
+       "ADDVAL=" + base + "\\Values,Folder,<TARGETDIR>\n"
+       "ADDVAL=" + base + "\\Values,Count,NUM:42\n"
+       "ADDVAL=" + base + "\\Values,\"a;b\",\"c,d\"\n"
+       "DELVAL=" + base + "\\Values,Stale\n"
+       "DELVAL=" + base + "\\NoSuchKey,x\n"
+       "DELKEY=" + base + "\\Old\n"
+       "DELKEY=" + base + "\\NoSuchKey\n");
+  RunPass();
+
+  const std::string values = std::string(kTestKey) + "\\Values";
+  EXPECT_TRUE(testsupport::KeyPresent(HKEY_CURRENT_USER, std::string(kTestKey) + "\\Added"));
+  const testsupport::RawValue folder = testsupport::QueryRaw(HKEY_CURRENT_USER, values, "Folder");
+  EXPECT_EQ(folder.type, static_cast<DWORD>(REG_SZ));
+  EXPECT_EQ(folder.bytes, TargetDir() + std::string(1, '\0'));
+  const testsupport::RawValue count = testsupport::QueryRaw(HKEY_CURRENT_USER, values, "Count");
+  EXPECT_EQ(count.type, static_cast<DWORD>(REG_DWORD));
+  EXPECT_EQ(count.bytes, testsupport::DwordBytes(42));
+  // The quotes stay, protect the ";" and not the ",".
+  const testsupport::RawValue quoted = testsupport::QueryRaw(HKEY_CURRENT_USER, values, "\"a;b\"");
+  EXPECT_EQ(quoted.bytes, std::string("\"c") + '\0');
+  EXPECT_TRUE(testsupport::QueryRaw(HKEY_CURRENT_USER, values, "Stale").missing);
+  EXPECT_FALSE(testsupport::KeyPresent(HKEY_CURRENT_USER, std::string(kTestKey) + "\\Old"));
+  for (const std::string& line : m_data.m_saRegistry) EXPECT_THAT(line, StartsWith("DONE="));
+}
+
+// ---- Completion step ----
+
+TEST_F(InstallScript, ComponentVersionIsRecordedEvenWhenJobsFail) {
+  struct Case { int kind; const char* value; } cases[] = {
+      {KIND_CLIENT_PROGRAM, "VerTalvo"},   {KIND_FILTER_DATA, nullptr},
+      {KIND_SERVER_LIST, "VerListTalvo"},  {KIND_OPTION_SETTINGS, nullptr},
+      {KIND_EXTRA_PROJECT, nullptr},
+  };
+  Load("[FOLDER]\nDELETE=" + Path("missing") + "\n[FILES]\nCOPY=" + m_strDir + ",absent.txt\n");
+  for (const Case& c : cases) {
+    ::RegDeleteTreeA(HKEY_CURRENT_USER, kInstallKey);
+    RunPass(c.kind, "9.9.9");
+    HKEY key = nullptr;
+    DWORD values = 0;
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, kInstallKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+      ::RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values,
+                         nullptr, nullptr, nullptr, nullptr);
+      ::RegCloseKey(key);
+    }
+    if (c.value) {
+      EXPECT_EQ(values, 1u) << c.kind;
+      EXPECT_EQ(testsupport::QueryRaw(HKEY_CURRENT_USER, kInstallKey, c.value).bytes,
+                std::string("9.9.9") + '\0')
+          << c.kind;
+    } else {
+      EXPECT_EQ(values, 0u) << c.kind;
+    }
+  }
+  EXPECT_THAT(m_data.m_saFolder[0], StartsWith("DELETE="));
+  EXPECT_THAT(m_data.m_saFiles[0], StartsWith("COPY="));
+}
+
+TEST_F(InstallScript, LoginControlPackageRegistersTheSystemFoldersControlWithoutARegistLine) {
+  const std::string control = SystemFolder() + "\\TalvoLogin.ocx";
+  m_saCleanUp.push_back(control);
+  InstallMarkDll(control);
+  Load("[REGISTRY]\nADDKEY=HKCU\\" + std::string(kTestKey) + "\n");
+  RunPass(KIND_LOGIN_CONTROL, "1.0.0.9");
+
+  EXPECT_EQ(testsupport::QueryRaw(HKEY_CURRENT_USER, kInstallKey, "LogOcxTalvo").bytes,
+            std::string("1.0.0.9") + '\0');
+  const std::vector<std::string> marks = WaitForMarks(1);
+  ASSERT_EQ(marks.size(), 1u) << ReadFileBytes(m_strMarks);
+  EXPECT_THAT(marks[0], StartsWith("register|"));
+  EXPECT_THAT(marks[0], EndsWith(" /s " + control));
+}
+
+// The dialog's install step hands over its current entry's kind and version.
+TEST_F(InstallScript, DialogRunsTheScriptForItsCurrentEntry) {
+  EtcProject program, serverList;
+  program.m_strName = "3.41";
+  program.m_nKind = KIND_CLIENT_PROGRAM;
+  serverList.m_strName = "27";
+  serverList.m_nKind = KIND_SERVER_LIST;
+  Load("[FOLDER]\nCREATE=" + Path("made") + "\n");
+  CTalvoUpdateDlg dlg;
+  dlg.m_pProjectData = &m_data;
+  dlg.m_arrComponents = {&program, &serverList};
+  dlg.m_nCurIndex = 1;
+  dlg.m_nCurKind = serverList.m_nKind;
+  dlg.OnUpgradeNow();
+  EXPECT_TRUE(IsFolder(Path("made")));
+  EXPECT_EQ(testsupport::QueryRaw(HKEY_CURRENT_USER, kInstallKey, "VerListTalvo").bytes,
+            std::string("27") + '\0');
+  EXPECT_TRUE(testsupport::QueryRaw(HKEY_CURRENT_USER, kInstallKey, "VerTalvo").missing);
+}
+
+}  // namespace
