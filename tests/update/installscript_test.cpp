@@ -94,8 +94,8 @@ class InstallScript : public ::testing::Test {
     OnUpgradeNow(m_data, nKind, version);
   }
 
-  // The registration lines regmark.dll has written so far for `module`, waiting up to 30 seconds
-  // for `count` of them (regsvr32 runs on its own).
+  // The lines regmark.dll has written, once there are `count` of them or after 30 seconds
+  // (regsvr32 runs on its own).
   std::vector<std::string> WaitForMarks(size_t count) {
     std::vector<std::string> marks;
     for (int i = 0; i < 300; ++i) {
