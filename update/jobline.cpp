@@ -1,6 +1,7 @@
 #include "update/jobline.h"
 
 #include "archive/zipfile.h"
+#include "catalogue/projectdata.h"
 
 int SplitJobLine(const std::string& line, std::vector<std::string>& saJobParam) {
   saJobParam.clear();
@@ -26,9 +27,9 @@ int SplitJobLine(const std::string& line, std::vector<std::string>& saJobParam) 
 
 namespace {
 
-constexpr int kFolderSection = 4;
-constexpr int kFilesSection = 5;
-constexpr int kRegistrySection = 6;
+constexpr int kFolderSection = CProjectData::JOB_FOLDER;
+constexpr int kFilesSection = CProjectData::JOB_FILES;
+constexpr int kRegistrySection = CProjectData::JOB_REGISTRY;
 
 const JobRule kJobRules[] = {
     {kFolderSection, "CREATE", JobOperation::kCreateFolder, JobOperandForm::kFolder},

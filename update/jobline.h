@@ -57,7 +57,7 @@ struct JobOperands {
 };
 
 // The operands of `rule` for a split line. `strSource` is the staging folder, ending with a
-// backslash. Returns false, leaving `operands` unspecified, when a COPY names a staged file that
+// backslash. Returns false, with empty operands, when a COPY names a staged file that
 // is not a plain relative name: its source would lie outside the staging folder, and the copy
 // deletes its source.
 bool MakeJobOperands(const JobRule& rule, const std::vector<std::string>& saJobParam,

@@ -80,7 +80,9 @@ TEST(FindJobRule, KnowsEachSectionsKeywordsExactly) {
   for (const Case& c : cases) {
     const JobRule* rule = FindJobRule(c.section, c.keyword);
     ASSERT_EQ(rule != nullptr, c.found) << c.section << " " << c.keyword;
-    if (rule) EXPECT_EQ(rule->operation, c.operation) << c.keyword;
+    if (rule) {
+      EXPECT_EQ(rule->operation, c.operation) << c.keyword;
+    }
   }
 }
 
