@@ -4,12 +4,6 @@
 
 namespace framework {
 
-HWND CProgressCtrl::Detach() {
-  HWND hWnd = m_hWnd;
-  m_hWnd = nullptr;
-  return hWnd;
-}
-
 void CProgressCtrl::SetRange(int nLower, int nUpper) {
   if (m_hWnd) ::SendMessageA(m_hWnd, PBM_SETRANGE32, static_cast<WPARAM>(nLower), static_cast<LPARAM>(nUpper));
 }

@@ -68,6 +68,55 @@ struct GdiObjectTraits {
 };
 using UniqueGdiObject = ScopedHandle<HGDIOBJ, GdiObjectTraits>;
 
+using UniqueBitmap = UniqueGdiObject;
+
+// Memory device contexts (CreateCompatibleDC).
+struct MemoryDcTraits {
+  static HDC Invalid() { return nullptr; }
+  static bool IsValid(HDC h) { return h != nullptr; }
+  static void Close(HDC h) { ::DeleteDC(h); }
+};
+using UniqueMemoryDC = ScopedHandle<HDC, MemoryDcTraits>;
+
+struct IconTraits {
+  static HICON Invalid() { return nullptr; }
+  static bool IsValid(HICON h) { return h != nullptr; }
+  static void Close(HICON h) { ::DestroyIcon(h); }
+};
+using UniqueIcon = ScopedHandle<HICON, IconTraits>;
+
+// A window's DC from GetDC, released on scope exit.
+class ScopedWindowDC {
+ public:
+  explicit ScopedWindowDC(HWND hWnd) : m_hWnd(hWnd), m_dc(::GetDC(hWnd)) {}
+  ~ScopedWindowDC() {
+    if (m_dc) ::ReleaseDC(m_hWnd, m_dc);
+  }
+  ScopedWindowDC(const ScopedWindowDC&) = delete;
+  ScopedWindowDC& operator=(const ScopedWindowDC&) = delete;
+  HDC Get() const { return m_dc; }
+
+ private:
+  HWND m_hWnd;
+  HDC m_dc;
+};
+
+// BeginPaint / EndPaint for one WM_PAINT.
+class ScopedPaintDC {
+ public:
+  explicit ScopedPaintDC(HWND hWnd) : m_hWnd(hWnd), m_dc(::BeginPaint(hWnd, &m_ps)) {}
+  ~ScopedPaintDC() { ::EndPaint(m_hWnd, &m_ps); }
+  ScopedPaintDC(const ScopedPaintDC&) = delete;
+  ScopedPaintDC& operator=(const ScopedPaintDC&) = delete;
+  HDC Get() const { return m_dc; }
+  const PAINTSTRUCT& Paint() const { return m_ps; }
+
+ private:
+  HWND m_hWnd;
+  PAINTSTRUCT m_ps{};
+  HDC m_dc;
+};
+
 // Selects a GDI object into a DC for the lifetime of this object.
 class ScopedSelectObject {
  public:
