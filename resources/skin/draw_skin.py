@@ -30,12 +30,17 @@ START_RECT = (207, 309, 291, 333)     # control 1002
 CLOSE_RECT = (466, -2, 489, 19)       # control 1017
 BANNER_RECT = (10, 339, 490, 399)     # banner page, 480 x 60 at client bottom - 70
 
+
+def around(rect, n=1):
+    return (rect[0] - n, rect[1] - n, rect[2] + n, rect[3] + n)
+
+
 # Panels drawn into the background: a one-pixel frame just outside each control.
-LIST_PANEL = (11, 92, 237, 238)
-NOTICE_PANEL = (242, 92, 487, 238)
+LIST_PANEL = around(LIST_RECT)
+NOTICE_PANEL = around(NOTICE_RECT)
 PROGRESS_PANEL = (10, 247, 490, 304)
 COUNTER_SPOT = (440, 287, 481, 301)
-BANNER_FRAME = (9, 338, 491, 400)
+BANNER_FRAME = around(BANNER_RECT)
 PROGRESS_IMAGE_AT = (PROGRESS_RECT[0] + 1, PROGRESS_RECT[1] + 1)  # client origin of the bar
 
 MAGENTA = (255, 0, 255)
@@ -376,10 +381,6 @@ def scroll_square_thumb(vertical):
     if not vertical:
         img = img.transpose(Image.Transpose.TRANSPOSE)
     across = (4, 13)  # columns of the thumb across a vertical bar
-    body = Image.new("RGB", (s, s))
-    body.paste(SCROLL_THUMB, (0, 0, s, s))
-    bd = ImageDraw.Draw(body)
-    bd.line([(across[0] + 1, 0), (across[0] + 1, s - 1)], fill=mix(SCROLL_THUMB, (255, 255, 255), 0.35))
     # Middle rows: a frame on the two long sides only.
     mid = Image.new("RGB", (s, s))
     mid.paste(img)
