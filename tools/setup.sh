@@ -10,7 +10,7 @@ packages=(
   cmake ninja-build make g++ clang libclang-rt-14-dev python3 python3-pil
   googletest zlib1g-dev
   xvfb xauth x11-utils imagemagick xdotool
-  locales fonts-nanum
+  locales fonts-nanum fonts-baekmuk
   curl unzip zip libarchive-tools hyperfine time file binutils
 )
 missing=()

@@ -10,12 +10,15 @@ dir=$(realpath -m "$1")
 mkdir -p "$(dirname "$dir")"
 exec 9>"$dir.lock"
 flock 9
-[ -f "$dir/.talvo-ready-2" ] && exit 0
+[ -f "$dir/.talvo-ready-3" ] && exit 0
 rm -rf "$dir"
 export WINEPREFIX=$dir
 wineboot -i >/dev/null 2>&1
 subst='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes'
-for face in "굴림" "MS Shell Dlg" "MS Shell Dlg 2"; do
+# Baekmuk Gulim has Gulim's metrics (7 x 12 base units at 9 pt), so dialogs keep the layout the
+# window's artwork is drawn for.
+wine reg add "$subst" /v "굴림" /d "Baekmuk Gulim" /f >/dev/null 2>&1
+for face in "MS Shell Dlg" "MS Shell Dlg 2"; do
   wine reg add "$subst" /v "$face" /d "NanumGothic" /f >/dev/null 2>&1
 done
 wine reg add "$subst" /v "굴림체" /d "NanumGothicCoding" /f >/dev/null 2>&1
@@ -24,4 +27,4 @@ wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 # A crashing test program ends instead of waiting behind a crash dialog.
 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
 wineserver -w
-touch "$dir/.talvo-ready-2"
+touch "$dir/.talvo-ready-3"
