@@ -14,6 +14,7 @@
 #include "localstate/splitstring.h"
 #include "net/downloadname.h"
 #include "net/parseurl.h"
+#include "safename/safename.h"
 #include "update/jobline.h"
 
 #ifdef _WIN32
@@ -454,7 +455,7 @@ class LintObserver : public CParseObserver {
     }
     if (key == "NOTICE_URL") return;
     const std::string name = DownloadFileName(url);
-    if (!IsPlainFileName(name)) {
+    if (!IsSafeFileName(name)) {
       Report("url-name", "the updater saves the package under the address's last segment, " + Quoted(name) +
                              ", which is no plain file name: the download cannot be saved; end the address with "
                              "a file name such as package.zip");
@@ -636,8 +637,9 @@ void CheckRelease(const CProjectData& doc, const LintObserver& observer, const s
     }
     for (int i = 0; i < zip.GetCount(); ++i) {
       const std::string& name = zip.GetEntry(i)->m_strName;
-      if (!IsSafeEntryName(name) || name.find('/') != std::string::npos) {
-        const bool unsafe = !IsSafeEntryName(name);
+      // No folders are created while unpacking, so even a safe path below a folder fails.
+      if (!IsSafeRelativePath(name) || name.find('/') != std::string::npos) {
+        const bool unsafe = !IsSafeRelativePath(name);
         findings.push_back({package.nLine, "release-name",
                             "the package " + Quoted(relative) + " holds " + Quoted(name) +
                                 (unsafe ? ", a name the updater refuses (it would leave the staging folder or name a device)"
