@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <map>
+#include <random>
 #include <set>
 #include <string_view>
 
@@ -10,6 +13,7 @@
 #include "archive/zipfile.h"
 #include "catalogue/noticefetch.h"
 #include "catalogue/projectdata.h"
+#include "localstate/datversion.h"
 #include "localstate/regpath.h"
 #include "localstate/splitstring.h"
 #include "net/downloadname.h"
@@ -602,20 +606,59 @@ std::string ServedPath(const std::string& url) {
 
 bool EqualIgnoringCase(const std::string& a, const std::string& b) { return UpperAscii(a) == UpperAscii(b); }
 
+// The version the updater will read back from the filter data file this package installs.
+bool StagedDatVersion(CZipEntry& entry, std::string& version) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  const fs::path temp = fs::temp_directory_path(error) / ("talvo-lint-" + std::to_string(std::random_device()()) + ".dat");
+  if (error || !entry.ExtractTo(temp.string())) return false;
+  unsigned char bytes[kDatVersionBytes] = {};
+  std::ifstream in(temp, std::ios::binary);
+  in.read(reinterpret_cast<char*>(bytes), sizeof bytes);
+  version = DecodeDatVersion(bytes, static_cast<size_t>(in.gcount()));
+  in.close();
+  fs::remove(temp, error);
+  return true;
+}
+
+void CheckFilterVersion(CZipFile& zip, const std::string& relative, const std::string& offered, int line,
+                        std::vector<LintFinding>& findings) {
+  for (int i = 0; i < zip.GetCount(); ++i) {
+    CZipEntry& entry = *zip.GetEntry(i);
+    if (!EqualIgnoringCase(entry.m_strName, "talvo.dat")) continue;
+    std::string version;
+    if (!StagedDatVersion(entry, version)) {
+      findings.push_back({line, "release-zip", "the updater cannot unpack talvo.dat from " + Quoted(relative) +
+                                               " (" + DescribeZipFailure(zip.GetLastFailure()) + "); make it again"});
+    } else if (version != offered) {
+      findings.push_back({line, "dat-version",
+                          "talvo.dat in " + Quoted(relative) + " carries the version " + Quoted(version) +
+                              " but DAT_VERSION offers " + Quoted(offered) + ": after the install the updater "
+                              "reads " + Quoted(version) + " back and offers this update again; make them equal"});
+    }
+    return;
+  }
+  findings.push_back({line, "dat-version", "the filter data package " + Quoted(relative) + " holds no talvo.dat: the "
+                                           "version the updater reads back never changes, and DAT_VERSION is offered "
+                                           "on every run; pack talvo.dat"});
+}
+
 void CheckRelease(const CProjectData& doc, const LintObserver& observer, const std::string& dir,
                   std::vector<LintFinding>& findings) {
   struct Package {
     int nLine;
     std::string strUrl;
+    bool bFilterData;
   };
   std::vector<Package> packages;
   for (const PackageComponent& c : kPackageComponents) {
     if (!c.url || (doc.*c.url)().empty()) continue;
-    packages.push_back({observer.LineOf(std::string(c.szSection) + "/" + c.szUrlKey), (doc.*c.url)()});
+    packages.push_back({observer.LineOf(std::string(c.szSection) + "/" + c.szUrlKey), (doc.*c.url)(),
+                        c.url == &CProjectData::GetDatDownloadUrl});
   }
   for (size_t i = 0; i < doc.m_arrEtcProject.size(); ++i) {
     if (!doc.m_arrEtcProject[i]->m_strDownloadUrl.empty())
-      packages.push_back({observer.EtcUrlLine(i), doc.m_arrEtcProject[i]->m_strDownloadUrl});
+      packages.push_back({observer.EtcUrlLine(i), doc.m_arrEtcProject[i]->m_strDownloadUrl, false});
   }
 
   std::vector<std::string> staged;  // every file name some package puts in the staging folder
@@ -649,6 +692,7 @@ void CheckRelease(const CProjectData& doc, const LintObserver& observer, const s
       }
       staged.push_back(name);
     }
+    if (package.bFilterData) CheckFilterVersion(zip, relative, doc.GetDatVersion(), package.nLine, findings);
   }
   for (const auto& copy : observer.m_copies) {
     const bool held = std::any_of(staged.begin(), staged.end(),
