@@ -1,7 +1,9 @@
 #include "tools/talvo-doc/doclint.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -705,9 +707,22 @@ void CheckRelease(const CProjectData& doc, const LintObserver& observer, const s
   }
 }
 
+std::vector<LintFinding> LintOrThrow(const std::string& text, const LintOptions& options);
+
 }  // namespace
 
 std::vector<LintFinding> LintDocument(const std::string& text, const LintOptions& options) {
+  try {
+    return LintOrThrow(text, options);
+  } catch (const std::exception& e) {
+    // Out of memory, or a release folder the system cannot walk: the check is incomplete.
+    return {{0, "lint-failed", std::string("the check stopped (") + e.what() + "); nothing is known to be clean"}};
+  }
+}
+
+namespace {
+
+std::vector<LintFinding> LintOrThrow(const std::string& text, const LintOptions& options) {
   OfflineParse offline;
   ParsedDocument parsed;
   LintObserver observer(text, parsed.catalogue);
@@ -724,6 +739,8 @@ std::vector<LintFinding> LintDocument(const std::string& text, const LintOptions
   });
   return findings;
 }
+
+}  // namespace
 
 std::string FormatFinding(const std::string& file, const LintFinding& finding) {
   std::string line = file + ":";
