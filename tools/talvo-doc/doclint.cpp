@@ -138,6 +138,7 @@ class LintObserver : public CParseObserver {
     m_nLine = LineAt(offset + (first < line.size() ? first : 0));
     m_bKeySeen = false;
     m_bLineReported = false;
+    m_bJoined = false;
     m_nSectionBefore = m_catalogue.m_nSection;
     size_t last = line.size();
     while (last > first && IsTrimmedSpace(line[last - 1])) --last;
@@ -149,7 +150,7 @@ class LintObserver : public CParseObserver {
                  " with a bare LF line end is joined to the next line, and the updater reads the two "
                  "as one line (" + Quoted(NextLineText(line, joined)) +
                  " is lost); delete the short line, or use CR LF line ends");
-      m_bLineReported = true;  // what follows on this line is a consequence
+      m_bJoined = true;  // what follows on this line is a consequence
     }
   }
 
@@ -179,7 +180,8 @@ class LintObserver : public CParseObserver {
       }
       return;
     }
-    if (m_bLineReported) return;
+    // A section switch hides the lines after it, so it is told even beside another finding.
+    if (m_bJoined) return;
     const std::string next = " until the next known section line";
     if (!name.empty() && name[0] == '=') {
       Report("bracket-in-value", "the \"[\" ... \"]\" in this value is read as a section line: the lines after it are "
@@ -349,7 +351,7 @@ class LintObserver : public CParseObserver {
   void EndLine() {
     if (m_nLine == 0 || m_bStopped) return;
     if (m_catalogue.m_nSection == CProjectData::SECTION_OPEN_BRACKET &&
-        m_nSectionBefore != CProjectData::SECTION_OPEN_BRACKET && !m_bLineReported) {
+        m_nSectionBefore != CProjectData::SECTION_OPEN_BRACKET && !m_bJoined) {
       Report("unclosed-bracket", "this \"[\" has no \"]\": the updater ignores every line until one closes a "
                                  "bracket; close the section name, and keep \"[\" out of values");
     }
@@ -537,6 +539,7 @@ class LintObserver : public CParseObserver {
   int m_nLine = 0;
   bool m_bKeySeen = false;
   bool m_bLineReported = false;
+  bool m_bJoined = false;
   bool m_bStopped = false;
   bool m_bAfterEnd = false;
   bool m_bPendingEtcReported = false;
