@@ -230,7 +230,7 @@ void CSkinScrollWnd::OnControlNcCalcSize(HWND hControl, NCCALCSIZE_PARAMS* param
   } else {
     m_sbHorz.ShowWindow(SW_HIDE);
   }
-  PostMessage(kLayoutMessage, style & WS_VSCROLL, ::GetWindowLongA(hControl, GWL_EXSTYLE) & WS_EX_LEFTSCROLLBAR);
+  PostMessage(kLayoutMessage, style & WS_VSCROLL, left ? WS_EX_LEFTSCROLLBAR : 0);
 }
 
 void CSkinScrollWnd::OnLayout(BOOL vertical, BOOL left) {
