@@ -22,3 +22,25 @@
 #define IDS_UPDATE_HOST 107         // update server host probed on port 80
 
 #define IDI_TALVOUPDATE 128
+
+// Skin of the update window: pictures in skin/, drawn by skin/draw_skin.py.
+#define IDI_ROW_SERVERLIST 129        // list row image: server list
+#define IDI_ROW_SPARE 130             // list row image: spare
+#define IDI_ROW_PROGRAM 131           // list row image: client program, login engine, options
+#define IDI_ROW_FILTER 132            // list row image: search-word filter data
+#define IDB_BACKGROUND 133            // window background, 500 x 409, magenta where the desktop shows
+#define IDB_ROW_UNCHECKED 134         // list row check box, 13 x 13
+#define IDB_ROW_CHECKED 135
+#define IDB_ROW_LOCKED 136
+#define IDB_START_CLOSE_HOVER 137     // start button, close look, 79 x 21
+#define IDB_START_UPDATE_NORMAL 138   // start button, update look, 74 x 20
+#define IDB_START_UPDATE_PRESSED 139
+#define IDB_START_UPDATE_HOVER 140
+#define IDB_START_CLOSE_NORMAL 141
+#define IDB_START_CLOSE_PRESSED 142
+#define IDB_PROGRESS_BLOCK 147        // one block of the progress bar, 5 x 10
+#define IDB_CLOSE_HOVER 152           // window-close button, 13 x 13
+#define IDB_CLOSE_NORMAL 153
+#define IDB_CLOSE_PRESSED 154
+#define IDB_PROGRESS_BACKGROUND 166   // progress bar background, 459 x 14
+#define IDB_SCROLL_SKIN 172           // scroll bar skin, nine 17 x 17 squares

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Installs what building and testing TalvoUpdate needs on Debian 12 (run as root; does nothing
 # that is already done): Wine with its 32-bit loader, mingw-w64, CMake, Xvfb, the Korean locale
-# and fonts, GoogleTest sources, zlib for both builds, clang with libFuzzer, Python 3.
+# and fonts, GoogleTest sources, zlib for both builds, clang with libFuzzer, Python 3 with Pillow
+# (the skin's drawing script).
 set -euo pipefail
 packages=(
   wine wine64 wine32:i386 libgnutls30:i386
   mingw-w64 g++-mingw-w64-i686 libz-mingw-w64-dev binutils-mingw-w64-i686
-  cmake ninja-build make g++ clang libclang-rt-14-dev python3
+  cmake ninja-build make g++ clang libclang-rt-14-dev python3 python3-pil
   googletest zlib1g-dev
   xvfb xauth x11-utils imagemagick xdotool
   locales fonts-nanum
