@@ -25,8 +25,8 @@ const AtlHost& LoadAtlHost() {
     AtlHost h;
     const HMODULE atl = ::LoadLibraryA("atl.dll");
     if (!atl) return h;
-    h.pfnInit = reinterpret_cast<AtlAxWinInitProc>(::GetProcAddress(atl, "AtlAxWinInit"));
-    h.pfnGetControl = reinterpret_cast<AtlAxGetControlProc>(::GetProcAddress(atl, "AtlAxGetControl"));
+    h.pfnInit = reinterpret_cast<AtlAxWinInitProc>(reinterpret_cast<void*>(::GetProcAddress(atl, "AtlAxWinInit")));
+    h.pfnGetControl = reinterpret_cast<AtlAxGetControlProc>(reinterpret_cast<void*>(::GetProcAddress(atl, "AtlAxGetControl")));
     h.bClassReady = h.pfnInit && h.pfnInit();
     return h;
   }();
