@@ -1,6 +1,7 @@
 #include "catalogue/projectdata.h"
 
 #include <iterator>
+#include <memory>
 #include <utility>
 
 #include "catalogue/noticefetch.h"
@@ -275,7 +276,7 @@ void CProjectData::StoreJobLine(const std::string& line) {
 }
 
 void CProjectData::CommitEtcProject() {
-  m_arrEtcProject.push_back(new EtcProject(m_CurEtcProject));
+  m_arrEtcProject.push_back(std::make_unique<EtcProject>(m_CurEtcProject));
   m_CurEtcProject = EtcProject();
   ++m_nEtcCount;
 }

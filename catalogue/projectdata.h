@@ -4,6 +4,7 @@
 // tested and fuzzed on the host.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -78,7 +79,6 @@ class CProjectData {
   enum { JOB_FOLDER = 4, JOB_FILES = 5, JOB_REGISTRY = 6 };
 
   CProjectData() = default;
-  // Frees the lists only: the EtcProject records belong to whoever takes them over.
   ~CProjectData() = default;
   CProjectData(const CProjectData&) = delete;
   CProjectData& operator=(const CProjectData&) = delete;
@@ -131,8 +131,9 @@ class CProjectData {
   std::vector<std::string> m_saFolder;
   std::vector<std::string> m_saFiles;
   std::vector<std::string> m_saRegistry;
-  // Committed extra projects, in commit order. Never deleted here: the dialog takes them over.
-  std::vector<EtcProject*> m_arrEtcProject;
+  // Committed extra projects, in commit order. The update window moves out the ones it offers;
+  // whatever is left goes with the catalogue.
+  std::vector<std::unique_ptr<EtcProject>> m_arrEtcProject;
 
  private:
   // Product, filter data, server list and login control sections.
