@@ -58,21 +58,6 @@ class COleSession {
 constexpr char kClientCaptionKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Talvo";
 constexpr DWORD kClientCaptionBufferSize = 100;
 
-// The catalogue belongs to the run; the dialog only borrows it through m_pProjectData. The
-// extra-project records are the dialog's once it has run; when it did not run, nobody took them.
-struct CatalogueOwner {
-  CTalvoUpdateDlg& dlg;
-  bool bDialogRan = false;
-  ~CatalogueOwner() {
-    if (dlg.m_pProjectData && !bDialogRan) {
-      for (EtcProject* pProject : dlg.m_pProjectData->m_arrEtcProject) delete pProject;
-      dlg.m_pProjectData->m_arrEtcProject.clear();
-    }
-    delete dlg.m_pProjectData;
-    dlg.m_pProjectData = nullptr;
-  }
-};
-
 }  // namespace
 
 CTalvoUpdateApp::CTalvoUpdateApp() = default;
@@ -89,14 +74,17 @@ BOOL CTalvoUpdateApp::InitInstance() {
   }
   COleSession controlHosting;
 
-  CTalvoUpdateDlg dlg;
-  CatalogueOwner catalogueOwner{dlg, false};
+  CTalvoUpdateDlg dlg(*this);
+  // The catalogue belongs to the run; the dialog borrows it through m_pProjectData and takes
+  // over the extra-project records it offers.
+  std::unique_ptr<CProjectData> pProjectData;
   m_bUpdateProgram = m_bUpdateLoginOcx = m_bUpdateDat = m_bUpdateServerList = m_bUpdateOptions =
       FALSE;
   m_bOptionBackup = FALSE;
 
   if (CheckUpdateServer()) {
-    dlg.m_pProjectData = new CProjectData;
+    pProjectData = std::make_unique<CProjectData>();
+    dlg.m_pProjectData = pProjectData.get();
     if (dlg.m_pProjectData->Parse(m_strInformation)) {
       CProjectData& data = *dlg.m_pProjectData;
       const std::string strName = data.GetProjectName();
@@ -130,15 +118,18 @@ BOOL CTalvoUpdateApp::InitInstance() {
 
       if (ShouldShowUpdateDialog(flags, data.m_arrEtcProject.size(),
                                  [this] { return FindClientWindow() != nullptr; })) {
-        catalogueOwner.bDialogRan = true;
         dlg.DoModal();
       }
     }
   }
 
   ExecuteProgram(LoadMacroPath(IDS_CLIENT_PATH, ""));
+  dlg.m_pProjectData = nullptr;
+  pProjectData.reset();
   return FALSE;
 }
+
+framework::IStartButtonHost* CTalvoUpdateApp::GetStartButtonHost() { return m_pUpdateDlg; }
 
 UINT CTalvoUpdateApp::GetOSType() {
   OSVERSIONINFOEXA info = {};

@@ -74,6 +74,8 @@ class CTalvoUpdateDlg : public framework::CDialog, public framework::IStartButto
   void DoDataExchange() override;
   BOOL OnInitDialog() override;
   BOOL PreTranslateMessage(MSG* pMsg) override;
+  void OnOK() override;
+  void OnCancel() override;
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
  private:

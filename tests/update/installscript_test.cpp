@@ -6,6 +6,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "tests/localstate/testsupport.h"
 #include "update/installscript.h"
 #include "update/talvoupdatedlg.h"
+#include "update/updateappstate.h"
 
 namespace {
 
@@ -368,19 +370,24 @@ TEST_F(InstallScript, LoginControlPackageRegistersTheSystemFoldersControlWithout
   EXPECT_THAT(marks[0], EndsWith(" /s " + control));
 }
 
+struct DecisionState : CUpdateAppState {};
+
 // The dialog's install step hands over its current entry's kind and version.
 TEST_F(InstallScript, DialogRunsTheScriptForItsCurrentEntry) {
-  EtcProject program, serverList;
-  program.m_strName = "3.41";
-  program.m_nKind = KIND_CLIENT_PROGRAM;
-  serverList.m_strName = "27";
-  serverList.m_nKind = KIND_SERVER_LIST;
+  auto program = std::make_unique<EtcProject>();
+  program->m_strName = "3.41";
+  program->m_nKind = KIND_CLIENT_PROGRAM;
+  auto serverList = std::make_unique<EtcProject>();
+  serverList->m_strName = "27";
+  serverList->m_nKind = KIND_SERVER_LIST;
   Load("[FOLDER]\nCREATE=" + Path("made") + "\n");
-  CTalvoUpdateDlg dlg;
+  DecisionState decision;
+  CTalvoUpdateDlg dlg(decision);
   dlg.m_pProjectData = &m_data;
-  dlg.m_arrComponents = {&program, &serverList};
+  dlg.m_arrComponents.push_back(std::move(program));
+  dlg.m_arrComponents.push_back(std::move(serverList));
   dlg.m_nCurIndex = 1;
-  dlg.m_nCurKind = serverList.m_nKind;
+  dlg.m_nCurKind = KIND_SERVER_LIST;
   dlg.OnUpgradeNow();
   EXPECT_TRUE(IsFolder(Path("made")));
   EXPECT_EQ(testsupport::QueryRaw(HKEY_CURRENT_USER, kInstallKey, "VerListTalvo").bytes,
