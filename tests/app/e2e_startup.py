@@ -1,13 +1,14 @@
 #!/usr/bin/env python3
 """End to end: the real TalvoUpdate.exe under Wine against tools/updateserver on 127.0.0.1:80.
 
-    e2e_startup.py --updater EXE --fast-updater EXE --client EXE --helper EXE [SCENARIO ...]
+    e2e_startup.py --updater EXE --fast-updater EXE --client EXE --helper EXE --driver EXE [SCENARIO ...]
 
 Every scenario gets its own clone of the Wine template prefix, shared by all processes of the
 scenario (so they meet in one mutex, one shared data section and one registry), and an
 installation folder C:\\Talvo holding the updater as TalvoUpdate.exe next to a stand-in
 Talvo.exe that appends a line to started.log whenever it is started. --fast-updater is the same
-program built with short waits (TALVO_TEST_TIMINGS), for the retry scenarios only.
+program built with short waits (TALVO_TEST_TIMINGS), for the retry scenarios only. --driver is
+the update window's driver (tests/update/windowdriver.cpp): runs that open the window close it.
 
 The updater's diagnostic lines are read from Wine's debug channel (WINEDEBUG=+debugstr); runs
 started with trace_sockets=True also report every connect() through Wine's winsock trace.
@@ -75,11 +76,13 @@ def port80_open():
 
 def document(xp="3.41", ocx="1.0", download=True, extra_project=True):
     """An update information document (code page 949 bytes, CR LF line ends)."""
-    lines = ["// e2e", "[Talvo]", "PROJECT=Talvo", "XP_VERSION=" + xp, "98_VERSION=" + xp]
+    # Nothing compulsory: a window that opens can be closed at once.
+    lines = ["// e2e", "[Talvo]", "PROJECT=Talvo", "XP_VERSION=" + xp, "98_VERSION=" + xp,
+             "XP_COMPULSION=0", "98_COMPULSION=0"]
     if download:
         lines += ["XP_DOWNLOADURL=http://127.0.0.1/talvoupdate/TalvoXP.zip",
                   "98_DOWNLOADURL=http://127.0.0.1/talvoupdate/Talvo98.zip"]
-    lines += ["[LOGIN_OCX]", "OCX_VERSION=" + ocx]
+    lines += ["[LOGIN_OCX]", "OCX_VERSION=" + ocx, "OCX_COMPULSION=0"]
     if download:
         lines += ["OCX_DOWN_URL=http://127.0.0.1/talvoupdate/TalvoLogin.zip"]
     if extra_project:
@@ -176,7 +179,7 @@ class Run:
 class Sandbox:
     """A Wine prefix clone with the installation folder C:\\Talvo."""
 
-    def __init__(self, name, updater, client, helper, env_extra=None, extra_roots=()):
+    def __init__(self, name, updater, client, helper, env_extra=None, extra_roots=(), driver=None):
         self.work = tempfile.mkdtemp(prefix="talvo-e2e-%s-" % name)
         self.prefix = subprocess.run([os.path.join(SOURCE_DIR, "tools", "wine-clone.sh"), TEMPLATE], check=True,
                                      stdout=subprocess.PIPE, text=True).stdout.strip()
@@ -187,6 +190,7 @@ class Sandbox:
         self.helper = os.path.join(self.install, "e2ehelper.exe")
         shutil.copy(helper, self.helper)
         self.updater_path = "C:\\Talvo\\TalvoUpdate.exe"
+        self.driver = driver
         self.env = dict(os.environ, WINEPREFIX=self.prefix, TALVO_WINE_PREFIX=self.prefix,
                         WINEDEBUG="-all,+debugstr")
         self.env.update(env_extra or {})
@@ -274,6 +278,14 @@ class Sandbox:
                                    stderr=subprocess.DEVNULL)
         wait_until(lambda: os.path.exists(ready), 30, "the client window")
         return process
+
+    def close_update_window(self):
+        """Waits for the update window and asks it to close, as its close command would."""
+        driver = os.path.join(self.install, "windowdriver.exe")
+        if not os.path.exists(driver):
+            shutil.copy(self.driver, driver)
+        code, out = self.wine([driver, "find", "60000", "close", "watch", "30000"], timeout=120)
+        check(code == 0, "update window not closed: %s" % out.decode("cp949", "replace"))
 
     def client_starts(self):
         path = os.path.join(self.install, "started.log")
@@ -390,7 +402,7 @@ def scenario_background(opts):
 
 def scenario_decisions(opts):
     """The rows of the start-up's failure table with a reachable server, and the request's query."""
-    sb = Sandbox("decisions", opts.updater, opts.client, opts.helper)
+    sb = Sandbox("decisions", opts.updater, opts.client, opts.helper, driver=opts.driver)
     try:
         sb.server.start()
         starts = 0
@@ -398,7 +410,13 @@ def scenario_decisions(opts):
 
         def row(name, expect_query=None, dialog=False, checked=True, program=None):
             nonlocal starts, queries
-            run = sb.run(timeout=60)
+            run = sb.start()
+            if dialog:
+                sb.close_update_window()
+            try:
+                run.wait(60)
+            except Failure as e:
+                raise Failure("%s: %s" % (name, e))
             check(run.process.returncode == 0, "%s: exit code %d" % (name, run.process.returncode))
             starts += 1
             sb.expect_client_starts(starts, settle=0.5)
@@ -457,7 +475,9 @@ def scenario_decisions(opts):
         # Without a client program the start fails quietly and the run still ends normally.
         os.remove(os.path.join(sb.install, "Talvo.exe"))
         sb.server.serve(document())
-        run = sb.run(timeout=60)
+        run = sb.start()
+        sb.close_update_window()
+        run.wait(60)
         check(run.process.returncode == 0, "no client program: exit code %d" % run.process.returncode)
         sb.expect_client_starts(starts, settle=1)
     finally:
@@ -530,6 +550,7 @@ def main():
     parser.add_argument("--fast-updater", required=True)
     parser.add_argument("--client", required=True)
     parser.add_argument("--helper", required=True)
+    parser.add_argument("--driver", required=True)
     parser.add_argument("scenarios", nargs="*", help="any of: " + ", ".join(SCENARIOS))
     opts = parser.parse_args()
     names = opts.scenarios or list(SCENARIOS)
