@@ -15,6 +15,7 @@
 #include "net/downloadname.h"
 #include "net/internetfiledown.h"
 #include "net/parseurl.h"
+#include "safename/safename.h"
 
 using framework::WriteLog;
 
@@ -133,7 +134,7 @@ UINT CDownloadWorker::Run() {
   if (!textMode && !m_strLocalFile.empty()) {
     CreateDirectoryTree(m_strLocalFile);
     const std::string name = DownloadFileName(m_strRemoteFile);
-    plainName = IsPlainFileName(name);
+    plainName = IsSafeFileName(name);
     m_strLocalFile += name;
   }
 
