@@ -1,7 +1,9 @@
 #include "catalogue/projectdata.h"
 
+#include <algorithm>
 #include <iterator>
 #include <memory>
+#include <string_view>
 #include <utility>
 
 #include "catalogue/noticefetch.h"
@@ -69,16 +71,24 @@ std::string CommandWord(const std::string& jobLine) {
 int CProjectData::Parse(const std::string& text) {
   m_nSection = SECTION_NONE;
   std::string line;
-  for (char c : text) {
+  size_t lineStart = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
     // A line feed only ends a line of two or more bytes, so a blank CR LF line joins the next one.
     if (c == '\n' && line.size() > 1) {
-      if (line.compare(0, 5, "<meta") == 0) return m_bHasDownload;
+      if (line.compare(0, 5, "<meta") == 0) {
+        if (m_pObserver) m_pObserver->OnStop(lineStart, line);
+        return m_bHasDownload;
+      }
+      if (m_pObserver) m_pObserver->OnLine(lineStart, line);
       ParseLine(line);
       line.clear();
+      lineStart = i + 1;
     } else {
       line += c;
     }
   }
+  if (m_pObserver) m_pObserver->OnLine(lineStart, line);
   ParseLine(line);
   return m_bHasDownload;
 }
@@ -98,6 +108,7 @@ void CProjectData::ParseLine(const std::string& rawLine) {
     if (c == ']') {
       if (m_nSection == SECTION_OPEN_BRACKET) {
         m_nSection = GetSectionCode(key);
+        if (m_pObserver) m_pObserver->OnSection(key, m_nSection);
         key.clear();
       } else {
         key += c;
@@ -115,17 +126,36 @@ void CProjectData::ParseLine(const std::string& rawLine) {
     const auto value = [&] {
       return i + 1 < valueEnd ? line.substr(i + 1, valueEnd - (i + 1)) : std::string();
     };
-    if (m_nSection == SECTION_ETC_BASE + m_nEtcCount) {
-      StoreEtcKey(upperKey, RemoveQuotes(value()));
+    // A view, not a copy: an observer must not make a line of many "=" cost a copy per "=".
+    const auto observeKey = [&](int section, std::string_view stored, CParseObserver::KeyUse use) {
+      if (!m_pObserver) return;
+      if (use == CParseObserver::KEY_STORED || use == CParseObserver::KEY_COMMITTED) {
+        m_pObserver->OnKey(section, upperKey, stored, use);
+      } else {
+        const size_t start = std::min(i + 1, valueEnd);
+        m_pObserver->OnKey(section, upperKey, std::string_view(line).substr(start, valueEnd - start), use);
+      }
+    };
+    const int section = m_nSection;
+    if (section == SECTION_ETC_BASE + m_nEtcCount) {
+      const std::string stored = RemoveQuotes(value());
+      const bool known = StoreEtcKey(upperKey, stored);
+      observeKey(section, stored,
+                 !known ? CParseObserver::KEY_UNKNOWN
+                        : upperKey == "ETC_END" ? CParseObserver::KEY_COMMITTED
+                                                : CParseObserver::KEY_STORED);
       return;
     }
-    switch (m_nSection) {
+    switch (section) {
       case SECTION_PRODUCT:
       case SECTION_POLICE_DATA:
       case SECTION_SERVER_LIST:
-      case SECTION_LOGIN_OCX:
-        StoreComponentKey(m_nSection, upperKey, RemoveQuotes(value()));
+      case SECTION_LOGIN_OCX: {
+        const std::string stored = RemoveQuotes(value());
+        const bool known = StoreComponentKey(section, upperKey, stored);
+        observeKey(section, stored, known ? CParseObserver::KEY_STORED : CParseObserver::KEY_UNKNOWN);
         return;
+      }
       case SECTION_FOLDER:
       case SECTION_FILES:
       case SECTION_REGISTRY:
@@ -134,14 +164,29 @@ void CProjectData::ParseLine(const std::string& rawLine) {
       case SECTION_NOTICE:
         if (upperKey == "NOTICE_URL") {
           m_ProjectInfo.m_strNoticeUrl = value();
+          observeKey(section, m_ProjectInfo.m_strNoticeUrl, CParseObserver::KEY_STORED);
           FetchNotice();
+        } else {
+          observeKey(section, {}, CParseObserver::KEY_UNKNOWN);
         }
         return;
       case SECTION_OPTIONS:
         // After the first "=" the key starts with "=" and names nothing, so no copy is made.
-        if (IsOptionsKey(upperKey)) StoreOptionsKey(upperKey, value());
+        if (IsOptionsKey(upperKey)) {
+          StoreOptionsKey(upperKey, value());
+          if (m_pObserver) {
+            observeKey(section,
+                       upperKey == "OPTIONS_SETTING" ? m_ProjectInfo.m_saOptionSettings.back()
+                       : upperKey == "OPTIONS_VERSION" ? m_ProjectInfo.m_strOptionsVersion
+                                                       : m_ProjectInfo.m_strOptionCompulsion,
+                       CParseObserver::KEY_STORED);
+          }
+        } else {
+          observeKey(section, {}, CParseObserver::KEY_UNKNOWN);
+        }
         break;
       default:
+        observeKey(section, {}, CParseObserver::KEY_IGNORED);
         break;
     }
     // The rest of the line is read on, with "=" starting the next key.
@@ -149,22 +194,26 @@ void CProjectData::ParseLine(const std::string& rawLine) {
   }
 }
 
+const std::vector<std::pair<std::string, int>>& CProjectData::FixedSectionNames() {
+  static const std::vector<std::pair<std::string, int>> kNames = {
+      {"Talvo", SECTION_PRODUCT},     {"POLICE_DATA", SECTION_POLICE_DATA},
+      {"UPDATE_DATA", SECTION_UPDATE_DATA}, {"SERVER_LIST", SECTION_SERVER_LIST},
+      {"LOGIN_OCX", SECTION_LOGIN_OCX}, {"OPTIONS", SECTION_OPTIONS},
+      {"NOTICE", SECTION_NOTICE},     {"FOLDER", SECTION_FOLDER},
+      {"FILES", SECTION_FILES},       {"REGISTRY", SECTION_REGISTRY},
+      {"END", SECTION_NONE},          {"ETC_END", SECTION_NONE},
+  };
+  return kNames;
+}
+
 int CProjectData::GetSectionCode(const std::string& name) {
-  if (name == "Talvo") {
-    m_ProjectInfo.m_strProjectName = name;
-    return SECTION_PRODUCT;
-  }
-  if (name == "POLICE_DATA") return SECTION_POLICE_DATA;
-  if (name == "UPDATE_DATA") return SECTION_UPDATE_DATA;
-  if (name == "SERVER_LIST") return SECTION_SERVER_LIST;
-  if (name == "LOGIN_OCX") return SECTION_LOGIN_OCX;
-  if (name == "OPTIONS") return SECTION_OPTIONS;
-  if (name == "NOTICE") return SECTION_NOTICE;
-  if (name == "FOLDER") return SECTION_FOLDER;
-  if (name == "FILES") return SECTION_FILES;
-  if (name == "REGISTRY") return SECTION_REGISTRY;
   if (name == "ETC" + std::to_string(m_nEtcCount)) return SECTION_ETC_BASE + m_nEtcCount;
-  if (name == "END" || name == "ETC_END") return SECTION_NONE;
+  for (const auto& fixed : FixedSectionNames()) {
+    if (name == fixed.first) {
+      if (fixed.second == SECTION_PRODUCT) m_ProjectInfo.m_strProjectName = name;
+      return fixed.second;
+    }
+  }
   return SECTION_UNKNOWN;
 }
 
@@ -219,10 +268,10 @@ const std::pair<const char*, std::string EtcProject::*> kEtcKeys[] = {
 
 }  // namespace
 
-void CProjectData::StoreComponentKey(int section, const std::string& key, const std::string& value) {
+bool CProjectData::StoreComponentKey(int section, const std::string& key, const std::string& value) {
   if (section == SECTION_PRODUCT && key == "DEBUG") {
     m_ProjectInfo.m_nDebug = value == "1" ? 1 : 0;
-    return;
+    return true;
   }
   const TextKey* begin = nullptr;
   const TextKey* end = nullptr;
@@ -231,28 +280,51 @@ void CProjectData::StoreComponentKey(int section, const std::string& key, const 
     case SECTION_POLICE_DATA: begin = std::begin(kPoliceDataKeys); end = std::end(kPoliceDataKeys); break;
     case SECTION_SERVER_LIST: begin = std::begin(kServerListKeys); end = std::end(kServerListKeys); break;
     case SECTION_LOGIN_OCX: begin = std::begin(kLoginOcxKeys); end = std::end(kLoginOcxKeys); break;
-    default: return;
+    default: return false;
   }
   for (const TextKey* k = begin; k != end; ++k) {
     if (key == k->name) {
       m_ProjectInfo.*(k->field) = value;
       if (k->isDownloadUrl) m_bHasDownload = 1;
-      return;
+      return true;
     }
   }
+  return false;
 }
 
-void CProjectData::StoreEtcKey(const std::string& key, const std::string& value) {
+bool CProjectData::StoreEtcKey(const std::string& key, const std::string& value) {
   if (key == "ETC_END") {
     CommitEtcProject();
-    return;
+    return true;
   }
   for (const auto& etcKey : kEtcKeys) {
     if (key == etcKey.first) {
       m_CurEtcProject.*(etcKey.second) = value;
-      return;
+      return true;
     }
   }
+  return false;
+}
+
+int CProjectData::SectionOfKey(const std::string& key) {
+  const std::pair<const TextKey*, const TextKey*> tables[] = {
+      {std::begin(kProductKeys), std::end(kProductKeys)},
+      {std::begin(kPoliceDataKeys), std::end(kPoliceDataKeys)},
+      {std::begin(kServerListKeys), std::end(kServerListKeys)},
+      {std::begin(kLoginOcxKeys), std::end(kLoginOcxKeys)},
+  };
+  const int sections[] = {SECTION_PRODUCT, SECTION_POLICE_DATA, SECTION_SERVER_LIST, SECTION_LOGIN_OCX};
+  if (key == "DEBUG") return SECTION_PRODUCT;
+  for (size_t t = 0; t < std::size(tables); ++t) {
+    for (const TextKey* k = tables[t].first; k != tables[t].second; ++k)
+      if (key == k->name) return sections[t];
+  }
+  for (const auto& etcKey : kEtcKeys)
+    if (key == etcKey.first) return SECTION_ETC_BASE;
+  if (key == "ETC_END") return SECTION_ETC_BASE;
+  if (IsOptionsKey(key)) return SECTION_OPTIONS;
+  if (key == "NOTICE_URL") return SECTION_NOTICE;
+  return SECTION_UNKNOWN;
 }
 
 void CProjectData::StoreOptionsKey(const std::string& key, const std::string& value) {
@@ -273,6 +345,7 @@ void CProjectData::StoreJobLine(const std::string& line) {
   // folder and file jobs lose their quotes.
   const std::string job = GetValue(line, 0);
   list->push_back(m_nSection == SECTION_REGISTRY ? job : RemoveQuotes(job));
+  if (m_pObserver) m_pObserver->OnJobLine(m_nSection, list->back());
 }
 
 void CProjectData::CommitEtcProject() {

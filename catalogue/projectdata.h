@@ -4,8 +4,11 @@
 // tested and fuzzed on the host.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 // Kinds of the components the update dialog lists (EtcProject::m_nKind).
@@ -57,6 +60,30 @@ struct ProjectInfo {
   std::string m_strNotice;
 };
 
+// Told what the parser does with a document, for tools that check documents before they are
+// published. The updater installs none; the parse then behaves exactly as without it.
+class CParseObserver {
+ public:
+  enum KeyUse {
+    KEY_STORED,     // the key filled its field (or was appended, for OPTIONS_SETTING)
+    KEY_COMMITTED,  // ETC_END: the extra project being built was committed
+    KEY_UNKNOWN,    // the section takes no such key: the line does nothing
+    KEY_IGNORED,    // the section code takes no keys at all (none, bracket open, unknown, ...)
+  };
+  virtual ~CParseObserver() = default;
+  // One line as the parser cut it, starting at byte `offset` of the text, before it is read.
+  virtual void OnLine(size_t offset, const std::string& line) {}
+  // The line starting at `offset` begins with "<meta": the parse ends there, the line unread.
+  virtual void OnStop(size_t offset, const std::string& line) {}
+  // A "]" closed the name collected since the line's last key; the section code is now `code`.
+  virtual void OnSection(const std::string& name, int code) {}
+  // An "=" in section `section`: `key` upper-cased as matched; `value` as stored (quotes removed
+  // where the parser removes them), or for a key that does nothing the text up to the value's end.
+  virtual void OnKey(int section, const std::string& key, std::string_view value, KeyUse use) {}
+  // A job line stored, as stored, in job list `type`.
+  virtual void OnJobLine(int type, const std::string& job) {}
+};
+
 class CProjectData {
  public:
   // Section codes; the three job sections double as the job types.
@@ -88,6 +115,11 @@ class CProjectData {
   int Parse(const std::string& text);
   void ParseLine(const std::string& line);
   int GetSectionCode(const std::string& name);
+  // The section whose keys include `key` (upper case): a section code, SECTION_ETC_BASE for the
+  // extra-project keys, SECTION_UNKNOWN for a key no section takes.
+  static int SectionOfKey(const std::string& key);
+  // The fixed section names (every name but "ETC" and its number), with their codes.
+  static const std::vector<std::pair<std::string, int>>& FixedSectionNames();
   std::string GetValue(const std::string& line, size_t start) const;
 
   std::string GetProjectName() const { return m_ProjectInfo.m_strProjectName; }
@@ -134,11 +166,14 @@ class CProjectData {
   // Committed extra projects, in commit order. The update window moves out the ones it offers;
   // whatever is left goes with the catalogue.
   std::vector<std::unique_ptr<EtcProject>> m_arrEtcProject;
+  // Not owned; null in the updater.
+  CParseObserver* m_pObserver = nullptr;
 
  private:
   // Product, filter data, server list and login control sections.
-  void StoreComponentKey(int section, const std::string& key, const std::string& value);
-  void StoreEtcKey(const std::string& key, const std::string& value);
+  // Each returns whether the section takes the key.
+  bool StoreComponentKey(int section, const std::string& key, const std::string& value);
+  bool StoreEtcKey(const std::string& key, const std::string& value);
   void StoreOptionsKey(const std::string& key, const std::string& value);
   void StoreJobLine(const std::string& line);
   void CommitEtcProject();

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# The updater's main job: the test update server on 127.0.0.1:80 serves the sample release
-# (samples/release, with packages generated into the build folder) and TalvoUpdate.exe runs
-# under Wine in a sandbox installation folder beside a stand-in Talvo.exe, then this says what
+# The updater's main job: the sample release (samples/release/release.txt) is published with
+# talvo-publish into the build folder and served by nginx on 127.0.0.1:80, then TalvoUpdate.exe
+# runs under Wine in a sandbox installation folder beside a stand-in Talvo.exe, and this says what
 # happened. Needs root for port 80. Extra arguments go to the run, e.g.:
 #   tools/demo.sh --installed 3.41      (nothing outdated but the other components)
 #   tools/demo.sh --background
@@ -11,11 +11,32 @@ cd "$top"
 tools/setup.sh
 cmake --preset win32 >/dev/null
 cmake --build --preset win32 >/dev/null
-python3 samples/release/make-packages.py build/win32/release >/dev/null
+build=build/win32
+run_exe() { TALVO_WINE_TEMPLATE=$build/wine/template tools/wine-run.sh "$@"; }
+host=$(sed -n 's/^TALVO_UPDATE_HOST:STRING=//p' $build/CMakeCache.txt)
 
-echo "== What the updater reads from the sample release's information document (talvo-doc):"
-TALVO_WINE_TEMPLATE=build/win32/wine/template tools/wine-run.sh build/win32/tools/talvo-doc/talvo-doc.exe \
-  dump "Z:$top/samples/release/talvoupdate/PlusInformation.php" | tr -d '\r' | head -c 1500
+# The release as a maker has it: the description, and the built programs copied into its folders.
+release=$build/release
+rm -rf "$release"
+mkdir -p "$release"
+cp -r samples/release "$release/src"
+cp $build/tests/app/talvo_client_standin.exe "$release/src/files/client/Talvo.exe"
+cp $build/tests/publish/talvo_extra_standin.exe "$release/src/files/extra/TalvoExtra.exe"
+
+echo "== Publishing the sample release (talvo-publish; the document is written only when lint finds nothing):"
+run_exe $build/tools/publish/talvo-publish.exe "Z:$top/$release/src/release.txt" "Z:$top/$release/www" \
+  --base-url "http://${host:-127.0.0.1}/talvoupdate/" | tr -d '\r'
+# The maker's web pages (log page, banner) on the same server.
+cp -r samples/release/app samples/release/Banner2008 "$release/www/"
+
+echo "== What the updater reads from the published document (talvo-doc):"
+run_exe $build/tools/talvo-doc/talvo-doc.exe dump "Z:$top/$release/www/talvoupdate/PlusInformation.php" \
+  | tr -d '\r' | head -c 1500
 echo
-echo "== One update check against the local update server:"
-exec python3 tests/app/update_check_demo.py --build build/win32 --packages build/win32/release "$@"
+
+echo "== nginx serves $release/www on 127.0.0.1:80 (configuration: tools/publish/nginx-example.conf)"
+tools/publish/serve-nginx.sh start "$release/www" "$build/nginx" 127.0.0.1:80
+trap 'tools/publish/serve-nginx.sh stop "$top/$build/nginx"' EXIT
+
+echo "== One update check against it:"
+python3 tests/app/update_check_demo.py --build $build --access-log "$build/nginx/access.log" "$@"

@@ -2,7 +2,7 @@
 # Installs what building and testing TalvoUpdate needs on Debian 12 (run as root; does nothing
 # that is already done): Wine with its 32-bit loader, mingw-w64, CMake, Xvfb, the Korean locale
 # and fonts, GoogleTest sources, zlib for both builds, clang with libFuzzer, Python 3 with Pillow
-# (the skin's drawing script).
+# (the skin's drawing script), nginx (serves published releases in the demo and the tests).
 set -euo pipefail
 packages=(
   wine wine64 wine32:i386 libgnutls30:i386
@@ -12,6 +12,7 @@ packages=(
   xvfb xauth x11-utils imagemagick xdotool
   locales fonts-nanum
   curl unzip zip libarchive-tools hyperfine time file binutils
+  nginx
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -23,6 +24,11 @@ if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}"
   $sudo_cmd apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "${missing[@]}" >/dev/null
+  # The demo and the tests start nginx themselves on 127.0.0.1:80; Debian's own nginx service
+  # must not hold port 80 where an init system started it on installation.
+  if [[ " ${missing[*]} " == *" nginx "* ]] && [ -d /run/systemd/system ]; then
+    $sudo_cmd systemctl disable --now nginx >/dev/null 2>&1 || true
+  fi
 fi
 if ! locale -a 2>/dev/null | grep -qi '^ko_KR\.utf8$'; then
   sudo_cmd=""; [ "$(id -u)" = 0 ] || sudo_cmd="sudo"

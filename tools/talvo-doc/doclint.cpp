@@ -1,0 +1,685 @@
+#include "tools/talvo-doc/doclint.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <set>
+#include <string_view>
+
+#include "app/versiontext.h"
+#include "archive/zipfile.h"
+#include "catalogue/noticefetch.h"
+#include "catalogue/projectdata.h"
+#include "localstate/regpath.h"
+#include "localstate/splitstring.h"
+#include "net/downloadname.h"
+#include "net/parseurl.h"
+#include "safename/safename.h"
+#include "update/jobline.h"
+
+#ifdef _WIN32
+#include "net/internetfiledown.h"
+static_assert(kDocumentLimit == CInternetFileDown::kMaxTextBody, "the downloader's text limit");
+#endif
+
+namespace {
+
+// The document is checked alone: the notice is never fetched.
+std::string NoNetwork(const std::string&, unsigned long) { return std::string(); }
+
+// Installs the fetcher that makes no request for the lifetime of the object.
+class OfflineParse {
+ public:
+  OfflineParse() : m_previous(SetTextFetcher(&NoNetwork)) {}
+  ~OfflineParse() { SetTextFetcher(m_previous); }
+  OfflineParse(const OfflineParse&) = delete;
+  OfflineParse& operator=(const OfflineParse&) = delete;
+
+ private:
+  FetchTextFn m_previous;
+};
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+bool IsTrimmedSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
+std::string UpperAscii(std::string text) {
+  for (char& c : text)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return text;
+}
+
+std::string WithoutBlanks(const std::string& text) {
+  std::string out;
+  for (char c : text)
+    if (!IsBlank(c)) out += c;
+  return out;
+}
+
+bool HasOuterBlank(std::string_view text) {
+  return !text.empty() && (IsBlank(text.front()) || IsBlank(text.back()));
+}
+
+std::string Quoted(std::string_view text) {
+  const size_t kShown = 80;
+  std::string shown(text.substr(0, kShown));
+  if (text.size() > kShown) shown += "...";
+  return "\"" + shown + "\"";
+}
+
+bool EndsWith(const std::string& text, const char* suffix) {
+  const std::string_view s(suffix);
+  return text.size() >= s.size() && text.compare(text.size() - s.size(), s.size(), s.data()) == 0;
+}
+
+bool IsUrlKey(const std::string& key) { return EndsWith(key, "URL"); }
+bool IsCompulsionKey(const std::string& key) { return EndsWith(key, "COMPULSION"); }
+
+std::string SectionLabel(int section) {
+  if (section >= CProjectData::SECTION_ETC_BASE)
+    return "ETC" + std::to_string(section - CProjectData::SECTION_ETC_BASE);
+  for (const auto& fixed : CProjectData::FixedSectionNames())
+    if (fixed.second == section && fixed.second != CProjectData::SECTION_NONE) return fixed.first;
+  return "?";
+}
+
+// One component offered with a package: the catalogue field names and the keys that set them.
+struct PackageComponent {
+  const char* szSection;
+  const char* szVersionKey;
+  const char* szUrlKey;
+  const char* szCompulsionKey;
+  std::string (CProjectData::*version)() const;
+  std::string (CProjectData::*url)() const;
+};
+
+const PackageComponent kPackageComponents[] = {
+    {"Talvo", "XP_VERSION", "XP_DOWNLOADURL", "XP_COMPULSION", &CProjectData::GetXPVersion,
+     &CProjectData::GetXPDownloadUrl},
+    {"Talvo", "98_VERSION", "98_DOWNLOADURL", "98_COMPULSION", &CProjectData::Get98Version,
+     &CProjectData::Get98DownloadUrl},
+    {"POLICE_DATA", "DAT_VERSION", "DOWN_DAT_URL", "DAT_COMPULSION", &CProjectData::GetDatVersion,
+     &CProjectData::GetDatDownloadUrl},
+    {"SERVER_LIST", "SERVER_VERSION", "SERVER_DOWN_URL", "SERVER_COMPULSION",
+     &CProjectData::GetServerVersion, &CProjectData::GetServerDownloadUrl},
+    {"LOGIN_OCX", "OCX_VERSION", "OCX_DOWN_URL", "OCX_COMPULSION", &CProjectData::GetOcxVersion,
+     &CProjectData::GetOcxDownloadUrl},
+    {"OPTIONS", "OPTIONS_VERSION", nullptr, "OPTION_COMPULSION", &CProjectData::GetOptionsVersion,
+     nullptr},
+};
+
+// The registry root names the install jobs know; anything else means HKEY_CURRENT_USER.
+const char* const kRegistryRoots[] = {"HKCR", "HKCU", "HKLM", "HKU", "HKCC", "HKPD", "HKDD"};
+
+std::string Identity(const std::string& path, const std::string& name) {
+  return name.empty() ? path : path + "\\" + name;
+}
+
+// Watches the updater's parse of one document and notes every trap it walks into.
+class LintObserver : public CParseObserver {
+ public:
+  LintObserver(const std::string& text, CProjectData& catalogue) : m_text(text), m_catalogue(catalogue) {
+    for (size_t i = 0; i < text.size(); ++i)
+      if (text[i] == '\n') m_lineEnds.push_back(i);
+  }
+
+  void OnLine(size_t offset, const std::string& line) override {
+    EndLine();
+    size_t first = 0;
+    while (first < line.size() && IsTrimmedSpace(line[first])) ++first;
+    m_nLine = LineAt(offset + (first < line.size() ? first : 0));
+    m_bKeySeen = false;
+    m_bLineReported = false;
+    m_nSectionBefore = m_catalogue.m_nSection;
+    size_t last = line.size();
+    while (last > first && IsTrimmedSpace(line[last - 1])) --last;
+    const size_t joined = line.find('\n', first);
+    if (joined != std::string::npos && joined < last) {
+      const std::string shortLine = line.substr(first, joined - first);
+      Report("joined-line",
+             "the one-character line " + Quoted(TrimRight(shortLine)) +
+                 " with a bare LF line end is joined to the next line, and the updater reads the two "
+                 "as one line (" + Quoted(NextLineText(line, joined)) +
+                 " is lost); delete the short line, or use CR LF line ends");
+      m_bLineReported = true;  // what follows on this line is a consequence
+    }
+  }
+
+  void OnStop(size_t offset, const std::string& line) override {
+    EndLine();
+    const size_t end = offset + line.size() + 1;
+    const bool restHasText = std::any_of(m_text.begin() + static_cast<std::ptrdiff_t>(std::min(end, m_text.size())),
+                                         m_text.end(), [](char c) { return !IsTrimmedSpace(c); });
+    if (restHasText) {
+      m_nLine = LineAt(offset);
+      Report("meta-stop", "a line beginning with \"<meta\" ends the document: the updater reads neither it "
+                          "nor anything after it; remove the line, or move it to the very end");
+    }
+    m_bStopped = true;
+  }
+
+  void OnSection(const std::string& name, int code) override {
+    if (code == CProjectData::SECTION_NONE) m_bAfterEnd = true;
+    if (code >= CProjectData::SECTION_ETC_BASE) m_nEtcLine = m_nLine;
+    if (code != CProjectData::SECTION_UNKNOWN) {
+      if (name == "ETC_END" && HasPendingEtc()) {
+        Report("etc-uncommitted", "a [ETC_END] section line commits nothing: the extra project of [ETC" +
+                                      std::to_string(m_catalogue.m_nEtcCount) +
+                                      "] is never offered; write ETC_END=1 as the last line inside [ETC" +
+                                      std::to_string(m_catalogue.m_nEtcCount) + "]");
+        m_bPendingEtcReported = true;
+      }
+      return;
+    }
+    if (m_bLineReported) return;
+    const std::string next = " until the next known section line";
+    if (!name.empty() && name[0] == '=') {
+      Report("bracket-in-value", "the \"[\" ... \"]\" in this value is read as a section line: the lines after it are "
+                                 "ignored" + next + "; keep brackets out of values");
+      return;
+    }
+    const std::string upper = UpperAscii(name);
+    const std::string etc = "ETC" + std::to_string(m_catalogue.m_nEtcCount);
+    for (const auto& fixed : CProjectData::FixedSectionNames()) {
+      if (upper == UpperAscii(fixed.first)) {
+        Report("section-case", "section names are case-sensitive: [" + name + "] names no section and its lines are "
+                               "ignored" + next + "; write [" + fixed.first + "]");
+        return;
+      }
+      if (WithoutBlanks(name) == fixed.first) {
+        Report("section-blank", "blanks inside the brackets belong to the name: [" + name + "] names no section and "
+                                "its lines are ignored" + next + "; write [" + fixed.first + "]");
+        return;
+      }
+    }
+    if (upper == etc || WithoutBlanks(upper) == etc) {
+      Report("section-case", "[" + name + "] names no section and its lines are ignored" + next + "; write [" + etc + "]");
+      return;
+    }
+    if (upper.compare(0, 3, "ETC") == 0 && upper.size() > 3 &&
+        std::all_of(upper.begin() + 3, upper.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+      Report("etc-number", "extra projects are read in order: the next one must be [" + etc + "], so [" + name +
+                               "] and its lines are ignored" + next + "; number them from ETC0 without gaps, "
+                               "each ending with ETC_END=1");
+      return;
+    }
+    Report("unknown-section", "[" + name + "] names no section: its lines are ignored" + next +
+                                  " (a typo?); known sections: [Talvo] [POLICE_DATA] [SERVER_LIST] [LOGIN_OCX] "
+                                  "[OPTIONS] [NOTICE] [FOLDER] [FILES] [REGISTRY] [ETC0]... [END]");
+  }
+
+  void OnKey(int section, const std::string& key, std::string_view value, KeyUse use) override {
+    // After the first "=" of a line the key starts with "=": the rest of that line is one value.
+    if (!key.empty() && key[0] == '=') return;
+    if (m_bKeySeen) return;
+    m_bKeySeen = true;
+    if (m_bLineReported) return;
+    switch (use) {
+      case KEY_IGNORED: return IgnoredKey(section, key);
+      case KEY_UNKNOWN: return UnknownKey(section, key);
+      case KEY_COMMITTED:
+        m_etcLines.push_back(m_nEtcLine);
+        m_nEtcCommitLine = m_nLine;
+        return;
+      case KEY_STORED: return StoredKey(section, key, value);
+    }
+  }
+
+  void OnJobLine(int type, const std::string& job) override {
+    if (m_bLineReported) return;
+    std::vector<std::string> fields;
+    SplitJobLine(job, fields);
+    const std::string& keyword = fields[0];
+    const JobRule* rule = FindJobRule(type, keyword);
+    const std::string here = "[" + SectionLabel(type) + "]";
+    if (rule == nullptr) {
+      if (keyword == "DONE") {
+        Report("unknown-job", "DONE marks a line as carried out: the updater never runs it; write the command word");
+        return;
+      }
+      if (FindJobRule(type, WithoutBlanks(keyword)) != nullptr) {
+        Report("blank-before-equals", "the command word " + Quoted(keyword) + " keeps its blank and matches nothing: "
+                                      "the line does nothing; write " + WithoutBlanks(keyword) + "=");
+        return;
+      }
+      for (int other = CProjectData::JOB_FOLDER; other <= CProjectData::JOB_REGISTRY; ++other) {
+        if (FindJobRule(other, keyword) != nullptr || FindJobRule(other, UpperAscii(keyword)) != nullptr) {
+          const std::string what = FindJobRule(other, keyword) != nullptr
+                                       ? keyword + " is a [" + SectionLabel(other) + "] job"
+                                       : "command words are case-sensitive (" + UpperAscii(keyword) + " is a [" +
+                                             SectionLabel(other) + "] job)";
+          Report("unknown-job", what + ": in " + here + " the updater does nothing with this line");
+          return;
+        }
+      }
+      Report("unknown-job", Quoted(keyword) + " is no command of " + here +
+                                ": the line does nothing (a typo?); commands there: " + CommandsOf(type));
+      return;
+    }
+    // Windows drops blanks at the end of a path, so only registry fields keep trailing ones.
+    for (size_t i = 1; i < fields.size(); ++i) {
+      const std::string& f = fields[i];
+      if (!f.empty() && (IsBlank(f.front()) || (type == CProjectData::JOB_REGISTRY && IsBlank(f.back())))) {
+        Report("value-blank", "field " + std::to_string(i) + " " + Quoted(f) +
+                                  " keeps its blank (nothing is trimmed around \"=\" and \",\"); remove it");
+        return;
+      }
+    }
+    if (type == CProjectData::JOB_FILES && keyword == "COPY") {
+      JobOperands operands;
+      if (!MakeJobOperands(*rule, fields, "\\", &Identity, operands)) {
+        Report("copy-source", "the staged file " + Quoted(fields[2]) + " is not a plain name inside the staging "
+                              "folder: the updater refuses this COPY; name the file as it lies in its package");
+        return;
+      }
+      m_copies.push_back({m_nLine, fields[2]});
+      return;
+    }
+    if (type == CProjectData::JOB_REGISTRY) RegistryJob(job, fields);
+  }
+
+  // Called after the parse with its result.
+  void Finish(int hasDownload) {
+    EndLine();
+    if (!m_bPendingEtcReported && HasPendingEtc()) {
+      m_nLine = m_nEtcLine;
+      Report("etc-uncommitted", "this extra project never reaches ETC_END=: the updater never offers it; end [ETC" +
+                                    std::to_string(m_catalogue.m_nEtcCount) + "] with ETC_END=1");
+    }
+    m_nLine = 0;
+    if (m_text.size() > kDocumentLimit) {
+      Report("size-limit", "the document is " + std::to_string(m_text.size()) + " bytes, over the updater's limit of " +
+                               std::to_string(kDocumentLimit) + ": it receives no document at all; shorten it");
+    } else if (m_text.size() > kDocumentLimit / 10 * 9) {
+      Report("size-limit", "the document is " + std::to_string(m_text.size()) + " bytes, near the updater's limit of " +
+                               std::to_string(kDocumentLimit) + " (beyond it no document is received); shorten it");
+    }
+    if (!hasDownload) {
+      Report("no-download", "no component package address (XP_DOWNLOADURL, 98_DOWNLOADURL, DOWN_DAT_URL, "
+                            "SERVER_DOWN_URL, OCX_DOWN_URL) is read: the updater does nothing with this document");
+    } else if (m_catalogue.m_arrEtcProject.empty()) {
+      Report("no-extra-project", "no extra project is committed: the updater opens its update window only when the "
+                                 "document commits one ([ETC0] ... ETC_END=1), so no user is ever updated");
+    }
+    ComponentChecks();
+  }
+
+  int LineOf(const std::string& field) const {
+    const auto it = m_fieldLines.find(field);
+    return it == m_fieldLines.end() ? 0 : it->second;
+  }
+  int EtcLine(size_t index) const { return index < m_etcLines.size() ? m_etcLines[index] : 0; }
+  int EtcUrlLine(size_t index) const {
+    const int line = LineOf("ETC" + std::to_string(index) + "/PRO_DOWN_URL");
+    return line != 0 ? line : EtcLine(index);
+  }
+
+  std::vector<LintFinding> m_findings;
+  std::vector<std::pair<int, std::string>> m_copies;  // line and staged file of every COPY
+
+ private:
+  int LineAt(size_t offset) const {
+    return static_cast<int>(std::lower_bound(m_lineEnds.begin(), m_lineEnds.end(), offset) - m_lineEnds.begin()) + 1;
+  }
+
+  static std::string TrimRight(std::string text) {
+    while (!text.empty() && IsTrimmedSpace(text.back())) text.pop_back();
+    return text;
+  }
+
+  static std::string NextLineText(const std::string& line, size_t joined) {
+    const size_t end = line.find('\n', joined + 1);
+    return TrimRight(line.substr(joined + 1, end == std::string::npos ? std::string::npos : end - joined - 1));
+  }
+
+  void Report(const std::string& id, const std::string& text) {
+    m_findings.push_back({m_nLine, id, text});
+    m_bLineReported = true;
+  }
+
+  // A "[" left open by the line just read keeps every later line from being read.
+  void EndLine() {
+    if (m_nLine == 0 || m_bStopped) return;
+    if (m_catalogue.m_nSection == CProjectData::SECTION_OPEN_BRACKET &&
+        m_nSectionBefore != CProjectData::SECTION_OPEN_BRACKET && !m_bLineReported) {
+      Report("unclosed-bracket", "this \"[\" has no \"]\": the updater ignores every line until one closes a "
+                                 "bracket; close the section name, and keep \"[\" out of values");
+    }
+    m_nSectionBefore = m_catalogue.m_nSection;
+  }
+
+  bool HasPendingEtc() const {
+    const EtcProject& p = m_catalogue.m_CurEtcProject;
+    return !(p.m_strName.empty() && p.m_strDownloadUrl.empty() && p.m_strExe.empty() && p.m_strPath.empty() &&
+             p.m_strReg.empty() && p.m_strCompulsion.empty());
+  }
+
+  void IgnoredKey(int section, const std::string& key) {
+    if (section == CProjectData::SECTION_NONE) {
+      const std::string where = m_bAfterEnd ? "after [END] (or [ETC_END])" : "before the first section line";
+      std::string home;
+      const int owner = CProjectData::SectionOfKey(key);
+      if (owner > 0) home = "; put it under [" + SectionLabel(owner == CProjectData::SECTION_ETC_BASE
+                                                                    ? owner + m_catalogue.m_nEtcCount
+                                                                    : owner) + "]";
+      Report("ignored-line", "key lines " + where + " are ignored" + home);
+    } else if (section == CProjectData::SECTION_UPDATE_DATA) {
+      Report("ignored-line", "[UPDATE_DATA] is recognised but every line in it is ignored; move the line to the "
+                             "section it belongs to");
+    } else if (section >= CProjectData::SECTION_ETC_BASE) {
+      Report("ignored-line", "ETC_END at line " + std::to_string(m_nEtcCommitLine) +
+                                 " already committed this extra project: the rest of its section is ignored; "
+                                 "put ETC_END=1 last");
+    }
+    // An unknown section or an open bracket was reported where it began.
+  }
+
+  void UnknownKey(int section, const std::string& key) {
+    const std::string here = "[" + SectionLabel(section) + "]";
+    const std::string trimmed = WithoutBlanks(key);
+    if (trimmed != key && CProjectData::SectionOfKey(trimmed) != CProjectData::SECTION_UNKNOWN) {
+      Report("blank-before-equals", "the key " + Quoted(key) + " keeps its blank and matches nothing: the line is "
+                                    "ignored; write " + trimmed + "= with no blank before \"=\"");
+      return;
+    }
+    const int owner = CProjectData::SectionOfKey(key);
+    if (owner != CProjectData::SECTION_UNKNOWN) {
+      const std::string home =
+          owner == CProjectData::SECTION_ETC_BASE ? "[ETCn]" : "[" + SectionLabel(owner) + "]";
+      Report("misplaced-key", key + " is read only in " + home + ": in " + here + " the line is ignored; move it");
+      return;
+    }
+    Report("unknown-key", Quoted(key) + " is no key of " + here + ": the line is ignored (a typo?)");
+  }
+
+  void StoredKey(int section, const std::string& key, std::string_view value) {
+    const std::string field = SectionLabel(section) + "/" + key;
+    if (key != "OPTIONS_SETTING") {
+      const auto it = m_fieldLines.find(field);
+      if (it != m_fieldLines.end()) {
+        const int earlier = it->second;
+        it->second = m_nLine;
+        Report("duplicate-key", key + " was already given at line " + std::to_string(earlier) +
+                                    ": the updater keeps this later value; keep one of the two lines");
+        return;
+      }
+      m_fieldLines[field] = m_nLine;
+    }
+    if (HasOuterBlank(value)) {
+      Report("value-blank", "the value is stored with its blank as " + Quoted(value) +
+                                " (a value ends only at \";\" or the line end, untrimmed); remove the blank, "
+                                "e.g. " + key + "=" + WithoutBlanks(std::string(value)) + ";comment");
+      return;
+    }
+    const size_t comment = value.find("//");
+    if (comment != std::string_view::npos && (!IsUrlKey(key) || (comment > 0 && IsBlank(value[comment - 1])))) {
+      Report("value-comment", "\"//\" after \"=\" starts no comment: the value is stored as " + Quoted(value) +
+                                  "; start a comment with \";\"");
+      return;
+    }
+    if ((key == "OPTIONS_SETTING" || key == "NOTICE_URL") && value.find('"') != std::string_view::npos) {
+      Report("kept-quotes", key + " keeps its double quotes: the updater uses " + Quoted(value) +
+                                " as written; write it without quotes");
+      return;
+    }
+    if (IsCompulsionKey(key) && value != "0" && value != "1") {
+      Report("compulsion", "the updater treats every text but \"0\" as compulsory, so " + Quoted(value) +
+                               " makes the update compulsory; write " + key + "=1 (compulsory) or " + key +
+                               "=0 (optional)");
+      return;
+    }
+    if (key == "OPTIONS_SETTING") {
+      std::vector<std::string> parts;
+      SplitString(std::string(value), "\\\\", parts);
+      if (parts.size() != 3) {
+        Report("option-setting", "the updater writes only settings of three parts, Section\\\\Key\\\\Value, each "
+                                 "separated by two backslashes; " + Quoted(value) + " has " +
+                                     std::to_string(parts.size()) + " and is refused (with the settings after it)");
+      }
+      return;
+    }
+    if (IsUrlKey(key)) UrlValue(key, std::string(value));
+  }
+
+  void UrlValue(const std::string& key, const std::string& url) {
+    unsigned long service = 0;
+    std::string server, object;
+    unsigned short port = 0;
+    if (!AfxParseURL(url, service, server, object, port) ||
+        (service != AFX_INET_SERVICE_HTTP && service != AFX_INET_SERVICE_HTTPS)) {
+      Report("url", Quoted(url) + " is no http:// or https:// address the updater can request; write "
+                                  "http://host/path/file");
+      return;
+    }
+    if (key == "NOTICE_URL") return;
+    const std::string name = DownloadFileName(url);
+    if (!IsSafeFileName(name)) {
+      Report("url-name", "the updater saves the package under the address's last segment, " + Quoted(name) +
+                             ", which is no plain file name: the download cannot be saved; end the address with "
+                             "a file name such as package.zip");
+    }
+  }
+
+  void RegistryJob(const std::string& job, const std::vector<std::string>& fields) {
+    if (job.find('"') != std::string::npos) {
+      Report("kept-quotes", "REGISTRY lines keep their double quotes: the updater uses " + Quoted(fields[1]) +
+                                " with its quotes as the key path; write the line without quotes");
+      return;
+    }
+    const RegistryPath path = SplitRegistryPath(fields[1]);
+    if (path.strRootName == "HKLM") {
+      Report("hklm", "the updater runs as the user: registry jobs under HKEY_LOCAL_MACHINE fail (and are retried "
+                     "after every package); keep the data under HKCU");
+      return;
+    }
+    for (const char* root : kRegistryRoots)
+      if (path.strRootName == root) return;
+    std::string meant;
+    for (const char* root : kRegistryRoots)
+      if (UpperAscii(path.strRootName) == root) meant = root;
+    Report("registry-root", "the key path starts with " + Quoted(path.strRootName) +
+                                ", no root name the updater knows, so it writes under HKEY_CURRENT_USER, sub key " +
+                                Quoted(path.strSubKey) + "; write " +
+                                (meant.empty() ? std::string("HKCU\\... (roots: HKCR HKCU HKLM HKCC)") : meant + "\\..."));
+  }
+
+  static std::string CommandsOf(int type) {
+    std::string list;
+    const char* const words[] = {"CREATE", "DELETE", "CHANGE", "COPY", "UNREGIST", "REGIST",
+                                 "ADDKEY", "DELKEY", "ADDVAL", "DELVAL"};
+    for (const char* word : words)
+      if (FindJobRule(type, word) != nullptr) list += (list.empty() ? "" : " ") + std::string(word);
+    return list;
+  }
+
+  void ComponentChecks() {
+    for (const PackageComponent& c : kPackageComponents) {
+      const std::string prefix = std::string(c.szSection) + "/";
+      const int versionLine = LineOf(prefix + c.szVersionKey);
+      const int urlLine = c.szUrlKey ? LineOf(prefix + c.szUrlKey) : 0;
+      const bool hasVersion = !(m_catalogue.*c.version)().empty();
+      const bool hasUrl = c.url && !(m_catalogue.*c.url)().empty();
+      if (hasUrl && !hasVersion) {
+        m_nLine = urlLine;
+        Report("missing-version", std::string("no ") + c.szVersionKey + ": an empty offered version is never above "
+                                  "the installed one, so no user takes this package; add " + c.szVersionKey + "=");
+      } else if (hasVersion && c.url && !hasUrl) {
+        m_nLine = versionLine;
+        Report("missing-url", std::string("no ") + c.szUrlKey + ": users are offered this version but the updater "
+                              "has no package to download; add " + c.szUrlKey + "=http://...");
+      } else if (hasVersion && LineOf(prefix + c.szCompulsionKey) == 0) {
+        m_nLine = versionLine;
+        Report("compulsion", std::string("no ") + c.szCompulsionKey + ": the updater treats a missing compulsion as "
+                             "compulsory; write " + c.szCompulsionKey + "=1 (compulsory) or =0 (optional)");
+      }
+    }
+    for (size_t i = 0; i < m_catalogue.m_arrEtcProject.size(); ++i) {
+      const EtcProject& p = *m_catalogue.m_arrEtcProject[i];
+      m_nLine = EtcLine(i);
+      if (p.m_strDownloadUrl.empty()) {
+        Report("missing-url", "extra project " + Quoted(p.m_strName) + " has no PRO_DOWN_URL: nothing can be "
+                              "installed for it; add PRO_DOWN_URL=http://...");
+      }
+    }
+  }
+
+  const std::string& m_text;
+  CProjectData& m_catalogue;
+  std::vector<size_t> m_lineEnds;
+  int m_nLine = 0;
+  bool m_bKeySeen = false;
+  bool m_bLineReported = false;
+  bool m_bStopped = false;
+  bool m_bAfterEnd = false;
+  bool m_bPendingEtcReported = false;
+  int m_nSectionBefore = CProjectData::SECTION_NONE;
+  int m_nEtcLine = 0;
+  int m_nEtcCommitLine = 0;
+  std::vector<int> m_etcLines;  // section line of each committed extra project
+  std::map<std::string, int> m_fieldLines;
+};
+
+// Parses with the updater's own parser.
+struct ParsedDocument {
+  ParsedDocument() = default;
+  ParsedDocument(const ParsedDocument&) = delete;
+  ParsedDocument& operator=(const ParsedDocument&) = delete;
+  CProjectData catalogue;
+};
+
+void CheckAgainst(const CProjectData& now, const LintObserver& observer, const std::string& oldText,
+                  std::vector<LintFinding>& findings) {
+  ParsedDocument old;
+  old.catalogue.Parse(oldText);
+  for (const PackageComponent& c : kPackageComponents) {
+    const std::string offered = (now.*c.version)();
+    const std::string before = (old.catalogue.*c.version)();
+    if (offered.empty() || before.empty()) continue;
+    const int line = observer.LineOf(std::string(c.szSection) + "/" + c.szVersionKey);
+    const int order = CompareVersionText(offered, before);
+    if (order < 0) {
+      findings.push_back({line, "version-order",
+                          c.szVersionKey + std::string(" ") + Quoted(offered) + " sorts before the served " +
+                              Quoted(before) + " (versions compare as text, character by character, not as "
+                              "numbers): no user holding " + Quoted(before) + " takes it; choose a version that "
+                              "sorts after it as text, e.g. " + Quoted(before + ".1")});
+    } else if (order == 0 && c.url && (now.*c.url)() != (old.catalogue.*c.url)()) {
+      findings.push_back({line, "version-order",
+                          "the package address changed but " + std::string(c.szVersionKey) + " is still " +
+                              Quoted(offered) + ": users holding it never take the new package; raise the version"});
+    }
+  }
+}
+
+// The relative path a package address names under the web server's root: the URL's path with
+// its %XX escapes read, without the query. Empty when there is none.
+std::string ServedPath(const std::string& url) {
+  unsigned long service = 0;
+  std::string server, object;
+  unsigned short port = 0;
+  if (!AfxParseURL(url, service, server, object, port)) return std::string();
+  object = object.substr(0, object.find('?'));
+  std::string path;
+  for (size_t i = 0; i < object.size(); ++i) {
+    const auto hex = [](char c) {
+      return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+    };
+    if (object[i] == '%' && i + 2 < object.size() && hex(object[i + 1]) >= 0 && hex(object[i + 2]) >= 0) {
+      path += static_cast<char>(hex(object[i + 1]) * 16 + hex(object[i + 2]));
+      i += 2;
+    } else {
+      path += object[i];
+    }
+  }
+  while (!path.empty() && path[0] == '/') path.erase(0, 1);
+  return path;
+}
+
+bool EqualIgnoringCase(const std::string& a, const std::string& b) { return UpperAscii(a) == UpperAscii(b); }
+
+void CheckRelease(const CProjectData& doc, const LintObserver& observer, const std::string& dir,
+                  std::vector<LintFinding>& findings) {
+  struct Package {
+    int nLine;
+    std::string strUrl;
+  };
+  std::vector<Package> packages;
+  for (const PackageComponent& c : kPackageComponents) {
+    if (!c.url || (doc.*c.url)().empty()) continue;
+    packages.push_back({observer.LineOf(std::string(c.szSection) + "/" + c.szUrlKey), (doc.*c.url)()});
+  }
+  for (size_t i = 0; i < doc.m_arrEtcProject.size(); ++i) {
+    if (!doc.m_arrEtcProject[i]->m_strDownloadUrl.empty())
+      packages.push_back({observer.EtcUrlLine(i), doc.m_arrEtcProject[i]->m_strDownloadUrl});
+  }
+
+  std::vector<std::string> staged;  // every file name some package puts in the staging folder
+  std::set<std::string> opened;
+  for (const Package& package : packages) {
+    const std::string relative = ServedPath(package.strUrl);
+    if (relative.empty()) continue;  // reported as a bad address already
+    if (!opened.insert(relative).second) continue;
+    const std::string path = dir + "/" + relative;
+    CZipFile zip;
+    if (!zip.Open(path)) {
+      const bool missing = zip.GetLastFailure() == ZipFailure::kOpenArchive;
+      findings.push_back({package.nLine, missing ? "release-missing" : "release-zip",
+                          missing ? "the package " + Quoted(relative) + " is not in the release folder: every "
+                                    "download of it fails; publish it there"
+                                  : "the updater cannot open the package " + Quoted(relative) + " (" +
+                                        DescribeZipFailure(zip.GetLastFailure()) + "); make it again"});
+      continue;
+    }
+    for (int i = 0; i < zip.GetCount(); ++i) {
+      const std::string& name = zip.GetEntry(i)->m_strName;
+      // No folders are created while unpacking, so even a safe path below a folder fails.
+      if (!IsSafeRelativePath(name) || name.find('/') != std::string::npos) {
+        const bool unsafe = !IsSafeRelativePath(name);
+        findings.push_back({package.nLine, "release-name",
+                            "the package " + Quoted(relative) + " holds " + Quoted(name) +
+                                (unsafe ? ", a name the updater refuses (it would leave the staging folder or name a device)"
+                                        : ", inside a folder: the updater creates no folders") +
+                                " and stops unpacking the package; keep only plain file names at its top"});
+        continue;
+      }
+      staged.push_back(name);
+    }
+  }
+  for (const auto& copy : observer.m_copies) {
+    const bool held = std::any_of(staged.begin(), staged.end(),
+                                  [&](const std::string& name) { return EqualIgnoringCase(name, copy.second); });
+    if (!held) {
+      findings.push_back({copy.first, "release-copy",
+                          "COPY takes " + Quoted(copy.second) + " from the staging folder, but no package of the "
+                          "release holds it: the line never succeeds; add the file to its package"});
+    }
+  }
+}
+
+}  // namespace
+
+std::vector<LintFinding> LintDocument(const std::string& text, const LintOptions& options) {
+  OfflineParse offline;
+  ParsedDocument parsed;
+  LintObserver observer(text, parsed.catalogue);
+  parsed.catalogue.m_pObserver = &observer;
+  const int hasDownload = parsed.catalogue.Parse(text);
+  parsed.catalogue.m_pObserver = nullptr;
+  observer.Finish(hasDownload);
+
+  std::vector<LintFinding> findings = std::move(observer.m_findings);
+  if (options.pOldDocument) CheckAgainst(parsed.catalogue, observer, *options.pOldDocument, findings);
+  if (!options.strReleaseDir.empty()) CheckRelease(parsed.catalogue, observer, options.strReleaseDir, findings);
+  std::stable_sort(findings.begin(), findings.end(), [](const LintFinding& a, const LintFinding& b) {
+    return (a.nLine == 0 ? INT32_MAX : a.nLine) < (b.nLine == 0 ? INT32_MAX : b.nLine);
+  });
+  return findings;
+}
+
+std::string FormatFinding(const std::string& file, const LintFinding& finding) {
+  std::string line = file + ":";
+  if (finding.nLine > 0) line += std::to_string(finding.nLine) + ":";
+  return line + " [" + finding.strId + "] " + finding.strText;
+}
