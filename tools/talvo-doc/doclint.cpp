@@ -230,7 +230,7 @@ class LintObserver : public CParseObserver {
   void OnJobLine(int type, const std::string& job) override {
     if (m_bLineReported) return;
     std::vector<std::string> fields;
-    SplitJobLine(job, fields);
+    SplitJobLine(type, job, fields);
     const std::string& keyword = fields[0];
     const JobRule* rule = FindJobRule(type, keyword);
     const std::string here = "[" + SectionLabel(type) + "]";
