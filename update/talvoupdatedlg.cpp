@@ -45,6 +45,45 @@ void ExecuteProgram(const std::string& strPath) {
   ::ShellExecuteA(nullptr, "open", strPath.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
+// The background bitmap is drawn for the template laid out with the base units of "굴림" 9 pt.
+constexpr int kDesignBaseX = 7;
+constexpr int kDesignBaseY = 12;
+
+// The dialog units that the dialog manager turned into `pixels` with MulDiv(units, base, div).
+// The base units here are larger than the divisors, so the mapping is one to one.
+int DialogUnitsFor(int pixels, int base, int div) {
+  const int guess = pixels * div / base;
+  for (int units = guess - 2; units <= guess + 2; ++units)
+    if (::MulDiv(units, base, div) == pixels) return units;
+  return guess;
+}
+
+int Remap(int pixels, int base, int designBase, int div) {
+  return ::MulDiv(DialogUnitsFor(pixels, base, div), designBase, div);
+}
+
+// Where the font that stands in for "굴림" has other metrics (another system, another font),
+// the dialog manager scales the template differently and the controls would miss the panels of
+// the background. Lay the window and its controls out again with the design's base units.
+void PlaceAtDesignBaseUnits(HWND hDlg) {
+  RECT rcUnits = {0, 0, 4, 8};
+  if (!::MapDialogRect(hDlg, &rcUnits)) return;
+  const int bx = rcUnits.right, by = rcUnits.bottom;
+  if ((bx == kDesignBaseX && by == kDesignBaseY) || bx < 4 || by < 8) return;
+  for (HWND hChild = ::GetWindow(hDlg, GW_CHILD); hChild; hChild = ::GetWindow(hChild, GW_HWNDNEXT)) {
+    RECT rc = {};
+    ::GetWindowRect(hChild, &rc);
+    ::MapWindowPoints(HWND_DESKTOP, hDlg, reinterpret_cast<POINT*>(&rc), 2);
+    ::SetWindowPos(hChild, nullptr, Remap(rc.left, bx, kDesignBaseX, 4), Remap(rc.top, by, kDesignBaseY, 8),
+                   Remap(rc.right - rc.left, bx, kDesignBaseX, 4), Remap(rc.bottom - rc.top, by, kDesignBaseY, 8),
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  RECT rcClient = {};
+  ::GetClientRect(hDlg, &rcClient);
+  ::SetWindowPos(hDlg, nullptr, 0, 0, Remap(rcClient.right, bx, kDesignBaseX, 4),
+                 Remap(rcClient.bottom, by, kDesignBaseY, 8), SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+}
+
 HBITMAP LoadSkinBitmap(UINT nID) {
   return ::LoadBitmapA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(nID));
 }
@@ -83,6 +122,7 @@ void CTalvoUpdateDlg::DoDataExchange() {
 
 BOOL CTalvoUpdateDlg::OnInitDialog() {
   framework::CDialog::OnInitDialog();
+  PlaceAtDesignBaseUnits(m_hWnd);
 
   const std::string strAboutMenu = [] {
     char szText[256] = {};
@@ -132,6 +172,11 @@ BOOL CTalvoUpdateDlg::OnInitDialog() {
   BITMAP bm = {};
   if (m_bmpBackground && ::GetObjectA(m_bmpBackground.Get(), sizeof bm, &bm)) {
     ::SetWindowPos(m_hWnd, nullptr, 0, 0, bm.bmWidth, bm.bmHeight, SWP_NOZORDER);
+    // The banner strip keeps to the bottom of the window at its final size.
+    if (m_pBanner->m_hWnd) {
+      const RECT rc = GetClientRect();
+      ::SetWindowPos(m_pBanner->m_hWnd, nullptr, rc.left + 10, rc.bottom - 70, 0, 0, SWP_NOZORDER | SWP_NOSIZE);
+    }
   } else {
     ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0, SWP_NOZORDER | SWP_NOSIZE);
   }
