@@ -4,13 +4,6 @@
 
 namespace framework {
 
-namespace {
-HINSTANCE ResourceInstance() {
-  CWinApp* app = AfxGetApp();
-  return (app && app->m_hInstance) ? app->m_hInstance : ::GetModuleHandleA(nullptr);
-}
-}  // namespace
-
 CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd)
     : m_nIDTemplate(nIDTemplate), m_pParentWnd(pParentWnd) {}
 
@@ -39,7 +32,7 @@ BOOL CDialog::Create(UINT nIDTemplate, CWnd* pParentWnd) {
   if (m_hWnd) return FALSE;
   if (nIDTemplate) m_nIDTemplate = nIDTemplate;
   m_pParentWnd = pParentWnd;
-  const HWND hWnd = ::CreateDialogParamA(ResourceInstance(), MAKEINTRESOURCEA(m_nIDTemplate),
+  const HWND hWnd = ::CreateDialogParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_nIDTemplate),
                                          pParentWnd ? pParentWnd->m_hWnd : nullptr,
                                          &CDialog::DialogProcThunk, reinterpret_cast<LPARAM>(this));
   if (!hWnd) return FALSE;
@@ -56,7 +49,7 @@ INT_PTR CDialog::DoModal() {
   }
   m_nModalResult = -1;
   m_bModalRunning = true;
-  const HWND hWnd = ::CreateDialogParamA(ResourceInstance(), MAKEINTRESOURCEA(m_nIDTemplate), owner,
+  const HWND hWnd = ::CreateDialogParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_nIDTemplate), owner,
                                          &CDialog::DialogProcThunk, reinterpret_cast<LPARAM>(this));
   if (!hWnd) {
     m_bModalRunning = false;

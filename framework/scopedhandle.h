@@ -1,6 +1,8 @@
 // Owning wrappers for Win32 handles: each closes its handle exactly once.
 #pragma once
 #include <windows.h>
+#include <commctrl.h>
+
 #include <utility>
 
 namespace framework {
@@ -84,6 +86,21 @@ struct IconTraits {
   static void Close(HICON h) { ::DestroyIcon(h); }
 };
 using UniqueIcon = ScopedHandle<HICON, IconTraits>;
+
+// Modules from LoadLibrary / LoadLibraryEx (data files included).
+struct ModuleTraits {
+  static HMODULE Invalid() { return nullptr; }
+  static bool IsValid(HMODULE h) { return h != nullptr; }
+  static void Close(HMODULE h) { ::FreeLibrary(h); }
+};
+using UniqueModule = ScopedHandle<HMODULE, ModuleTraits>;
+
+struct ImageListTraits {
+  static HIMAGELIST Invalid() { return nullptr; }
+  static bool IsValid(HIMAGELIST h) { return h != nullptr; }
+  static void Close(HIMAGELIST h) { ::ImageList_Destroy(h); }
+};
+using UniqueImageList = ScopedHandle<HIMAGELIST, ImageListTraits>;
 
 // A window's DC from GetDC, released on scope exit.
 class ScopedWindowDC {

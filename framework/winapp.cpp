@@ -40,6 +40,10 @@ UINT CWinApp::GetProfileInt(const char* section, const char* entry, int defaultV
 
 CWinApp* AfxGetApp() { return g_pApp; }
 
+HINSTANCE AfxGetResourceHandle() {
+  return (g_pApp && g_pApp->m_hInstance) ? g_pApp->m_hInstance : ::GetModuleHandleA(nullptr);
+}
+
 int AfxMessageBox(const std::string& text, UINT type) {
   CWinApp* app = AfxGetApp();
   const HWND owner = app ? app->m_hMainWnd : nullptr;

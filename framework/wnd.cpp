@@ -15,11 +15,6 @@ const char kObjectProperty[] = "TalvoUpdate.CWnd";
 // The object whose window CreateEx is creating on this thread; bound at WM_NCCREATE.
 thread_local CWnd* t_pCreating = nullptr;
 
-HINSTANCE ModuleInstance() {
-  CWinApp* app = AfxGetApp();
-  return (app && app->m_hInstance) ? app->m_hInstance : ::GetModuleHandleA(nullptr);
-}
-
 bool IsReflectedColorMessage(UINT message) {
   return message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC;
 }
@@ -100,7 +95,7 @@ BOOL CWnd::CreateEx(DWORD exStyle, const char* className, const char* windowName
                                       rect.left, rect.top, rect.right - rect.left,
                                       rect.bottom - rect.top, hParent,
                                       reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)),
-                                      ModuleInstance(), nullptr);
+                                      AfxGetResourceHandle(), nullptr);
   t_pCreating = previous;
   if (!hWnd) {
     if (m_hWnd) UnbindHandle();
@@ -236,7 +231,7 @@ const char* AfxRegisterWndClass(UINT classStyle, HCURSOR cursor, HBRUSH backgrou
   WNDCLASSA wc{};
   wc.style = classStyle;
   wc.lpfnWndProc = &CWnd::WndProcThunk;
-  wc.hInstance = ModuleInstance();
+  wc.hInstance = AfxGetResourceHandle();
   wc.hCursor = cursor;
   wc.hbrBackground = background;
   wc.hIcon = icon;

@@ -1,10 +1,194 @@
 #include "ui/imageprogressctrl.h"
 
-CImageProgressCtrl::CImageProgressCtrl() = default;
+#include <commctrl.h>
+
+#include <string>
+
+#include "framework/winapp.h"
+#include "ui/skinresourceids.h"
+
+namespace {
+
+constexpr int kWholePiece = 3;
+
+skin::Size SizeOf(const BITMAP& info) { return skin::Size{info.bmWidth, info.bmHeight}; }
+
+void LoadPiece(framework::UniqueBitmap& slot, BITMAP& info, UINT bitmapId) {
+  slot.Reset();
+  info = BITMAP{};
+  slot.Reset(::LoadBitmapA(framework::AfxGetResourceHandle(), MAKEINTRESOURCEA(bitmapId)));
+  if (slot && !::GetObjectA(slot.Get(), sizeof info, &info)) {
+    slot.Reset();
+    info = BITMAP{};
+  }
+}
+
+// Draws `bitmap` whole into `dest`: copied when the sizes agree, stretched otherwise.
+void DrawPiece(HDC dc, HDC source, HGDIOBJ bitmap, const BITMAP& info, const skin::Rect& dest) {
+  if (dest.IsEmpty()) return;
+  framework::ScopedSelectObject selected(source, bitmap);
+  if (dest.Width() == info.bmWidth && dest.Height() == info.bmHeight)
+    ::BitBlt(dc, dest.left, dest.top, dest.Width(), dest.Height(), source, 0, 0, SRCCOPY);
+  else
+    ::StretchBlt(dc, dest.left, dest.top, dest.Width(), dest.Height(), source, 0, 0, info.bmWidth,
+                 info.bmHeight, SRCCOPY);
+}
+
+void FillSolid(HDC dc, const RECT& r, COLORREF colour) {
+  const COLORREF old = ::SetBkColor(dc, colour);
+  ::ExtTextOutA(dc, 0, 0, ETO_OPAQUE, &r, nullptr, 0, nullptr);
+  ::SetBkColor(dc, old);
+}
+
+// A frame one pixel wide: `topLeft` on the top and left lines, `bottomRight` on the others.
+void Draw3dRect(HDC dc, const RECT& r, COLORREF topLeft, COLORREF bottomRight) {
+  const int x = r.left, y = r.top, cx = r.right - r.left, cy = r.bottom - r.top;
+  FillSolid(dc, RECT{x, y, x + cx - 1, y + 1}, topLeft);
+  FillSolid(dc, RECT{x, y, x + 1, y + cy - 1}, topLeft);
+  FillSolid(dc, RECT{x + cx - 1, y, x + cx, y + cy}, bottomRight);
+  FillSolid(dc, RECT{x, y + cy - 1, x + cx, y + cy}, bottomRight);
+}
+
+}  // namespace
+
+CImageProgressCtrl::CImageProgressCtrl()
+    : m_crHighlight(::GetSysColor(COLOR_BTNHIGHLIGHT)),
+      m_crShadow(::GetSysColor(COLOR_BTNSHADOW)),
+      m_crFace(::GetSysColor(COLOR_BTNFACE)),
+      m_crBar(::GetSysColor(COLOR_ACTIVECAPTION)),
+      m_crBarText(RGB(0, 0, 0)) {
+  int pixelsPerInch = 96;
+  {
+    framework::ScopedWindowDC screen(nullptr);
+    if (screen.Get()) pixelsPerInch = ::GetDeviceCaps(screen.Get(), LOGPIXELSX);
+  }
+  m_font.Reset(::CreateFontA(-::MulDiv(8, pixelsPerInch, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                             DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                             DEFAULT_PITCH, "굴림체"));
+}
+
 CImageProgressCtrl::~CImageProgressCtrl() = default;
-void CImageProgressCtrl::SetBkBitmap(int, UINT) {}
-void CImageProgressCtrl::SetBarBitmap(int, UINT) {}
-void CImageProgressCtrl::PreSubclassWindow() {}
+
+void CImageProgressCtrl::SetBkBitmap(int part, UINT bitmapId) {
+  if (part < 0 || part > 3) return;
+  LoadPiece(m_bmpBk[part], m_infoBk[part], bitmapId);
+}
+
+void CImageProgressCtrl::SetBarBitmap(int part, UINT bitmapId) {
+  if (part < 0 || part > 3) return;
+  LoadPiece(m_bmpBar[part], m_infoBar[part], bitmapId);
+}
+
+void CImageProgressCtrl::PreSubclassWindow() {
+  m_bHorizontal = (GetStyle() & PBS_VERTICAL) ? 0 : 1;
+  m_rcClient = GetClientRect();
+  CProgressCtrl::PreSubclassWindow();
+}
+
+skin::ProgressValue CImageProgressCtrl::ReadValue() const {
+  PBRANGE range{};
+  SendMessage(PBM_GETRANGE, TRUE, reinterpret_cast<LPARAM>(&range));
+  const int position = static_cast<int>(SendMessage(PBM_GETPOS));
+  return skin::ProgressValueOf(range.iLow, range.iHigh, position);
+}
+
+void CImageProgressCtrl::DrawBackground(HDC dc) const {
+  const skin::Rect area{m_rcClient.left, m_rcClient.top, m_rcClient.right, m_rcClient.bottom};
+  framework::UniqueMemoryDC source(::CreateCompatibleDC(dc));
+  if (m_bmpBk[kWholePiece]) {
+    const BITMAP& info = m_infoBk[kWholePiece];
+    DrawPiece(dc, source.Get(), m_bmpBk[kWholePiece].Get(), info,
+              skin::Rect{area.left, area.top, area.left + info.bmWidth, area.top + info.bmHeight});
+    return;
+  }
+  if (!m_bmpBk[0] || !m_bmpBk[1] || !m_bmpBk[2]) {
+    Draw3dRect(dc, m_rcClient, m_crShadow, m_crHighlight);
+    RECT inner = m_rcClient;
+    ::InflateRect(&inner, -1, -1);
+    FillSolid(dc, inner, m_crFace);
+    return;
+  }
+  const skin::Size sizes[3] = {SizeOf(m_infoBk[0]), SizeOf(m_infoBk[1]), SizeOf(m_infoBk[2])};
+  for (const skin::PiecePlacement& piece : skin::BackgroundPieces(area, m_bHorizontal != 0, sizes))
+    DrawPiece(dc, source.Get(), m_bmpBk[piece.piece].Get(), m_infoBk[piece.piece], piece.dest);
+}
+
+skin::Rect CImageProgressCtrl::DrawBar(HDC dc, const skin::ProgressValue& value) const {
+  const skin::Rect area{m_rcClient.left, m_rcClient.top, m_rcClient.right, m_rcClient.bottom};
+  framework::UniqueMemoryDC source(::CreateCompatibleDC(dc));
+  if (skin::ShowsBlocks(m_bmpBar[kWholePiece].IsValid(), value)) {
+    const BITMAP& block = m_infoBar[kWholePiece];
+    const skin::BlockRow row =
+        skin::LayoutBlockRow(area, m_infoBk[kWholePiece].bmWidth, SizeOf(block), value);
+    for (int i = 0; i < row.count; ++i)
+      DrawPiece(dc, source.Get(), m_bmpBar[kWholePiece].Get(), block, row.BlockAt(i));
+    return row.filled;
+  }
+  if (!m_bmpBar[0] || !m_bmpBar[1] || !m_bmpBar[2]) return skin::Rect{};
+  const skin::Size sizes[3] = {SizeOf(m_infoBar[0]), SizeOf(m_infoBar[1]), SizeOf(m_infoBar[2])};
+  const skin::ThreePieceBar bar = skin::LayoutThreePieceBar(area, m_bHorizontal != 0, sizes, value);
+  for (const skin::PiecePlacement& piece : bar.pieces)
+    DrawPiece(dc, source.Get(), m_bmpBar[piece.piece].Get(), m_infoBar[piece.piece], piece.dest);
+  return bar.filled;
+}
+
+void CImageProgressCtrl::DrawCaption(HDC dc, const skin::ProgressValue& value,
+                                     const skin::Rect& filled) const {
+  const std::string text = skin::PercentText(value);
+  const HGDIOBJ oldFont = ::SelectObject(dc, m_font.Get());
+  ::SetBkMode(dc, TRANSPARENT);
+  RECT area = m_rcClient;
+  ::SetTextColor(dc, m_crBar);
+  ::DrawTextA(dc, text.c_str(), -1, &area, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+
+  // A rectangle with its edges crossed would be turned around by the region: it is empty.
+  const framework::UniqueGdiObject clip(
+      filled.IsEmpty() ? ::CreateRectRgn(0, 0, 0, 0)
+                       : ::CreateRectRgn(filled.left, filled.top, filled.right, filled.bottom));
+  if (clip) {
+    ::SelectClipRgn(dc, static_cast<HRGN>(clip.Get()));
+    area = m_rcClient;
+    ::SetTextColor(dc, m_crBarText);
+    ::DrawTextA(dc, text.c_str(), -1, &area, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    ::SelectClipRgn(dc, nullptr);
+  }
+  if (oldFont) ::SelectObject(dc, oldFont);
+}
+
+void CImageProgressCtrl::PaintTo(HDC target) {
+  const int width = m_rcClient.right - m_rcClient.left;
+  const int height = m_rcClient.bottom - m_rcClient.top;
+  if (width <= 0 || height <= 0) return;
+  framework::UniqueMemoryDC canvas(::CreateCompatibleDC(target));
+  framework::UniqueBitmap bitmap(::CreateCompatibleBitmap(target, width, height));
+  if (!canvas || !bitmap) return;
+  {
+    framework::ScopedSelectObject selected(canvas.Get(), bitmap.Get());
+    ::BitBlt(canvas.Get(), 0, 0, width, height, target, 0, 0, SRCCOPY);
+
+    DrawBackground(canvas.Get());
+    // The block is taken afresh at every paint, so the block style always holds.
+    SetBarBitmap(kWholePiece, skin::kBmpProgressBlock);
+    const skin::ProgressValue value = ReadValue();
+    const skin::Rect filled = DrawBar(canvas.Get(), value);
+    DrawCaption(canvas.Get(), value, filled);
+
+    ::BitBlt(target, 0, 0, width, height, canvas.Get(), 0, 0, SRCCOPY);
+  }
+}
+
 LRESULT CImageProgressCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-  return CProgressCtrl::WindowProc(message, wParam, lParam);
+  switch (message) {
+    case WM_PAINT: {
+      framework::ScopedPaintDC dc(m_hWnd);
+      PaintTo(dc.Get());
+      return 0;
+    }
+    case WM_ERASEBKGND:
+      return TRUE;
+    case WM_NCPAINT:
+      return 0;
+    default:
+      return CProgressCtrl::WindowProc(message, wParam, lParam);
+  }
 }

@@ -1,20 +1,46 @@
 // The update window's progress bar: background and bar from bitmap pieces, a centred percentage
-// caption in two colours, composed off-screen.
+// caption in two colours, composed off-screen. Range and position stay with the platform's
+// progress control.
 #pragma once
 #include <windows.h>
 
 #include "framework/progressctrl.h"
 #include "framework/scopedhandle.h"
+#include "ui/skinrules.h"
 
 class CImageProgressCtrl : public framework::CProgressCtrl {
  public:
   CImageProgressCtrl();
   ~CImageProgressCtrl() override;
 
-  // part 0 start cap, 1 middle, 2 end cap, 3 whole background / block.
+  // part 0 start cap, 1 middle, 2 end cap, 3 whole background / block. Takes effect at the next
+  // paint; a bitmap that cannot be loaded leaves the slot empty.
   void SetBkBitmap(int part, UINT bitmapId);
   void SetBarBitmap(int part, UINT bitmapId);
 
+  // Composes the control off-screen over what `target` shows and copies it there at (0, 0).
+  void PaintTo(HDC target);
+
+  framework::UniqueBitmap m_bmpBk[4];
+  framework::UniqueBitmap m_bmpBar[4];
+  BITMAP m_infoBk[4] = {};
+  BITMAP m_infoBar[4] = {};
+  COLORREF m_crHighlight;
+  COLORREF m_crShadow;
+  COLORREF m_crFace;
+  COLORREF m_crBar;      // caption outside the filled part
+  COLORREF m_crBarText;  // caption over the filled part
+  framework::UniqueGdiObject m_font;
+  int m_bHorizontal = 1;
+  RECT m_rcClient{};  // the painted area, fixed when the window is attached
+
   void PreSubclassWindow() override;
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+ private:
+  void DrawBackground(HDC dc) const;
+  // Returns the filled rectangle, where the caption takes the colour of the bar.
+  skin::Rect DrawBar(HDC dc, const skin::ProgressValue& value) const;
+  void DrawCaption(HDC dc, const skin::ProgressValue& value, const skin::Rect& filled) const;
+  skin::ProgressValue ReadValue() const;
 };

@@ -1,10 +1,269 @@
 #include "ui/xskinbutton.h"
 
+#include <windowsx.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "framework/winapp.h"
+#include "ui/skinrules.h"
+
+namespace {
+
+constexpr WORD kHelpHandCursor = 106;
+
+skin::Rect ToSkin(const RECT& r) { return skin::Rect{r.left, r.top, r.right, r.bottom}; }
+RECT ToRect(const skin::Rect& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
+
+HBITMAP LoadSkinBitmap(UINT id) {
+  if (id == 0) return nullptr;
+  return ::LoadBitmapA(framework::AfxGetResourceHandle(), MAKEINTRESOURCEA(id));
+}
+
+void FillButtonFace(HDC dc, const RECT& r) {
+  ::FillRect(dc, &r, ::GetSysColorBrush(COLOR_BTNFACE));
+}
+
+}  // namespace
+
 CxSkinButton::CxSkinButton() : m_crCaption(::GetSysColor(COLOR_BTNTEXT)) {}
+
 CxSkinButton::~CxSkinButton() = default;
-void CxSkinButton::LoadFaces(UINT, UINT, UINT, UINT, UINT, UINT, short, short, short) {}
-void CxSkinButton::PreSubclassWindow() {}
-BOOL CxSkinButton::OnChildNotify(UINT, WPARAM, LPARAM, LRESULT*) { return FALSE; }
+
+void CxSkinButton::LoadFaces(UINT normal, UINT pressed, UINT hover, UINT disabled, UINT focus,
+                             UINT /*mask*/, short fillMode, short edge, short inset) {
+  m_bmpNormal.Reset();
+  m_bmpDown.Reset();
+  m_bmpDisabled.Reset();
+  m_bmpOver.Reset();
+  m_bmpFocus.Reset();
+  m_bmpNormal.Reset(LoadSkinBitmap(normal));
+  m_bmpDown.Reset(LoadSkinBitmap(pressed));
+  m_bmpOver.Reset(LoadSkinBitmap(hover));
+  m_bmpFocus.Reset(LoadSkinBitmap(focus));
+  m_bmpDisabled.Reset(LoadSkinBitmap(skin::DisabledFaceId(normal, disabled)));
+  m_nFillMode = skin::ClampFillMode(fillMode);
+  m_bEdge = edge;
+  m_nTextInset = skin::ClampTextInset(inset);
+}
+
+HCURSOR CxSkinButton::LoadHelpHandCursor() {
+  char szPath[MAX_PATH];
+  const UINT length = ::GetWindowsDirectoryA(szPath, sizeof szPath);
+  if (length == 0 || length >= sizeof szPath) return nullptr;
+  const std::string strPath = std::string(szPath, length) + "\\winhlp32.exe";
+  // Only its resources are wanted: read as a data file, no code of it is mapped or run.
+  framework::UniqueModule module(::LoadLibraryExA(strPath.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+  if (!module) return nullptr;
+  const HCURSOR cursor = ::LoadCursorA(module.Get(), MAKEINTRESOURCEA(kHelpHandCursor));
+  return cursor ? static_cast<HCURSOR>(::CopyIcon(cursor)) : nullptr;
+}
+
+void CxSkinButton::PreSubclassWindow() {
+  const DWORD style = GetStyle();
+  m_nKind = skin::ButtonKindFromStyle(style);
+  if (!m_hHandCursor) m_hHandCursor = LoadHelpHandCursor();
+  CButton::PreSubclassWindow();
+  ::SetWindowLongA(m_hWnd, GWL_STYLE, static_cast<LONG>(skin::OwnerDrawStyle(style)));
+}
+
+BOOL CxSkinButton::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
+  if (message != WM_DRAWITEM || !lParam) return FALSE;
+  DrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+  *pResult = TRUE;
+  return TRUE;
+}
+
+bool CxSkinButton::IsPushed() const { return (SendMessage(BM_GETSTATE) & BST_PUSHED) != 0; }
+
+bool CxSkinButton::IsUnder(POINT screenPoint) const { return ::WindowFromPoint(screenPoint) == m_hWnd; }
+
+void CxSkinButton::PaintFace(HDC dc, HBITMAP face, const RECT& r) const {
+  BITMAP info{};
+  if (!::GetObjectA(face, sizeof info, &info)) return;
+  framework::UniqueMemoryDC source(::CreateCompatibleDC(dc));
+  if (!source) return;
+  framework::ScopedSelectObject selected(source.Get(), face);
+  const int oldMode = ::SetStretchBltMode(dc, COLORONCOLOR);
+  for (const skin::Blit& blit :
+       skin::FaceBlits(m_nFillMode, ToSkin(r), skin::Size{info.bmWidth, info.bmHeight})) {
+    const skin::Rect& d = blit.dest;
+    const skin::Rect& s = blit.source;
+    if (d.Width() == s.Width() && d.Height() == s.Height())
+      ::BitBlt(dc, d.left, d.top, d.Width(), d.Height(), source.Get(), s.left, s.top, SRCCOPY);
+    else
+      ::StretchBlt(dc, d.left, d.top, d.Width(), d.Height(), source.Get(), s.left, s.top, s.Width(),
+                   s.Height(), SRCCOPY);
+  }
+  ::SetStretchBltMode(dc, oldMode);
+}
+
+void CxSkinButton::DrawItem(const DRAWITEMSTRUCT& item) {
+  // While held, the pushed look follows the pointer; the platform repaints after the change.
+  if (m_bHeld && m_hWnd && ::GetCapture() == m_hWnd) {
+    POINT cursor{};
+    if (::GetCursorPos(&cursor)) {
+      const bool over = IsUnder(cursor);
+      const bool pushed = IsPushed();
+      if (over && !pushed) {
+        SendMessage(BM_SETSTATE, TRUE);
+        return;
+      }
+      if (!over && pushed) {
+        SendMessage(BM_SETSTATE, FALSE);
+        return;
+      }
+    }
+  }
+
+  const HDC dc = item.hDC;
+  const RECT& r = item.rcItem;
+  const int saved = ::SaveDC(dc);
+  ::SetBkMode(dc, TRANSPARENT);
+
+  skin::ButtonLook look;
+  look.disabled = (item.itemState & ODS_DISABLED) != 0;
+  look.selected = (item.itemState & ODS_SELECTED) != 0;
+  look.checked = m_bChecked;
+  look.hover = m_bHover;
+  look.focused = (item.itemState & ODS_FOCUS) != 0;
+  skin::FacesLoaded loaded;
+  loaded.normal = m_bmpNormal.IsValid();
+  loaded.down = m_bmpDown.IsValid();
+  loaded.disabled = m_bmpDisabled.IsValid();
+  loaded.over = m_bmpOver.IsValid();
+  loaded.focus = m_bmpFocus.IsValid();
+  const skin::FaceChoice choice = skin::ChooseFace(look, loaded);
+
+  HGDIOBJ face = nullptr;
+  switch (choice.face) {
+    case skin::Face::kNormal: face = m_bmpNormal.Get(); break;
+    case skin::Face::kDown: face = m_bmpDown.Get(); break;
+    case skin::Face::kDisabled: face = m_bmpDisabled.Get(); break;
+    case skin::Face::kOver: face = m_bmpOver.Get(); break;
+    case skin::Face::kFocus: face = m_bmpFocus.Get(); break;
+    case skin::Face::kButtonFaceFill: break;
+  }
+  if (face)
+    PaintFace(dc, static_cast<HBITMAP>(face), r);
+  else
+    FillButtonFace(dc, r);
+  if (m_bEdge) {
+    RECT edge = r;
+    ::DrawEdge(dc, &edge, choice.edge == skin::Edge::kSunken ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT);
+  }
+
+  char szCaption[256] = "";
+  const int length = item.hwndItem ? ::GetWindowTextA(item.hwndItem, szCaption, sizeof szCaption) : 0;
+  if (length > 0) {
+    RECT text = ToRect(skin::CaptionRect(ToSkin(r), m_nTextInset, choice.captionPushed));
+    ::SetTextColor(dc, m_crCaption);
+    ::DrawTextA(dc, szCaption, length, &text, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+  }
+  ::RestoreDC(dc, saved);
+}
+
+void CxSkinButton::SetCheck(bool requested) {
+  m_bChecked = skin::CheckAfterSetCheck(m_nKind, requested);
+  if (m_nKind == skin::kRadioButton && m_bChecked && m_hWnd && ::GetParent(m_hWnd)) PostGroupUncheck();
+  Invalidate();
+}
+
+void CxSkinButton::PostGroupUncheck() {
+  const HWND parent = ::GetParent(m_hWnd);
+  // The walk skips hidden and disabled items, so it never comes back to a button that is one of
+  // them: stop at the first item met twice.
+  std::vector<HWND> met;
+  HWND item = m_hWnd;
+  for (;;) {
+    item = ::GetNextDlgGroupItem(parent, item, FALSE);
+    if (!item || item == m_hWnd) break;
+    if (std::find(met.begin(), met.end(), item) != met.end()) break;
+    met.push_back(item);
+    ::PostMessageA(item, WM_GROUP_UNCHECK, 0, 0);
+  }
+}
+
+void CxSkinButton::ToggleByUser() {
+  if (m_nKind == skin::kPushButton) return;
+  SendMessage(BM_SETCHECK, skin::CheckAfterClick(m_nKind, m_bChecked) ? 1 : 0);
+}
+
+LRESULT CxSkinButton::OnMouseMove(LPARAM lParam) {
+  ::SetCursor(::LoadCursor(nullptr, IDC_HAND));
+  if (m_bHeld && ::GetCapture() == m_hWnd) {
+    POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    ::ClientToScreen(m_hWnd, &point);
+    const bool over = IsUnder(point);
+    if (over != IsPushed()) {
+      SendMessage(BM_SETSTATE, over ? TRUE : FALSE);
+      Invalidate();
+    }
+  } else if (!m_bHover) {
+    TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, m_hWnd, 0};
+    if (::_TrackMouseEvent(&track)) {
+      m_bHover = true;
+      Invalidate();
+    }
+  }
+  return Default();
+}
+
+LRESULT CxSkinButton::OnLButtonDown() {
+  if (m_bHover) {
+    TRACKMOUSEEVENT cancel{sizeof cancel, TME_CANCEL | TME_LEAVE, m_hWnd, 0};
+    if (::_TrackMouseEvent(&cancel)) m_bHover = false;
+  }
+  const LRESULT result = Default();
+  m_bHeld = true;
+  return result;
+}
+
 LRESULT CxSkinButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-  return CButton::WindowProc(message, wParam, lParam);
+  switch (message) {
+    case WM_ERASEBKGND:
+      return TRUE;
+    case WM_MOUSEMOVE:
+      return OnMouseMove(lParam);
+    case WM_MOUSELEAVE:
+      m_bHover = false;
+      Invalidate();
+      return 0;
+    case WM_LBUTTONDOWN:
+      return OnLButtonDown();
+    case WM_LBUTTONDBLCLK:
+      // A double click is a second press.
+      return SendMessage(WM_LBUTTONDOWN, wParam, lParam);
+    case WM_LBUTTONUP: {
+      ::SetCursor(m_hHandCursor);
+      POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+      ::ClientToScreen(m_hWnd, &point);
+      if (IsUnder(point)) ToggleByUser();
+      m_bHeld = false;
+      return Default();
+    }
+    case WM_KILLFOCUS:
+      if (::GetCapture() == m_hWnd) {
+        ::ReleaseCapture();
+        m_bHeld = false;
+      }
+      return Default();
+    case WM_KEYDOWN:
+      if (wParam == VK_SPACE) ToggleByUser();
+      return Default();
+    case BM_SETCHECK:
+      SetCheck(wParam != 0);
+      return 0;
+    case BM_GETCHECK:
+      return m_bChecked ? 1 : 0;
+    case WM_GROUP_UNCHECK:
+      if (m_bChecked) {
+        m_bChecked = false;
+        Invalidate();
+      }
+      return 0;
+    default:
+      return CButton::WindowProc(message, wParam, lParam);
+  }
 }

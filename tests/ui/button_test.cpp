@@ -1,0 +1,232 @@
+// The skin button on real windows, driven by real mouse input.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "tests/ui/uitest.h"
+#include "ui/xskinbutton.h"
+
+namespace {
+
+using uitest::CentreOf;
+using uitest::Mouse;
+using uitest::PictureAt;
+using uitest::PumpUntil;
+using uitest::ShownAt;
+
+constexpr UINT kNormal = 138, kPressed = 139, kHover = 140;
+
+// Keeps the messages that reach the button.
+class SpyButton : public CxSkinButton {
+ public:
+  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+    seen.push_back(message);
+    const LRESULT result = CxSkinButton::WindowProc(message, wParam, lParam);
+    if (message == WM_LBUTTONUP) cursorAfterRelease = ::GetCursor();
+    return result;
+  }
+  int Seen(UINT message) const {
+    int n = 0;
+    for (UINT m : seen) n += m == message;
+    return n;
+  }
+  std::vector<UINT> seen;
+  HCURSOR cursorAfterRelease = reinterpret_cast<HCURSOR>(-1);
+};
+
+class Button : public ::testing::Test {
+ protected:
+  // A 74 × 20 button at (20, 20) of the parent, with the update look's faces.
+  void Make(CxSkinButton& button, DWORD type, int id = 1, int x = 20, int y = 20, DWORD extra = 0) {
+    ASSERT_TRUE(button.Create("BUTTON", "", WS_CHILD | WS_VISIBLE | type | extra, RECT{x, y, x + 74, y + 20}, &parent, id));
+    button.LoadFaces(kNormal, kPressed, kHover, 0, 0, 0, 0, 0, 0);
+    button.Invalidate();
+    uitest::Pump();
+  }
+  // A point of the parent well away from every button.
+  POINT Outside() const { return uitest::ToScreen(parent.m_hWnd, POINT{300, 250}); }
+  void SetUp() override {
+    Mouse::MoveTo(Outside());
+  }
+  void TearDown() override {
+    Mouse::MoveTo(Outside());
+  }
+
+  uitest::ParentWindow parent;
+};
+
+TEST_F(Button, AttachingMakesItOwnerDrawnWithoutTheHelpFilesCode) {
+  CxSkinButton button;
+  Make(button, BS_PUSHBUTTON);
+  EXPECT_EQ(button.GetStyle() & BS_TYPEMASK, static_cast<DWORD>(BS_OWNERDRAW));
+  EXPECT_EQ(button.m_nKind, 0);
+  // Wine's winhlp32.exe has no cursor 106: the pointer set at release stays null.
+  EXPECT_EQ(button.m_hHandCursor, nullptr);
+  EXPECT_EQ(::GetModuleHandleA("winhlp32.exe"), nullptr) << "read as a data file, not mapped as a module";
+}
+
+TEST_F(Button, PressDragOffAndBackThenReleaseOutsideGivesNoClick) {
+  CxSkinButton button;
+  Make(button, BS_PUSHBUTTON);
+  const HWND hWnd = button.m_hWnd;
+  const POINT centre = CentreOf(hWnd);
+
+  Mouse::MoveTo(centre);
+  EXPECT_TRUE(button.m_bHover);
+  EXPECT_TRUE(PumpUntil([&] { return ShownAt(hWnd, 2, 2) == PictureAt(kHover); })) << "hover face";
+
+  Mouse::Down();
+  EXPECT_TRUE(button.m_bHeld);
+  EXPECT_FALSE(button.m_bHover) << "no hover while held";
+  EXPECT_EQ(::GetCapture(), hWnd);
+  EXPECT_TRUE(PumpUntil([&] { return ShownAt(hWnd, 2, 2) == PictureAt(kPressed); })) << "pressed face";
+
+  Mouse::MoveTo(Outside());
+  EXPECT_EQ(button.SendMessage(BM_GETSTATE) & BST_PUSHED, 0);
+  EXPECT_TRUE(PumpUntil([&] { return ShownAt(hWnd, 2, 2) == PictureAt(kNormal); })) << "off the button";
+  EXPECT_FALSE(button.m_bHover);
+
+  Mouse::MoveTo(centre);
+  EXPECT_NE(button.SendMessage(BM_GETSTATE) & BST_PUSHED, 0);
+  EXPECT_TRUE(PumpUntil([&] { return ShownAt(hWnd, 2, 2) == PictureAt(kPressed); })) << "back on it";
+
+  Mouse::MoveTo(Outside());
+  Mouse::Up();
+  uitest::PumpFor(50);
+  EXPECT_EQ(parent.Count(1, BN_CLICKED), 0);
+  EXPECT_FALSE(button.m_bHeld);
+  EXPECT_EQ(::GetCapture(), nullptr);
+
+  Mouse::Click(centre);
+  uitest::PumpFor(50);
+  EXPECT_EQ(parent.Count(1, BN_CLICKED), 1) << "a release over the button clicks";
+}
+
+TEST_F(Button, ADoubleClickIsTwoPressesAndTwoClicks) {
+  SpyButton box;
+  Make(box, BS_AUTOCHECKBOX);
+  ASSERT_EQ(box.m_nKind, 2);
+  Mouse::DoubleClick(CentreOf(box.m_hWnd));
+  uitest::PumpFor(50);
+  ASSERT_EQ(box.Seen(WM_LBUTTONDBLCLK), 1) << "the second press came as a double click";
+  EXPECT_EQ(box.Seen(WM_LBUTTONDOWN), 2);
+  EXPECT_EQ(parent.Count(1, BN_CLICKED), 2);
+  EXPECT_EQ(parent.Count(1, BN_DOUBLECLICKED), 0);
+  EXPECT_EQ(box.SendMessage(BM_GETCHECK), 0) << "checked and unchecked again";
+}
+
+TEST_F(Button, ACheckBoxTogglesOnClickAndSpace) {
+  CxSkinButton box;
+  Make(box, BS_AUTOCHECKBOX);
+  const HWND hWnd = box.m_hWnd;
+  Mouse::Click(CentreOf(hWnd));
+  EXPECT_EQ(box.SendMessage(BM_GETCHECK), 1);
+  EXPECT_TRUE(PumpUntil([&] { return ShownAt(hWnd, 2, 2) == PictureAt(kPressed); })) << "checked shows the pressed face";
+  box.SendMessage(WM_KEYDOWN, VK_SPACE, 0);
+  box.SendMessage(WM_KEYUP, VK_SPACE, 0);
+  EXPECT_EQ(box.SendMessage(BM_GETCHECK), 0);
+
+  CxSkinButton push;
+  Make(push, BS_PUSHBUTTON, 2, 120);
+  push.SendMessage(WM_KEYDOWN, VK_SPACE, 0);
+  push.SendMessage(WM_KEYUP, VK_SPACE, 0);
+  EXPECT_EQ(push.SendMessage(BM_GETCHECK), 0);
+}
+
+TEST_F(Button, SetCheckOnAPushButtonLeavesItUncheckedAndRepaints) {
+  CxSkinButton push;
+  Make(push, BS_PUSHBUTTON);
+  uitest::PumpFor(50);
+  ::ValidateRect(push.m_hWnd, nullptr);
+  EXPECT_EQ(push.SendMessage(BM_SETCHECK, 1), 0);
+  EXPECT_EQ(push.SendMessage(BM_GETCHECK), 0);
+  EXPECT_TRUE(::GetUpdateRect(push.m_hWnd, nullptr, FALSE)) << "invalidated";
+
+  CxSkinButton alreadyOwnerDrawn;  // 11 AND 3 = 3: a check box
+  Make(alreadyOwnerDrawn, BS_OWNERDRAW, 2, 120);
+  alreadyOwnerDrawn.SendMessage(BM_SETCHECK, 1);
+  EXPECT_EQ(alreadyOwnerDrawn.SendMessage(BM_GETCHECK), 1);
+}
+
+TEST_F(Button, ACheckedRadioButtonUnchecksTheRestOfItsGroupByPost) {
+  CxSkinButton a, b, c, d;
+  Make(a, BS_AUTORADIOBUTTON, 1, 20, 20, WS_GROUP);
+  Make(b, BS_AUTORADIOBUTTON, 2, 20, 50);
+  Make(c, BS_AUTORADIOBUTTON, 3, 20, 80);
+  framework::CWnd edit;  // another class in the same group ignores the message
+  ASSERT_TRUE(edit.Create("EDIT", "", WS_CHILD | WS_VISIBLE, RECT{20, 110, 94, 130}, &parent, 4));
+  Make(d, BS_AUTORADIOBUTTON, 5, 120, 20, WS_GROUP);
+  a.SendMessage(BM_SETCHECK, 1);
+  d.SendMessage(BM_SETCHECK, 1);
+  uitest::Pump();
+
+  c.SendMessage(BM_SETCHECK, 1);
+  EXPECT_EQ(a.SendMessage(BM_GETCHECK), 1) << "posted, not sent";
+  uitest::Pump();
+  EXPECT_EQ(a.SendMessage(BM_GETCHECK), 0);
+  EXPECT_EQ(c.SendMessage(BM_GETCHECK), 1);
+  EXPECT_EQ(d.SendMessage(BM_GETCHECK), 1) << "another group";
+
+  Mouse::Click(CentreOf(b.m_hWnd));
+  uitest::Pump();
+  EXPECT_EQ(b.SendMessage(BM_GETCHECK), 1);
+  EXPECT_EQ(c.SendMessage(BM_GETCHECK), 0);
+  EXPECT_EQ(a.SendMessage(BM_GETCHECK), 0);
+  EXPECT_EQ(d.SendMessage(BM_GETCHECK), 1);
+}
+
+TEST_F(Button, AHiddenRadioButtonStillUnchecksItsGroup) {
+  // The group walk skips hidden items, so it never comes back to this one.
+  CxSkinButton hidden, shown;
+  Make(hidden, BS_AUTORADIOBUTTON, 1, 20, 20, WS_GROUP);
+  Make(shown, BS_AUTORADIOBUTTON, 2, 20, 50);
+  shown.SendMessage(BM_SETCHECK, 1);
+  uitest::Pump();
+  hidden.ShowWindow(SW_HIDE);
+  hidden.SendMessage(BM_SETCHECK, 1);
+  uitest::Pump();
+  EXPECT_EQ(shown.SendMessage(BM_GETCHECK), 0);
+  EXPECT_EQ(hidden.SendMessage(BM_GETCHECK), 1);
+}
+
+TEST_F(Button, HoverLooksComeAndGoWithThePointer) {
+  CxSkinButton button;
+  Make(button, BS_PUSHBUTTON);
+  const HWND hWnd = button.m_hWnd;
+  Mouse::MoveTo(CentreOf(hWnd));
+  EXPECT_TRUE(button.m_bHover);
+  EXPECT_EQ(::GetCursor(), ::LoadCursor(nullptr, IDC_HAND));
+  EXPECT_TRUE(PumpUntil([&] { return ShownAt(hWnd, 2, 2) == PictureAt(kHover); }));
+  Mouse::MoveTo(Outside());
+  EXPECT_TRUE(PumpUntil([&] { return !button.m_bHover; })) << "the leave notice";
+  EXPECT_TRUE(PumpUntil([&] { return ShownAt(hWnd, 2, 2) == PictureAt(kNormal); }));
+}
+
+TEST_F(Button, TheReleaseSetsTheMissingHandPointerUntilTheNextMove) {
+  SpyButton button;
+  Make(button, BS_PUSHBUTTON);
+  const POINT centre = CentreOf(button.m_hWnd);
+  Mouse::Click(centre);
+  EXPECT_EQ(button.cursorAfterRelease, nullptr);
+  Mouse::MoveTo(POINT{centre.x + 1, centre.y});
+  EXPECT_EQ(::GetCursor(), ::LoadCursor(nullptr, IDC_HAND));
+}
+
+TEST_F(Button, LosingTheFocusWhileHeldReleasesTheMouse) {
+  CxSkinButton button, other;
+  Make(button, BS_PUSHBUTTON);
+  Make(other, BS_PUSHBUTTON, 2, 120);
+  Mouse::MoveTo(CentreOf(button.m_hWnd));
+  Mouse::Down();
+  ASSERT_EQ(::GetCapture(), button.m_hWnd);
+  other.SetFocus();
+  EXPECT_EQ(::GetCapture(), nullptr);
+  EXPECT_FALSE(button.m_bHeld);
+  Mouse::Up();
+  uitest::PumpFor(50);
+  EXPECT_EQ(parent.Count(1, BN_CLICKED), 0);
+}
+
+}  // namespace

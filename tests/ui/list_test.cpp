@@ -1,0 +1,214 @@
+// The component list on real windows, driven by real mouse input, with the start button reached
+// through the application object as in the program.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include "framework/startbuttonhost.h"
+#include "framework/winapp.h"
+#include "tests/ui/uitest.h"
+#include "ui/listctrlex.h"
+
+namespace {
+
+using uitest::CentreOf;
+using uitest::Mouse;
+using uitest::PictureAt;
+using uitest::PumpUntil;
+using uitest::ShownAt;
+
+constexpr UINT kRowUnselected = 134, kRowSelected = 135, kRowLocked = 136;
+constexpr UINT kUpdateLook = 138, kCloseLook = 141;
+
+class StartButtonHost : public framework::IStartButtonHost {
+ public:
+  framework::CWnd* GetStartButton() override { return button; }
+  framework::CWnd* button = nullptr;
+};
+
+class TestApp : public framework::CWinApp {
+ public:
+  framework::IStartButtonHost* GetStartButtonHost() override { return hostRunning ? &host : nullptr; }
+  StartButtonHost host;
+  bool hostRunning = true;
+};
+TestApp theApp;
+
+class List : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Mouse::MoveTo(uitest::ToScreen(parent.m_hWnd, POINT{380, 280}));
+    ASSERT_TRUE(start.Create("BUTTON", "", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, RECT{250, 250, 329, 271}, &parent, 1002));
+    start.LoadFaces(kUpdateLook, 139, 140, kUpdateLook, 0, 0, 0, 0, 0);
+    theApp.host.button = &start;
+    theApp.hostRunning = true;
+    ASSERT_TRUE(list.Create(WC_LISTVIEWA, "", WS_CHILD | WS_VISIBLE | WS_BORDER | LVS_REPORT | LVS_NOCOLUMNHEADER,
+                            RECT{10, 10, 240, 200}, &parent, 1001));
+  }
+  void TearDown() override { theApp.host.button = nullptr; }
+
+  // Screen point in the middle of row `row`'s label.
+  POINT Label(int row) const {
+    RECT rc{};
+    list.GetItemRect(row, &rc, LVIR_LABEL);
+    return uitest::ToScreen(list.m_hWnd, POINT{rc.left + 10, (rc.top + rc.bottom) / 2});
+  }
+  CxSkinButton& Row(int i) { return *list.m_rowButtons[i]; }
+  COLORREF ShownMark(int i) { return ShownAt(Row(i).m_hWnd, 6, 6); }
+  COLORREF ShownStart() {
+    return ShownAt(start.m_hWnd, 5, 5);
+  }
+  // A click whose effect comes through a posted message: pump until it has come or a while passed.
+  void ClickAndSettle(POINT screen) {
+    Mouse::Click(screen);
+    uitest::PumpFor(100);
+  }
+
+  uitest::ParentWindow parent;
+  CxSkinButton start;
+  CListCtrlEx list;
+};
+
+TEST_F(List, RowsGetCheckButtonsInTheSecondColumnAndHiddenEntriesFollow) {
+  EXPECT_EQ(list.GetStyle() & (LVS_TYPEMASK | LVS_SINGLESEL), static_cast<DWORD>(LVS_REPORT | LVS_SINGLESEL));
+  EXPECT_EQ(list.SendMessage(LVM_GETCOLUMNWIDTH, 0), 200);
+  EXPECT_EQ(list.SendMessage(LVM_GETCOLUMNWIDTH, 1), 20);
+  EXPECT_EQ(::ImageList_GetImageCount(list.m_imageList.Get()), 4);
+
+  list.AddItem("Talvo Ver 1.0", 0, FALSE, TRUE);
+  list.AddItem("로그인 엔진 Ver 2", 0, TRUE, TRUE);
+  list.AddItem("검색어 필터 Ver 3", 1, FALSE, FALSE);
+  list.AddHiddenItem();
+  ASSERT_EQ(list.m_rowButtons.size(), 4u);
+  EXPECT_EQ(list.GetItemCount(), 3);
+
+  RECT row{};
+  list.GetItemRect(0, &row, LVIR_BOUNDS);
+  EXPECT_EQ(row.bottom - row.top, 24) << "the 23-pixel images set the row height";
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(::GetDlgCtrlID(Row(i).m_hWnd), 1000 + i);
+  for (int i = 0; i < 3; ++i) {
+    RECT icon{};
+    list.GetSubItemRect(i, 1, LVIR_ICON, &icon);
+    RECT placed = Row(i).GetWindowRect();
+    ::MapWindowPoints(nullptr, list.m_hWnd, reinterpret_cast<POINT*>(&placed), 2);
+    EXPECT_EQ(placed.left, icon.left) << i;
+    EXPECT_EQ(placed.right, icon.left + 20) << i;
+    EXPECT_EQ(placed.top, icon.top + 3) << i;
+    EXPECT_TRUE(Row(i).IsWindowVisible()) << i;
+  }
+  EXPECT_EQ(Row(0).m_nRowChecked, 1);
+  EXPECT_EQ(Row(0).m_nRowLocked, 0);
+  EXPECT_TRUE(Row(0).IsWindowEnabled());
+  EXPECT_EQ(Row(1).m_nRowLocked, 1);
+  EXPECT_FALSE(Row(1).IsWindowEnabled());
+  EXPECT_EQ(Row(2).m_nRowChecked, 0);
+  EXPECT_EQ(Row(3).m_nRowChecked, 1) << "a hidden entry is selected";
+  EXPECT_FALSE(Row(3).IsWindowVisible());
+  EXPECT_FALSE(Row(3).IsWindowEnabled());
+
+  uitest::PumpFor(50);
+  EXPECT_EQ(ShownMark(0), PictureAt(kRowSelected));
+  EXPECT_EQ(ShownMark(1), PictureAt(kRowLocked)) << "a locked row shows the grey tick";
+  EXPECT_EQ(ShownMark(2), PictureAt(kRowUnselected));
+}
+
+TEST_F(List, ClickingARowsLabelTogglesItLikeItsCheckMark) {
+  list.AddItem("Talvo Ver 1.0", 0, FALSE, TRUE);
+  list.AddItem("검색어 필터 Ver 3", 1, FALSE, TRUE);
+  ClickAndSettle(Label(0));
+  EXPECT_EQ(Row(0).m_nRowChecked, 0);
+  EXPECT_EQ(Row(1).m_nRowChecked, 1);
+  EXPECT_TRUE(PumpUntil([&] { return ShownMark(0) == PictureAt(kRowUnselected); }));
+
+  ClickAndSettle(CentreOf(Row(0).m_hWnd));
+  EXPECT_EQ(Row(0).m_nRowChecked, 1);
+  EXPECT_TRUE(PumpUntil([&] { return ShownMark(0) == PictureAt(kRowSelected); }));
+
+  ClickAndSettle(CentreOf(Row(1).m_hWnd));
+  EXPECT_EQ(Row(1).m_nRowChecked, 0);
+  ClickAndSettle(Label(1));
+  EXPECT_EQ(Row(1).m_nRowChecked, 1);
+  EXPECT_EQ(Row(0).m_nRowChecked, 1);
+}
+
+TEST_F(List, ALockedRowAndTheSpaceBelowTheRowsChangeNothing) {
+  list.AddItem("Talvo Ver 1.0", 0, TRUE, TRUE);
+  list.AddItem("검색어 필터 Ver 3", 1, FALSE, TRUE);
+  ClickAndSettle(Label(0));
+  ClickAndSettle(CentreOf(Row(0).m_hWnd));
+  RECT last{};
+  list.GetItemRect(1, &last, LVIR_BOUNDS);
+  ClickAndSettle(uitest::ToScreen(list.m_hWnd, POINT{30, last.bottom + 30}));
+  ClickAndSettle(uitest::ToScreen(list.m_hWnd, POINT{210, last.bottom + 30}));
+  EXPECT_EQ(Row(0).m_nRowChecked, 1);
+  EXPECT_EQ(Row(1).m_nRowChecked, 1);
+  EXPECT_EQ(ShownMark(0), PictureAt(kRowLocked));
+  EXPECT_EQ(ShownMark(1), PictureAt(kRowSelected));
+}
+
+TEST_F(List, DeselectingEveryRowSwitchesTheStartButtonToItsCloseLook) {
+  list.AddItem("Talvo Ver 1.0", 0, FALSE, TRUE);
+  list.AddItem("검색어 필터 Ver 3", 1, FALSE, TRUE);
+  ClickAndSettle(Label(0));
+  EXPECT_EQ(::GetFocus(), start.m_hWnd) << "the start button takes the focus";
+  EXPECT_EQ(ShownStart(), PictureAt(kUpdateLook)) << "one row still selected";
+
+  ClickAndSettle(Label(1));
+  EXPECT_FALSE(list.IsAnyChecked());
+  EXPECT_TRUE(PumpUntil([&] { return ShownStart() == PictureAt(kCloseLook); }));
+  BITMAP face{};
+  ::GetObjectA(start.m_bmpNormal.Get(), sizeof face, &face);
+  EXPECT_EQ(face.bmWidth, 79);
+
+  ClickAndSettle(CentreOf(Row(1).m_hWnd));
+  EXPECT_TRUE(PumpUntil([&] { return ShownStart() == PictureAt(kUpdateLook); }));
+  EXPECT_EQ(::GetFocus(), start.m_hWnd);
+}
+
+TEST_F(List, TheNewLooksShowEvenWhenNoFocusMoves) {
+  list.AddItem("Talvo Ver 1.0", 0, FALSE, TRUE);
+  start.SetFocus();
+  uitest::PumpFor(50);
+  list.SendMessage(WM_COMMAND, MAKEWPARAM(1000, BN_CLICKED), 0);
+  EXPECT_TRUE(PumpUntil([&] { return ShownStart() == PictureAt(kCloseLook); })) << "the start button had the focus";
+  EXPECT_TRUE(PumpUntil([&] { return ShownMark(0) == PictureAt(kRowUnselected); })) << "the mark never had it";
+}
+
+TEST_F(List, AHiddenEntryKeepsTheUpdateLook) {
+  list.AddItem("Talvo Ver 1.0", 0, FALSE, TRUE);
+  list.AddHiddenItem();
+  ClickAndSettle(Label(0));
+  EXPECT_EQ(Row(0).m_nRowChecked, 0);
+  EXPECT_TRUE(list.IsAnyChecked());
+  EXPECT_EQ(ShownStart(), PictureAt(kUpdateLook));
+}
+
+TEST_F(List, ACommandWithARowsIdTogglesItWhateverItsCode) {
+  list.AddItem("Talvo Ver 1.0", 0, FALSE, TRUE);
+  list.AddHiddenItem();
+  EXPECT_EQ(list.SendMessage(WM_COMMAND, MAKEWPARAM(1000, 0x1234), 0), TRUE);
+  EXPECT_EQ(Row(0).m_nRowChecked, 0);
+  EXPECT_TRUE(PumpUntil([&] { return ShownMark(0) == PictureAt(kRowUnselected); }));
+  list.SendMessage(WM_COMMAND, MAKEWPARAM(1001, BN_CLICKED), 0);
+  EXPECT_EQ(Row(1).m_nRowChecked, 0) << "hidden entries are entries too";
+  EXPECT_FALSE(list.IsAnyChecked());
+  list.SendMessage(WM_COMMAND, MAKEWPARAM(1002, BN_CLICKED), 0);
+  EXPECT_FALSE(list.IsAnyChecked()) << "no such entry";
+
+  theApp.hostRunning = false;  // no dialog running: the toggle still works
+  list.SendMessage(WM_COMMAND, MAKEWPARAM(1000, BN_CLICKED), 0);
+  EXPECT_EQ(Row(0).m_nRowChecked, 1);
+}
+
+TEST_F(List, AfterAMoveOverTheListTheLastRowsButtonHasTheFocus) {
+  list.AddItem("Talvo Ver 1.0", 0, FALSE, TRUE);
+  list.AddItem("로그인 엔진 Ver 2", 0, FALSE, TRUE);
+  list.AddItem("검색어 필터 Ver 3", 1, FALSE, TRUE);
+  start.SetFocus();
+  Mouse::MoveTo(Label(0));
+  EXPECT_EQ(::GetFocus(), Row(2).m_hWnd);
+  EXPECT_EQ(::GetCursor(), ::LoadCursor(nullptr, IDC_HAND)) << "over a row";
+}
+
+}  // namespace
