@@ -85,7 +85,7 @@ void PlaceAtDesignBaseUnits(HWND hDlg) {
 }
 
 HBITMAP LoadSkinBitmap(UINT nID) {
-  return ::LoadBitmapA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(nID));
+  return ::LoadBitmapA(framework::AfxGetResourceHandle(), MAKEINTRESOURCEA(nID));
 }
 
 }  // namespace
@@ -94,7 +94,7 @@ CTalvoUpdateDlg::CTalvoUpdateDlg(CUpdateAppState& app, framework::CWnd* pParent)
     : framework::CDialog(IDD_TALVOUPDATE_DIALOG, pParent),
       m_pBanner(std::make_unique<CUpdateWeb>()),
       m_app(app) {
-  m_hIcon = ::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_TALVOUPDATE));
+  m_hIcon = ::LoadIconA(framework::AfxGetResourceHandle(), MAKEINTRESOURCEA(IDI_TALVOUPDATE));
 }
 
 CTalvoUpdateDlg::~CTalvoUpdateDlg() {
@@ -126,7 +126,7 @@ BOOL CTalvoUpdateDlg::OnInitDialog() {
 
   const std::string strAboutMenu = [] {
     char szText[256] = {};
-    ::LoadStringA(::GetModuleHandleA(nullptr), IDS_ABOUTBOX, szText, sizeof szText);
+    ::LoadStringA(framework::AfxGetResourceHandle(), IDS_ABOUTBOX, szText, sizeof szText);
     return std::string(szText);
   }();
   if (HMENU hSysMenu = ::GetSystemMenu(m_hWnd, FALSE); hSysMenu && !strAboutMenu.empty()) {
