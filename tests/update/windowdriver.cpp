@@ -17,8 +17,8 @@
 //     about-ok           left click on the About box's OK button
 //     about-key VK       presses VK while the About box is active
 //     about-gone MS      wait up to MS for the About box to go; "about-closed"
-//     watch MS [ok]      until the window goes (at most MS): "status T TEXT", "counter T TEXT" on
-//                        each change, "box T TEXT" for a message box of the updater (with "ok" it is
+//     watch MS [ok]      until the window goes (at most MS): "status T TEXT", "counter T TEXT" for
+//                        the texts shown when it begins and on each change, "box T TEXT" for a message box of the updater (with "ok" it is
 //                        answered with a click on its OK button), then "closed T" or "still-open"
 //     sleep MS
 #include <windows.h>
@@ -225,8 +225,8 @@ bool WaitFor(unsigned long ms, bool (*done)()) {
 }
 
 int Watch(unsigned long ms, bool answerBoxes) {
-  std::string status = TextOf(::GetDlgItem(g_hDialog, kStatus));
-  std::string counter = TextOf(::GetDlgItem(g_hDialog, kCounter));
+  // What the labels show when the watch begins counts as the first change.
+  std::string status, counter;
   HWND hSeenBox = nullptr;
   const DWORD end = ::GetTickCount() + ms;
   while (::IsWindow(g_hDialog)) {
