@@ -78,10 +78,12 @@ def main():
                                 stderr=subprocess.DEVNULL)
         began = time.monotonic()
         during = False
+        window_told = False
         for raw in proc.stdout:
             line = raw.decode("cp949", "replace").rstrip("\r\n")
             kind, _, rest = line.partition(" ")
-            if kind == "window":
+            if kind == "window" and not window_told:
+                window_told = True
                 parts = rest.split(" ")
                 print("window:        at (%s, %s), %s x %s" % tuple(parts[1:5]))
             elif kind == "row":
@@ -97,6 +99,7 @@ def main():
                     during = True
                     shot = os.path.join(opts.shots, "2-during.png")
                     if screenshot(shot):
+                        screenshot(os.path.join(opts.shots, "window-during.png"), "500x409+0+0")
                         print("screenshot:    %s" % os.path.relpath(shot, SOURCE_DIR))
             elif kind in ("closed", "still-open", "no-window"):
                 print("window:        %s" % ("closed by itself" if kind == "closed" else kind))
@@ -106,7 +109,7 @@ def main():
                 shot = os.path.join(opts.shots, "1-before.png")
                 time.sleep(0.5)
                 if screenshot(shot):
-                    screenshot(os.path.join(opts.shots, "window.png"), "500x409+0+0")
+                    screenshot(os.path.join(opts.shots, "window-before.png"), "500x409+0+0")
                     print("screenshot:    %s" % os.path.relpath(shot, SOURCE_DIR))
         proc.stdout.close()
         proc.wait(30)
