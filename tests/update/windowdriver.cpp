@@ -20,6 +20,7 @@
 //     watch MS [ok]      until the window goes (at most MS): "status T TEXT", "counter T TEXT" for
 //                        the texts shown when it begins and on each change, "box T TEXT" for a message box of the updater (with "ok" it is
 //                        answered with a click on its OK button), then "closed T" or "still-open"
+//     gone MS            until the window goes (at most MS), looking at nothing else: "closed T"
 //     sleep MS
 #include <windows.h>
 #include <commctrl.h>
@@ -330,6 +331,14 @@ int main(int argc, char** argv) {
       const unsigned long ms = number();
       const bool answer = i < args.size() && args[i] == "ok" ? (++i, true) : false;
       if (Watch(ms, answer) != 0) return 1;
+    } else if (step == "gone") {
+      const DWORD end = ::GetTickCount() + number();
+      while (::IsWindow(g_hDialog) && static_cast<LONG>(end - ::GetTickCount()) > 0) ::Sleep(2);
+      if (::IsWindow(g_hDialog)) {
+        Say("still-open");
+        return 1;
+      }
+      Say("closed %lu", Elapsed());
     } else if (step == "sleep") {
       ::Sleep(number());
     } else {
