@@ -36,6 +36,33 @@ constexpr int kList = 1001, kStart = 1002, kProgress = 1009, kStatus = 1013, kCo
               kCloseButton = 1017, kNotice = 1019;
 
 HWND g_hDialog = nullptr;
+
+struct ItemSearch {
+  int id;
+  HWND found;
+};
+
+BOOL CALLBACK FindEdit(HWND hWnd, LPARAM param) {
+  auto* search = reinterpret_cast<ItemSearch*>(param);
+  char szClass[16] = {};
+  ::GetClassNameA(hWnd, szClass, sizeof szClass);
+  if (::GetDlgCtrlID(hWnd) == search->id && lstrcmpiA(szClass, "Edit") == 0) {
+    search->found = hWnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// A dialog item; the notice box is the edit control itself, wherever its skinned scroll frame
+// has put it (the frame takes its place among the dialog's children).
+HWND Item(int id) {
+  if (id == kNotice) {
+    ItemSearch search{id, nullptr};
+    ::EnumChildWindows(g_hDialog, FindEdit, reinterpret_cast<LPARAM>(&search));
+    if (search.found) return search.found;
+  }
+  return ::GetDlgItem(g_hDialog, id);
+}
 DWORD g_dwStart = ::GetTickCount();
 
 unsigned long Elapsed() { return static_cast<unsigned long>(::GetTickCount() - g_dwStart); }
@@ -177,7 +204,7 @@ std::string ListItemText(HWND hList, int item) {
 }
 
 void DescribeControl(int id) {
-  const HWND h = ::GetDlgItem(g_hDialog, id);
+  const HWND h = Item(id);
   if (!h) {
     Say("control %d missing", id);
     return;
@@ -295,7 +322,7 @@ int main(int argc, char** argv) {
       const int row = static_cast<int>(number());
       if (!ClickCenter(::GetDlgItem(::GetDlgItem(g_hDialog, kList), 1000 + row))) Say("error no row %d", row);
     } else if (step == "click-notice") {
-      ClickCenter(::GetDlgItem(g_hDialog, kNotice));
+      ClickCenter(Item(kNotice));
     } else if (step == "type") {
       const std::string text = next();
       for (char c : text) PressKey(0, true, static_cast<wchar_t>(static_cast<unsigned char>(c)));
