@@ -95,8 +95,12 @@ def main():
             elif kind in ("status", "counter", "box"):
                 stamp, _, text = rest.partition(" ")
                 print("%-14s %6.2fs  %s" % (kind + ":", time.monotonic() - began, text))
-                if kind == "counter" and not during:
+                # The last entry (the extra project's program, the largest package) moves the
+                # bar longest: the picture during the run is taken there.
+                done, _, todo = text.partition("/")
+                if kind == "counter" and not during and done == todo:
                     during = True
+                    time.sleep(0.2)
                     shot = os.path.join(opts.shots, "2-during.png")
                     if screenshot(shot):
                         screenshot(os.path.join(opts.shots, "window-during.png"), "500x409+0+0")

@@ -262,16 +262,17 @@ int Watch(unsigned long ms, bool answerBoxes) {
       Say("still-open");
       return 1;
     }
-    // The window blanks a label before it writes the next text; the blank is no change.
-    const std::string nowStatus = TextOf(::GetDlgItem(g_hDialog, kStatus));
-    if (nowStatus != status && nowStatus != " " && !nowStatus.empty()) {
-      status = nowStatus;
-      Say("status %lu %s", Elapsed(), status.c_str());
-    }
+    // The window blanks a label before it writes the next text; the blank is no change. The
+    // counter moves first for each entry, so it is read first.
     const std::string nowCounter = TextOf(::GetDlgItem(g_hDialog, kCounter));
     if (nowCounter != counter && nowCounter != " " && !nowCounter.empty()) {
       counter = nowCounter;
       Say("counter %lu %s", Elapsed(), counter.c_str());
+    }
+    const std::string nowStatus = TextOf(::GetDlgItem(g_hDialog, kStatus));
+    if (nowStatus != status && nowStatus != " " && !nowStatus.empty()) {
+      status = nowStatus;
+      Say("status %lu %s", Elapsed(), status.c_str());
     }
     const HWND hBox = FindProcessBox("");
     if (hBox && hBox != hSeenBox) {
