@@ -465,6 +465,7 @@ CTalvoUpdateDlg::WorkerEnd CTalvoUpdateDlg::RunSelectedEntries() {
     UpdateStep(3, static_cast<int>(i));
   }
   SetStatusText(IDC_STATUS, kStatusDone);
+  framework::WriteLog("Update list done at %lu ms\n", static_cast<unsigned long>(::GetTickCount()));
   return kListDone;
 }
 
@@ -482,6 +483,8 @@ void CTalvoUpdateDlg::WriteOptionSettings() {
 }
 
 void CTalvoUpdateDlg::UpdateStep(int nStep, int nIndex) {
+  framework::WriteLog("Update step %d of entry %d at %lu ms\n", nStep, m_nCurIndex,
+                      static_cast<unsigned long>(::GetTickCount()));
   switch (nStep) {
     case 0:
       SetStatusText(IDC_STATUS, kStatusDownloading);

@@ -13,6 +13,7 @@ Needs root (port 80) and a built win32 tree (TalvoUpdate, talvo_windowdriver, up
 
 import argparse
 import os
+import re
 import statistics
 import subprocess
 import sys
@@ -34,8 +35,9 @@ def make_release(root, megabytes):
     total = 0
     for name, member, share in PACKAGES:
         size = int(megabytes * share * 1024 * 1024)
-        # Half noise, half text: packages of programs compress some, not much.
-        data = os.urandom(size // 2) + (b"Talvo update benchmark line\r\n" * (size // 58 + 1))[:size - size // 2]
+        # Mostly noise with some text: packages of programs compress a little.
+        noise = size * 9 // 10
+        data = os.urandom(noise) + (b"Talvo update benchmark line\r\n" * (size // 29 + 1))[:size - noise]
         with zipfile.ZipFile(os.path.join(folder, name), "w", compression=zipfile.ZIP_DEFLATED) as z:
             z.writestr(member, data)
         total += os.path.getsize(os.path.join(folder, name))
@@ -53,6 +55,23 @@ def make_release(root, megabytes):
     with open(os.path.join(folder, "PlusInformation.php"), "wb") as f:
         f.write(("\r\n".join(lines) + "\r\n").encode("cp949"))
     return total, [url + name for name, _, _ in PACKAGES]
+
+
+def step_times(lines):
+    """Milliseconds the worker spent in each step (0 fetch, 1 extract, 2 install, 3 clean-up and
+    the options entry), from its diagnostic lines."""
+    marks = []
+    for line in lines:
+        m = re.search(r"Update step (\d) of entry \d+ at (\d+) ms", line)
+        if m:
+            marks.append((int(m.group(1)), int(m.group(2))))
+        m = re.search(r"Update list done at (\d+) ms", line)
+        if m:
+            marks.append((4, int(m.group(1))))
+    spent = [0, 0, 0, 0]
+    for (step, at), (_, after) in zip(marks, marks[1:]):
+        spent[min(step, 3)] += after - at
+    return spent
 
 
 def main():
@@ -103,6 +122,7 @@ def main():
                 print("round %d: the window run failed: %s" % (round_no, lines))
                 return 1
             window_ms = closed[0] - clicked[0]
+            phases = step_times(run.lines)
             code, out = sb.wine(["C:\\Talvo\\floor.exe", "C:\\Talvo\\floorwork"] + urls, timeout=900)
             parts = out.decode("cp949", "replace").split()
             if code != 0 or not parts or parts[0] != "floor":
@@ -112,10 +132,10 @@ def main():
             floor_ms = float(floor["floor"])
             work_ms = window_ms - CLOSE_TIMER_MS
             rows.append((window_ms, work_ms, floor_ms))
-            print("round %d: window %d ms (%d ms without the close timer); floor %.0f ms "
-                  "(fetch %s, extract %s, copy %s); ratio %.2f" % (
-                      round_no, window_ms, work_ms, floor_ms, floor["fetch"], floor["extract"], floor["copy"],
-                      work_ms / floor_ms))
+            print("round %d: window %d ms (%d ms without the close timer; fetch %d, extract %d, install %d, "
+                  "clean-up %d); floor %.0f ms (fetch %s, extract %s, copy %s); ratio %.2f" % (
+                      round_no, window_ms, work_ms, phases[0], phases[1], phases[2], phases[3], floor_ms,
+                      floor["fetch"], floor["extract"], floor["copy"], work_ms / floor_ms))
         work = statistics.median(r[1] for r in rows)
         base = statistics.median(r[2] for r in rows)
         print("median: window %.0f ms without the close timer, floor %.0f ms, ratio %.2f (goal 1.2)" % (
