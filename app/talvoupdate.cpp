@@ -6,8 +6,10 @@
 
 #include <memory>
 
+#include "app/downloaderfetchtext.h"
 #include "app/singleinstance.h"
 #include "app/startupdecision.h"
+#include "catalogue/noticefetch.h"
 #include "catalogue/projectdata.h"
 #include "framework/log.h"
 #include "framework/resstring.h"
@@ -75,9 +77,13 @@ struct CatalogueOwner {
 
 }  // namespace
 
-CTalvoUpdateApp::CTalvoUpdateApp() = default;
+CTalvoUpdateApp::CTalvoUpdateApp() : CTalvoUpdateApp(StartupTimings()) {}
 
-CTalvoUpdateApp::CTalvoUpdateApp(const StartupTimings& timings) : m_timings(timings) {}
+CTalvoUpdateApp::CTalvoUpdateApp(const StartupTimings& timings) : m_timings(timings) {
+  // The catalogue fetches its notice through whatever it is given; in the program that is the
+  // downloader.
+  SetTextFetcher(&FetchTextWithDownloader);
+}
 
 BOOL CTalvoUpdateApp::InitInstance() {
   if (!CheckSingleInstance()) return FALSE;
@@ -89,6 +95,18 @@ BOOL CTalvoUpdateApp::InitInstance() {
   }
   COleSession controlHosting;
 
+  // Past this point the client is always started: an unexpected failure (running out of memory
+  // on a huge document, say) only ends the update check early.
+  try {
+    CheckAndUpdate();
+  } catch (...) {
+    framework::WriteLog("Update check ended by an unexpected failure\n");
+  }
+  StartClient();
+  return FALSE;
+}
+
+void CTalvoUpdateApp::CheckAndUpdate() {
   CTalvoUpdateDlg dlg;
   CatalogueOwner catalogueOwner{dlg, false};
   m_bUpdateProgram = m_bUpdateLoginOcx = m_bUpdateDat = m_bUpdateServerList = m_bUpdateOptions =
@@ -135,9 +153,14 @@ BOOL CTalvoUpdateApp::InitInstance() {
       }
     }
   }
+}
 
-  ExecuteProgram(LoadMacroPath(IDS_CLIENT_PATH, ""));
-  return FALSE;
+void CTalvoUpdateApp::StartClient() {
+  try {
+    ExecuteProgram(LoadMacroPath(IDS_CLIENT_PATH, ""));
+  } catch (...) {
+    framework::WriteLog("The client could not be started: no memory for its path\n");
+  }
 }
 
 UINT CTalvoUpdateApp::GetOSType() {

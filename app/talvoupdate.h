@@ -16,6 +16,8 @@ class CTalvoUpdateApp : public framework::CWinApp {
   explicit CTalvoUpdateApp(const StartupTimings& timings);
 
   // Guard, server check, catalogue, version comparison, dialog, client start. Always FALSE.
+  // Every run that gets past the guard and the socket start-up starts the client, whatever
+  // fails in between (a refused background run excepted, which ends the process).
   BOOL InitInstance() override;
 
   // Family code: 0x105 NT, 0xa04 9x, 4 another platform, 0 when GetVersionExA fails twice.
@@ -47,4 +49,11 @@ class CTalvoUpdateApp : public framework::CWinApp {
   CTalvoUpdateDlg* m_pUpdateDlg = nullptr;  // set by the running dialog; not owned
 
   StartupTimings m_timings;
+
+ private:
+  // Steps after the guard and the socket start-up: server check, catalogue, version comparison
+  // and the dialog. May throw; InitInstance then goes on with the client's start.
+  void CheckAndUpdate();
+  // The client program named by string resource 105.
+  void StartClient();
 };
