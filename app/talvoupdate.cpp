@@ -6,8 +6,10 @@
 
 #include <memory>
 
+#include "app/downloaderfetchtext.h"
 #include "app/singleinstance.h"
 #include "app/startupdecision.h"
+#include "catalogue/noticefetch.h"
 #include "catalogue/projectdata.h"
 #include "framework/log.h"
 #include "framework/resstring.h"
@@ -60,9 +62,13 @@ constexpr DWORD kClientCaptionBufferSize = 100;
 
 }  // namespace
 
-CTalvoUpdateApp::CTalvoUpdateApp() = default;
+CTalvoUpdateApp::CTalvoUpdateApp() : CTalvoUpdateApp(StartupTimings()) {}
 
-CTalvoUpdateApp::CTalvoUpdateApp(const StartupTimings& timings) : m_timings(timings) {}
+CTalvoUpdateApp::CTalvoUpdateApp(const StartupTimings& timings) : m_timings(timings) {
+  // The catalogue fetches its notice through whatever it is given; in the program that is the
+  // downloader.
+  SetTextFetcher(&FetchTextWithDownloader);
+}
 
 BOOL CTalvoUpdateApp::InitInstance() {
   if (!CheckSingleInstance()) return FALSE;
@@ -74,10 +80,23 @@ BOOL CTalvoUpdateApp::InitInstance() {
   }
   COleSession controlHosting;
 
-  CTalvoUpdateDlg dlg(*this);
+  // Past this point the client is always started: an unexpected failure (running out of memory
+  // on a huge document, say) only ends the update check early.
+  try {
+    CheckAndUpdate();
+  } catch (...) {
+    framework::WriteLog("Update check ended by an unexpected failure\n");
+  }
+  StartClient();
+  return FALSE;
+}
+
+void CTalvoUpdateApp::CheckAndUpdate() {
   // The catalogue belongs to the run; the dialog borrows it through m_pProjectData and takes
-  // over the extra-project records it offers.
+  // over the extra-project records it offers. The dialog (and a worker it may still wait for)
+  // goes first.
   std::unique_ptr<CProjectData> pProjectData;
+  CTalvoUpdateDlg dlg(*this);
   m_bUpdateProgram = m_bUpdateLoginOcx = m_bUpdateDat = m_bUpdateServerList = m_bUpdateOptions =
       FALSE;
   m_bOptionBackup = FALSE;
@@ -122,11 +141,14 @@ BOOL CTalvoUpdateApp::InitInstance() {
       }
     }
   }
+}
 
-  ExecuteProgram(LoadMacroPath(IDS_CLIENT_PATH, ""));
-  dlg.m_pProjectData = nullptr;
-  pProjectData.reset();
-  return FALSE;
+void CTalvoUpdateApp::StartClient() {
+  try {
+    ExecuteProgram(LoadMacroPath(IDS_CLIENT_PATH, ""));
+  } catch (...) {
+    framework::WriteLog("The client could not be started: no memory for its path\n");
+  }
 }
 
 framework::IStartButtonHost* CTalvoUpdateApp::GetStartButtonHost() { return m_pUpdateDlg; }

@@ -16,6 +16,8 @@ class CTalvoUpdateApp : public framework::CWinApp, public CUpdateAppState {
   explicit CTalvoUpdateApp(const StartupTimings& timings);
 
   // Guard, server check, catalogue, version comparison, dialog, client start. Always FALSE.
+  // Every run that gets past the guard and the socket start-up starts the client, whatever
+  // fails in between (a refused background run excepted, which ends the process).
   BOOL InitInstance() override;
   // The running update window, which holds the start button the component list switches.
   framework::IStartButtonHost* GetStartButtonHost() override;
@@ -41,4 +43,11 @@ class CTalvoUpdateApp : public framework::CWinApp, public CUpdateAppState {
   std::string m_strInformation;
 
   StartupTimings m_timings;
+
+ private:
+  // Steps after the guard and the socket start-up: server check, catalogue, version comparison
+  // and the dialog. May throw; InitInstance then goes on with the client's start.
+  void CheckAndUpdate();
+  // The client program named by string resource 105.
+  void StartClient();
 };

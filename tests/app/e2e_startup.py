@@ -7,8 +7,9 @@ Every scenario gets its own clone of the Wine template prefix, shared by all pro
 scenario (so they meet in one mutex, one shared data section and one registry), and an
 installation folder C:\\Talvo holding the updater as TalvoUpdate.exe next to a stand-in
 Talvo.exe that appends a line to started.log whenever it is started. --fast-updater is the same
-program built with short waits (TALVO_TEST_TIMINGS), for the retry scenarios only. --driver is
-the update window's driver (tests/update/windowdriver.cpp): runs that open the window close it.
+program built with short waits (TALVO_TEST_TIMINGS), for the retry and failure scenarios only.
+--driver is the update window's driver (tests/update/windowdriver.cpp): runs that open the window
+close it.
 
 The updater's diagnostic lines are read from Wine's debug channel (WINEDEBUG=+debugstr); runs
 started with trace_sockets=True also report every connect() through Wine's winsock trace.
@@ -74,11 +75,13 @@ def port80_open():
         return s.connect_ex(("127.0.0.1", 80)) == 0
 
 
-def document(xp="3.41", ocx="1.0", download=True, extra_project=True):
+def document(xp="3.41", ocx="1.0", download=True, extra_project=True, notice=False):
     """An update information document (code page 949 bytes, CR LF line ends)."""
     # Nothing compulsory: a window that opens can be closed at once.
     lines = ["// e2e", "[Talvo]", "PROJECT=Talvo", "XP_VERSION=" + xp, "98_VERSION=" + xp,
              "XP_COMPULSION=0", "98_COMPULSION=0"]
+    if notice:
+        lines += ["[NOTICE]", "NOTICE_URL=http://127.0.0.1/notice/notice.txt"]
     if download:
         lines += ["XP_DOWNLOADURL=http://127.0.0.1/talvoupdate/TalvoXP.zip",
                   "98_DOWNLOADURL=http://127.0.0.1/talvoupdate/Talvo98.zip"]
@@ -523,11 +526,31 @@ def scenario_retries(opts):
         sb.close()
 
 
+def scenario_failure(opts):
+    """An unexpected failure after the guard (here out of memory while the document is parsed,
+    thrown by the test program at the notice fetch): the client is started all the same, and the
+    exit code is not the refused background run's."""
+    sb = Sandbox("failure", opts.fast_updater, opts.client, opts.helper, {"TALVO_TEST_THROW_AT_FETCH": "/notice/"})
+    try:
+        sb.server.serve(document(notice=True))
+        sb.server.start()
+        for starts, args in enumerate(([], ["/background"]), start=1):
+            run = sb.run(args, timeout=60)
+            check(run.process.returncode == 0, "%s: exit code %d" % (args, run.process.returncode))
+            check(run.logged("Update check ended by an unexpected failure"), "%s: no failure seen: %s" % (args, run.lines))
+            check(not run.logged(CHECK_LINE), "%s: versions compared after the failure" % args)
+            sb.expect_client_starts(starts)
+        check(sb.boxes() == [], "a failure showed a box")
+    finally:
+        sb.close()
+
+
 SCENARIOS = {
     "guard": scenario_guard,
     "background": scenario_background,
     "decisions": scenario_decisions,
     "retries": scenario_retries,
+    "failure": scenario_failure,
 }
 
 
