@@ -4,17 +4,20 @@
 #   with-display.sh COMMAND [ARGS...]
 set -uo pipefail
 [ -n "${DISPLAY:-}" ] && exec "$@"
-# Xvfb picks a free display number itself and names it once it accepts connections: two runs
-# starting at the same moment never end up on one display.
-ready=$(mktemp "${TMPDIR:-/tmp}/with-display.XXXXXX")
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$ready" >/dev/null 2>&1 &
+# Xvfb takes a free display number itself and reports it: runs started side by side (ctest -j)
+# never pick the same one, so none can end another's display.
+numfile=$(mktemp)
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$numfile" >/dev/null 2>&1 &
 xvfb_pid=$!
-trap 'kill $xvfb_pid 2>/dev/null; wait $xvfb_pid 2>/dev/null; rm -f "$ready"' EXIT
+trap 'kill $xvfb_pid 2>/dev/null; wait $xvfb_pid 2>/dev/null; rm -f "$numfile"' EXIT
+disp=
 for _ in $(seq 100); do
-  [ -s "$ready" ] && break
+  # read succeeds only on a whole line: the number is complete.
+  if read -r disp <"$numfile" && [[ $disp =~ ^[0-9]+$ ]]; then break; fi
+  disp=
   kill -0 "$xvfb_pid" 2>/dev/null || break
   sleep 0.1
 done
-disp=$(tr -dc 0-9 <"$ready")
 [ -n "$disp" ] || { echo "with-display: Xvfb did not start" >&2; exit 125; }
+for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$disp" ] && break; sleep 0.1; done
 DISPLAY=":$disp" "$@"
