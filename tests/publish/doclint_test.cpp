@@ -276,6 +276,27 @@ TEST_F(ReleaseLint, HostileAndFolderNamesInAPackage) {
   }
 }
 
+// The filter data file carries its version in its first five bytes, scrambled.
+std::string DatFile(const std::string& version) {
+  std::string header = "T" + version + std::string(4, '\0');
+  header.resize(5);
+  const uint32_t key = 0x5EC7A31D;
+  for (int i = 0; i < 5; ++i) header[i] = static_cast<char>(header[i] ^ ((key >> (8 * (i % 4))) & 0xFF));
+  return header + "\r\nwords\r\n";
+}
+
+TEST_F(ReleaseLint, TheFilterDataFileCarriesTheOfferedVersion) {
+  const std::string filter =
+      "[POLICE_DATA]\nDAT_VERSION=1.05\nDOWN_DAT_URL=http://127.0.0.1/talvoupdate/filter_105.zip\n"
+      "DAT_COMPULSION=0\n[FILES]\nCOPY=<TARGETDIR>\\config,talvo.dat\n";
+  WriteFile(root_ / "talvoupdate" / "filter_105.zip", Zip({{"talvo.dat", DatFile("1.05")}}));
+  EXPECT_EQ(Check(filter), Expected()) << last_;
+  WriteFile(root_ / "talvoupdate" / "filter_105.zip", Zip({{"talvo.dat", DatFile("1.04")}}));
+  EXPECT_EQ(Check(filter), (Expected{{15, "dat-version"}})) << last_;
+  WriteFile(root_ / "talvoupdate" / "filter_105.zip", Zip({{"filter.dat", DatFile("1.05")}}));
+  EXPECT_EQ(Check(filter), (Expected{{15, "dat-version"}, {18, "release-copy"}})) << last_;
+}
+
 TEST_F(ReleaseLint, ACopyWhoseFileNoPackageHolds) {
   EXPECT_EQ(Check("COPY=<TARGETDIR>\\config,talvo.dat\n"), (Expected{{13, "release-copy"}})) << last_;
   // Windows names are case-blind, so the staged file is found whatever its case.

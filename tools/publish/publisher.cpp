@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <exception>
 #include <set>
 #include <system_error>
 
@@ -175,11 +176,12 @@ class Publisher {
         Error(where + "cannot read the folder " + Utf8(package.filesDir));
         return false;
       }
-      for (const fs::directory_entry& entry : it) {
+      for (; it != fs::directory_iterator(); it.increment(error)) {
+        const fs::directory_entry& entry = *it;
         const std::string name = Utf8(entry.path().filename());
         if (name.empty() || name[0] == '.') continue;  // hidden files are never shipped
         std::string cp949;
-        if (!entry.is_regular_file()) {
+        if (!entry.is_regular_file(error)) {
           Error(where + Utf8(entry.path()) + " is no plain file: the updater creates no folders, so a package "
                         "holds files only");
           return false;
@@ -342,6 +344,12 @@ class Publisher {
 
 PublishResult Publish(const PublishOptions& options) {
   PublishResult result;
-  Publisher(options, result).Run();
+  try {
+    Publisher(options, result).Run();
+  } catch (const std::exception& e) {
+    // A path the system cannot represent, or no memory: nothing more is written.
+    result.saErrors.push_back(std::string("stopped: ") + e.what());
+    result.nExitCode = 2;
+  }
   return result;
 }

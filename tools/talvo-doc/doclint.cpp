@@ -1,8 +1,13 @@
 #include "tools/talvo-doc/doclint.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <fstream>
 #include <map>
+#include <random>
 #include <set>
 #include <string_view>
 
@@ -10,6 +15,7 @@
 #include "archive/zipfile.h"
 #include "catalogue/noticefetch.h"
 #include "catalogue/projectdata.h"
+#include "localstate/datversion.h"
 #include "localstate/regpath.h"
 #include "localstate/splitstring.h"
 #include "net/downloadname.h"
@@ -132,6 +138,7 @@ class LintObserver : public CParseObserver {
     m_nLine = LineAt(offset + (first < line.size() ? first : 0));
     m_bKeySeen = false;
     m_bLineReported = false;
+    m_bJoined = false;
     m_nSectionBefore = m_catalogue.m_nSection;
     size_t last = line.size();
     while (last > first && IsTrimmedSpace(line[last - 1])) --last;
@@ -143,7 +150,7 @@ class LintObserver : public CParseObserver {
                  " with a bare LF line end is joined to the next line, and the updater reads the two "
                  "as one line (" + Quoted(NextLineText(line, joined)) +
                  " is lost); delete the short line, or use CR LF line ends");
-      m_bLineReported = true;  // what follows on this line is a consequence
+      m_bJoined = true;  // what follows on this line is a consequence
     }
   }
 
@@ -173,7 +180,8 @@ class LintObserver : public CParseObserver {
       }
       return;
     }
-    if (m_bLineReported) return;
+    // A section switch hides the lines after it, so it is told even beside another finding.
+    if (m_bJoined) return;
     const std::string next = " until the next known section line";
     if (!name.empty() && name[0] == '=') {
       Report("bracket-in-value", "the \"[\" ... \"]\" in this value is read as a section line: the lines after it are "
@@ -343,7 +351,7 @@ class LintObserver : public CParseObserver {
   void EndLine() {
     if (m_nLine == 0 || m_bStopped) return;
     if (m_catalogue.m_nSection == CProjectData::SECTION_OPEN_BRACKET &&
-        m_nSectionBefore != CProjectData::SECTION_OPEN_BRACKET && !m_bLineReported) {
+        m_nSectionBefore != CProjectData::SECTION_OPEN_BRACKET && !m_bJoined) {
       Report("unclosed-bracket", "this \"[\" has no \"]\": the updater ignores every line until one closes a "
                                  "bracket; close the section name, and keep \"[\" out of values");
     }
@@ -531,6 +539,7 @@ class LintObserver : public CParseObserver {
   int m_nLine = 0;
   bool m_bKeySeen = false;
   bool m_bLineReported = false;
+  bool m_bJoined = false;
   bool m_bStopped = false;
   bool m_bAfterEnd = false;
   bool m_bPendingEtcReported = false;
@@ -599,20 +608,59 @@ std::string ServedPath(const std::string& url) {
 
 bool EqualIgnoringCase(const std::string& a, const std::string& b) { return UpperAscii(a) == UpperAscii(b); }
 
+// The version the updater will read back from the filter data file this package installs.
+bool StagedDatVersion(CZipEntry& entry, std::string& version) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  const fs::path temp = fs::temp_directory_path(error) / ("talvo-lint-" + std::to_string(std::random_device()()) + ".dat");
+  if (error || !entry.ExtractTo(temp.string())) return false;
+  unsigned char bytes[kDatVersionBytes] = {};
+  std::ifstream in(temp, std::ios::binary);
+  in.read(reinterpret_cast<char*>(bytes), sizeof bytes);
+  version = DecodeDatVersion(bytes, static_cast<size_t>(in.gcount()));
+  in.close();
+  fs::remove(temp, error);
+  return true;
+}
+
+void CheckFilterVersion(CZipFile& zip, const std::string& relative, const std::string& offered, int line,
+                        std::vector<LintFinding>& findings) {
+  for (int i = 0; i < zip.GetCount(); ++i) {
+    CZipEntry& entry = *zip.GetEntry(i);
+    if (!EqualIgnoringCase(entry.m_strName, "talvo.dat")) continue;
+    std::string version;
+    if (!StagedDatVersion(entry, version)) {
+      findings.push_back({line, "release-zip", "the updater cannot unpack talvo.dat from " + Quoted(relative) +
+                                               " (" + DescribeZipFailure(zip.GetLastFailure()) + "); make it again"});
+    } else if (version != offered) {
+      findings.push_back({line, "dat-version",
+                          "talvo.dat in " + Quoted(relative) + " carries the version " + Quoted(version) +
+                              " but DAT_VERSION offers " + Quoted(offered) + ": after the install the updater "
+                              "reads " + Quoted(version) + " back and offers this update again; make them equal"});
+    }
+    return;
+  }
+  findings.push_back({line, "dat-version", "the filter data package " + Quoted(relative) + " holds no talvo.dat: the "
+                                           "version the updater reads back never changes, and DAT_VERSION is offered "
+                                           "on every run; pack talvo.dat"});
+}
+
 void CheckRelease(const CProjectData& doc, const LintObserver& observer, const std::string& dir,
                   std::vector<LintFinding>& findings) {
   struct Package {
     int nLine;
     std::string strUrl;
+    bool bFilterData;
   };
   std::vector<Package> packages;
   for (const PackageComponent& c : kPackageComponents) {
     if (!c.url || (doc.*c.url)().empty()) continue;
-    packages.push_back({observer.LineOf(std::string(c.szSection) + "/" + c.szUrlKey), (doc.*c.url)()});
+    packages.push_back({observer.LineOf(std::string(c.szSection) + "/" + c.szUrlKey), (doc.*c.url)(),
+                        c.url == &CProjectData::GetDatDownloadUrl});
   }
   for (size_t i = 0; i < doc.m_arrEtcProject.size(); ++i) {
     if (!doc.m_arrEtcProject[i]->m_strDownloadUrl.empty())
-      packages.push_back({observer.EtcUrlLine(i), doc.m_arrEtcProject[i]->m_strDownloadUrl});
+      packages.push_back({observer.EtcUrlLine(i), doc.m_arrEtcProject[i]->m_strDownloadUrl, false});
   }
 
   std::vector<std::string> staged;  // every file name some package puts in the staging folder
@@ -646,6 +694,7 @@ void CheckRelease(const CProjectData& doc, const LintObserver& observer, const s
       }
       staged.push_back(name);
     }
+    if (package.bFilterData) CheckFilterVersion(zip, relative, doc.GetDatVersion(), package.nLine, findings);
   }
   for (const auto& copy : observer.m_copies) {
     const bool held = std::any_of(staged.begin(), staged.end(),
@@ -658,9 +707,22 @@ void CheckRelease(const CProjectData& doc, const LintObserver& observer, const s
   }
 }
 
+std::vector<LintFinding> LintOrThrow(const std::string& text, const LintOptions& options);
+
 }  // namespace
 
 std::vector<LintFinding> LintDocument(const std::string& text, const LintOptions& options) {
+  try {
+    return LintOrThrow(text, options);
+  } catch (const std::exception& e) {
+    // Out of memory, or a release folder the system cannot walk: the check is incomplete.
+    return {{0, "lint-failed", std::string("the check stopped (") + e.what() + "); nothing is known to be clean"}};
+  }
+}
+
+namespace {
+
+std::vector<LintFinding> LintOrThrow(const std::string& text, const LintOptions& options) {
   OfflineParse offline;
   ParsedDocument parsed;
   LintObserver observer(text, parsed.catalogue);
@@ -677,6 +739,8 @@ std::vector<LintFinding> LintDocument(const std::string& text, const LintOptions
   });
   return findings;
 }
+
+}  // namespace
 
 std::string FormatFinding(const std::string& file, const LintFinding& finding) {
   std::string line = file + ":";
