@@ -6,8 +6,10 @@
 
 #include <memory>
 
+#include "app/downloaderfetchtext.h"
 #include "app/singleinstance.h"
 #include "app/startupdecision.h"
+#include "catalogue/noticefetch.h"
 #include "catalogue/projectdata.h"
 #include "framework/log.h"
 #include "framework/resstring.h"
@@ -58,26 +60,15 @@ class COleSession {
 constexpr char kClientCaptionKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Talvo";
 constexpr DWORD kClientCaptionBufferSize = 100;
 
-// The catalogue belongs to the run; the dialog only borrows it through m_pProjectData. The
-// extra-project records are the dialog's once it has run; when it did not run, nobody took them.
-struct CatalogueOwner {
-  CTalvoUpdateDlg& dlg;
-  bool bDialogRan = false;
-  ~CatalogueOwner() {
-    if (dlg.m_pProjectData && !bDialogRan) {
-      for (EtcProject* pProject : dlg.m_pProjectData->m_arrEtcProject) delete pProject;
-      dlg.m_pProjectData->m_arrEtcProject.clear();
-    }
-    delete dlg.m_pProjectData;
-    dlg.m_pProjectData = nullptr;
-  }
-};
-
 }  // namespace
 
-CTalvoUpdateApp::CTalvoUpdateApp() = default;
+CTalvoUpdateApp::CTalvoUpdateApp() : CTalvoUpdateApp(StartupTimings()) {}
 
-CTalvoUpdateApp::CTalvoUpdateApp(const StartupTimings& timings) : m_timings(timings) {}
+CTalvoUpdateApp::CTalvoUpdateApp(const StartupTimings& timings) : m_timings(timings) {
+  // The catalogue fetches its notice through whatever it is given; in the program that is the
+  // downloader.
+  SetTextFetcher(&FetchTextWithDownloader);
+}
 
 BOOL CTalvoUpdateApp::InitInstance() {
   if (!CheckSingleInstance()) return FALSE;
@@ -89,14 +80,30 @@ BOOL CTalvoUpdateApp::InitInstance() {
   }
   COleSession controlHosting;
 
-  CTalvoUpdateDlg dlg;
-  CatalogueOwner catalogueOwner{dlg, false};
+  // Past this point the client is always started: an unexpected failure (running out of memory
+  // on a huge document, say) only ends the update check early.
+  try {
+    CheckAndUpdate();
+  } catch (...) {
+    framework::WriteLog("Update check ended by an unexpected failure\n");
+  }
+  StartClient();
+  return FALSE;
+}
+
+void CTalvoUpdateApp::CheckAndUpdate() {
+  // The catalogue belongs to the run; the dialog borrows it through m_pProjectData and takes
+  // over the extra-project records it offers. The dialog (and a worker it may still wait for)
+  // goes first.
+  std::unique_ptr<CProjectData> pProjectData;
+  CTalvoUpdateDlg dlg(*this);
   m_bUpdateProgram = m_bUpdateLoginOcx = m_bUpdateDat = m_bUpdateServerList = m_bUpdateOptions =
       FALSE;
   m_bOptionBackup = FALSE;
 
   if (CheckUpdateServer()) {
-    dlg.m_pProjectData = new CProjectData;
+    pProjectData = std::make_unique<CProjectData>();
+    dlg.m_pProjectData = pProjectData.get();
     if (dlg.m_pProjectData->Parse(m_strInformation)) {
       CProjectData& data = *dlg.m_pProjectData;
       const std::string strName = data.GetProjectName();
@@ -130,15 +137,21 @@ BOOL CTalvoUpdateApp::InitInstance() {
 
       if (ShouldShowUpdateDialog(flags, data.m_arrEtcProject.size(),
                                  [this] { return FindClientWindow() != nullptr; })) {
-        catalogueOwner.bDialogRan = true;
         dlg.DoModal();
       }
     }
   }
-
-  ExecuteProgram(LoadMacroPath(IDS_CLIENT_PATH, ""));
-  return FALSE;
 }
+
+void CTalvoUpdateApp::StartClient() {
+  try {
+    ExecuteProgram(LoadMacroPath(IDS_CLIENT_PATH, ""));
+  } catch (...) {
+    framework::WriteLog("The client could not be started: no memory for its path\n");
+  }
+}
+
+framework::IStartButtonHost* CTalvoUpdateApp::GetStartButtonHost() { return m_pUpdateDlg; }
 
 UINT CTalvoUpdateApp::GetOSType() {
   OSVERSIONINFOEXA info = {};

@@ -6,17 +6,21 @@
 
 #include "app/startuptimings.h"
 #include "framework/winapp.h"
+#include "update/updateappstate.h"
 
-class CTalvoUpdateDlg;
-
-class CTalvoUpdateApp : public framework::CWinApp {
+// The decision's flags, m_nOSType, m_bOptionBackup and m_pUpdateDlg come from CUpdateAppState.
+class CTalvoUpdateApp : public framework::CWinApp, public CUpdateAppState {
  public:
   CTalvoUpdateApp();
   // Test programs shorten the probe's and the request's waits through this; the product never does.
   explicit CTalvoUpdateApp(const StartupTimings& timings);
 
   // Guard, server check, catalogue, version comparison, dialog, client start. Always FALSE.
+  // Every run that gets past the guard and the socket start-up starts the client, whatever
+  // fails in between (a refused background run excepted, which ends the process).
   BOOL InitInstance() override;
+  // The running update window, which holds the start button the component list switches.
+  framework::IStartButtonHost* GetStartButtonHost() override;
 
   // Family code: 0x105 NT, 0xa04 9x, 4 another platform, 0 when GetVersionExA fails twice.
   UINT GetOSType();
@@ -37,14 +41,13 @@ class CTalvoUpdateApp : public framework::CWinApp {
 
   BOOL m_bBackground = FALSE;
   std::string m_strInformation;
-  UINT m_nOSType = 0;
-  BOOL m_bUpdateProgram = FALSE;
-  BOOL m_bUpdateLoginOcx = FALSE;
-  BOOL m_bUpdateDat = FALSE;
-  BOOL m_bUpdateServerList = FALSE;
-  BOOL m_bUpdateOptions = FALSE;
-  BOOL m_bOptionBackup = FALSE;
-  CTalvoUpdateDlg* m_pUpdateDlg = nullptr;  // set by the running dialog; not owned
 
   StartupTimings m_timings;
+
+ private:
+  // Steps after the guard and the socket start-up: server check, catalogue, version comparison
+  // and the dialog. May throw; InitInstance then goes on with the client's start.
+  void CheckAndUpdate();
+  // The client program named by string resource 105.
+  void StartClient();
 };

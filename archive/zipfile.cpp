@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "safename/safename.h"
+
 namespace {
 
 const uint32_t kEndRecordSize = 22;
@@ -21,41 +23,6 @@ uint32_t Get32(const unsigned char* p) {
 }
 bool HasSignature(const unsigned char* p, unsigned char kind1, unsigned char kind2) {
   return p[0] == 0x50 && p[1] == 0x4B && p[2] == kind1 && p[3] == kind2;
-}
-
-char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool EqualsIgnoringCase(const char* p, size_t n, const char* word) {
-  size_t i = 0;
-  for (; i < n && word[i]; ++i)
-    if (UpperAscii(p[i]) != word[i]) return false;
-  return i == n && word[i] == '\0';
-}
-
-// Windows opens a device, not a file, for these names, whatever the folder or extension.
-bool IsDeviceName(const char* p, size_t n) {
-  size_t base = 0;
-  while (base < n && p[base] != '.') ++base;
-  while (base > 0 && p[base - 1] == ' ') --base;
-  static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
-  for (const char* device : kDevices)
-    if (EqualsIgnoringCase(p, base, device)) return true;
-  if (base == 4 && (EqualsIgnoringCase(p, 3, "COM") || EqualsIgnoringCase(p, 3, "LPT")) &&
-      p[3] >= '0' && p[3] <= '9')
-    return true;
-  return false;
-}
-
-bool IsSafeComponent(const char* p, size_t n) {
-  // Windows drops trailing dots and spaces from names, so ". ." or ".. " can also mean "..".
-  size_t dots = 0;
-  bool onlyDotsAndSpaces = true;
-  for (size_t i = 0; i < n; ++i) {
-    if (p[i] == '.') ++dots;
-    else if (p[i] != ' ') onlyDotsAndSpaces = false;
-  }
-  if (n > 0 && onlyDotsAndSpaces && dots >= 2) return false;
-  return !IsDeviceName(p, n);
 }
 
 }  // namespace
@@ -84,20 +51,6 @@ const char* DescribeZipFailure(ZipFailure failure) {
     case ZipFailure::kNoMemory: return "out of memory";
   }
   return "unknown failure";
-}
-
-bool IsSafeEntryName(const std::string& strName) {
-  if (strName.empty() || strName[0] == '/' || strName[0] == '\\') return false;
-  size_t start = 0;
-  for (size_t i = 0; i <= strName.size(); ++i) {
-    char c = i < strName.size() ? strName[i] : '/';
-    if (c == '\0' || c == ':') return false;
-    if (c == '/' || c == '\\') {
-      if (!IsSafeComponent(strName.data() + start, i - start)) return false;
-      start = i + 1;
-    }
-  }
-  return true;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -290,7 +243,7 @@ BOOL CZipEntry::ExtractTo(const std::string& strPath) {
   if (!pZip) return FALSE;
   pZip->m_nFailure = ZipFailure::kNone;
   // Checked before anything is created: a hostile name must not touch the disk at all.
-  if (!IsSafeEntryName(m_strName)) return pZip->Fail(ZipFailure::kUnsafeName);
+  if (!IsSafeRelativePath(m_strName)) return pZip->Fail(ZipFailure::kUnsafeName);
   if (m_strName.back() == '/') return pZip->Fail(ZipFailure::kFolderEntry);
   if (!pZip->m_pInBuffer) pZip->m_pInBuffer.reset(new (std::nothrow) unsigned char[CZipFile::kInputBufferSize]);
   if (!pZip->m_pOutBuffer) pZip->m_pOutBuffer.reset(new (std::nothrow) unsigned char[CZipFile::kOutputBufferSize]);

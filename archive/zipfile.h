@@ -49,11 +49,6 @@ enum class ZipFailure {
 // One line of English for logs and the talvo-zip tool.
 const char* DescribeZipFailure(ZipFailure failure);
 
-// False for a name that, used as a path below the extraction folder, would reach outside it or
-// another file than the one listed: a ".." component, an absolute or UNC path, a drive letter or
-// any colon (also alternate data streams), a NUL byte, or a DOS device name such as "CON".
-bool IsSafeEntryName(const std::string& strName);
-
 class CZipEntry {
  public:
   CZipFile* m_pZip = nullptr;
@@ -68,7 +63,8 @@ class CZipEntry {
   uint64_t m_nDataLimit = 0;
 
   // Writes the entry to a new file at strPath (which must not exist). A failed extraction leaves
-  // no file behind.
+  // no file behind. An entry whose name is no safe relative path (see safename.h) is refused
+  // before anything is created.
   BOOL ExtractTo(const std::string& strPath);
 
  private:

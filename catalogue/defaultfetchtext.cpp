@@ -1,6 +1,6 @@
 #include "catalogue/noticefetch.h"
 
-// Without a downloader linked in there is no network: every text is missing.
+// Until a program installs a fetcher there is no network: every text is missing.
 std::string DefaultFetchText(const std::string& /*url*/, unsigned long /*timeoutMs*/) {
   return std::string();
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <memory>
 #include <string_view>
 #include <utility>
 
@@ -348,7 +349,7 @@ void CProjectData::StoreJobLine(const std::string& line) {
 }
 
 void CProjectData::CommitEtcProject() {
-  m_arrEtcProject.push_back(new EtcProject(m_CurEtcProject));
+  m_arrEtcProject.push_back(std::make_unique<EtcProject>(m_CurEtcProject));
   m_CurEtcProject = EtcProject();
   ++m_nEtcCount;
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -105,7 +106,6 @@ class CProjectData {
   enum { JOB_FOLDER = 4, JOB_FILES = 5, JOB_REGISTRY = 6 };
 
   CProjectData() = default;
-  // Frees the lists only: the EtcProject records belong to whoever takes them over.
   ~CProjectData() = default;
   CProjectData(const CProjectData&) = delete;
   CProjectData& operator=(const CProjectData&) = delete;
@@ -163,8 +163,9 @@ class CProjectData {
   std::vector<std::string> m_saFolder;
   std::vector<std::string> m_saFiles;
   std::vector<std::string> m_saRegistry;
-  // Committed extra projects, in commit order. Never deleted here: the dialog takes them over.
-  std::vector<EtcProject*> m_arrEtcProject;
+  // Committed extra projects, in commit order. The update window moves out the ones it offers;
+  // whatever is left goes with the catalogue.
+  std::vector<std::unique_ptr<EtcProject>> m_arrEtcProject;
   // Not owned; null in the updater.
   CParseObserver* m_pObserver = nullptr;
 

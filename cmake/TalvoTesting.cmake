@@ -21,8 +21,12 @@ function(talvo_add_test)
   endif()
   if(WIN32)
     add_test(NAME ${T_NAME} COMMAND ${TALVO_WINE_RUN} $<TARGET_FILE:${T_NAME}> ${T_ARGS})
+    # Under Wine a crash such as a stack overflow can end the process with status 0: a run passes
+    # only when GoogleTest got to its summary, and fails when any test failed.
     set_tests_properties(${T_NAME} PROPERTIES FIXTURES_REQUIRED wineprefix
-      ENVIRONMENT "TALVO_WINE_TEMPLATE=${TALVO_WINE_TEMPLATE};TALVO_SOURCE_DIR=${CMAKE_SOURCE_DIR};TALVO_BINARY_DIR=${CMAKE_BINARY_DIR}")
+      ENVIRONMENT "TALVO_WINE_TEMPLATE=${TALVO_WINE_TEMPLATE};TALVO_SOURCE_DIR=${CMAKE_SOURCE_DIR};TALVO_BINARY_DIR=${CMAKE_BINARY_DIR}"
+      PASS_REGULAR_EXPRESSION "\\[  PASSED  \\] [0-9]+ tests?\\."
+      FAIL_REGULAR_EXPRESSION "\\[  FAILED  \\]")
   else()
     add_test(NAME ${T_NAME} COMMAND ${T_NAME} ${T_ARGS})
     set_tests_properties(${T_NAME} PROPERTIES

@@ -17,4 +17,12 @@ std::string GetModuleFolder() {
   return path;
 }
 
+std::string GetModuleFileTitle() {
+  const std::string path = GetModulePath();
+  std::string title = path.substr(path.find_last_of("\\/") + 1);
+  const size_t dot = title.rfind('.');
+  if (dot != std::string::npos) title.resize(dot);
+  return title;
+}
+
 }  // namespace framework

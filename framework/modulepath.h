@@ -1,4 +1,4 @@
-// The running executable's path and folder.
+// The running executable's path, folder and base name: the one place they are derived.
 #pragma once
 #include <string>
 
@@ -8,5 +8,7 @@ namespace framework {
 std::string GetModulePath();
 // The executable's folder: its path cut before the last backslash (no trailing backslash).
 std::string GetModuleFolder();
+// The executable's file name without folder and extension, e.g. "TalvoUpdate".
+std::string GetModuleFileTitle();
 
 }  // namespace framework

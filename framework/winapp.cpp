@@ -25,12 +25,8 @@ int CWinApp::ExitInstance() { return 0; }
 
 void CWinApp::InitNames(HINSTANCE instance) {
   m_hInstance = instance;
-  const std::string path = GetModulePath();
-  std::string name = path.substr(path.find_last_of("\\/") + 1);
-  const size_t dot = name.find_last_of('.');
-  if (dot != std::string::npos) name.resize(dot);
-  m_strAppName = name;
-  m_strProfileName = name + ".INI";
+  m_strAppName = GetModuleFileTitle();
+  m_strProfileName = m_strAppName + ".INI";
 }
 
 UINT CWinApp::GetProfileInt(const char* section, const char* entry, int defaultValue) const {

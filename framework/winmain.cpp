@@ -3,9 +3,15 @@
 
 #include "framework/winapp.h"
 
+namespace {
+// Exit code 1 is the program's own (a refused background run); a failure nobody handled is told
+// apart from it.
+const int kExitUnhandledFailure = 2;
+}  // namespace
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   framework::CWinApp* app = framework::AfxGetApp();
-  if (!app) return 1;
+  if (!app) return kExitUnhandledFailure;
   try {
     app->InitNames(instance);
     if (app->InitInstance()) {
@@ -18,6 +24,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     }
     return app->ExitInstance();
   } catch (...) {
-    return 1;
+    return kExitUnhandledFailure;
   }
 }

@@ -1,5 +1,7 @@
 #include "localstate/filehelpers.h"
 
+#include <vector>
+
 #include "framework/modulepath.h"
 #include "framework/scopedhandle.h"
 
@@ -20,11 +22,26 @@ int CreateDirectoryTree(const std::string& path) {
   if (path.empty()) return 0;
   std::string strPath = path;
   if (strPath.back() == '\\') strPath.pop_back();
-  if (::GetFileAttributesA(strPath.c_str()) != INVALID_FILE_ATTRIBUTES) return 1;
-  const size_t slash = strPath.rfind('\\');
+  if (strPath.empty()) return 0;
+  // The ANSI file functions cannot take such a path, and a hostile document could make it as
+  // long as it likes: nothing is created.
+  if (strPath.size() >= MAX_PATH) return 0;
+  // The levels that do not exist yet, deepest first; each is the text before a backslash, with
+  // one backslash of a doubled pair left out, as its own creation would.
+  std::vector<size_t> missingLevelEnds;
+  size_t end = strPath.size();
+  while (end > 0 && ::GetFileAttributesA(strPath.substr(0, end).c_str()) == INVALID_FILE_ATTRIBUTES) {
+    missingLevelEnds.push_back(end);
+    const size_t slash = strPath.rfind('\\', end - 1);
+    if (slash == std::string::npos) break;
+    end = slash > 0 && strPath[slash - 1] == '\\' ? slash - 1 : slash;
+  }
+  if (missingLevelEnds.empty()) return 1;
   // A parent that cannot be created shows up as the failure of the last step.
-  CreateDirectoryTree(slash == std::string::npos ? std::string() : strPath.substr(0, slash));
-  return ::CreateDirectoryA(strPath.c_str(), nullptr) ? 1 : 0;
+  BOOL bCreated = FALSE;
+  for (auto level = missingLevelEnds.rbegin(); level != missingLevelEnds.rend(); ++level)
+    bCreated = ::CreateDirectoryA(strPath.substr(0, *level).c_str(), nullptr);
+  return bCreated ? 1 : 0;
 }
 
 int DeleteDirectoryTree(const std::string& folder, BOOL bDeleteFiles) {
@@ -36,14 +53,13 @@ int DeleteDirectoryTree(const std::string& folder, BOOL bDeleteFiles) {
     do {
       if (IsDotEntry(fd.cFileName)) continue;
       const std::string strPath = folder + "\\" + fd.cFileName;
-      const bool bFolder = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-      // A file that is going to stay keeps its read-only mark.
-      if (!bFolder && !bDeleteFiles) return 0;
       ClearReadOnly(strPath, fd.dwFileAttributes);
-      if (bFolder)
+      if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
         DeleteDirectoryTree(strPath, FALSE);
-      else
+      else if (bDeleteFiles)
         ::DeleteFileA(strPath.c_str());
+      else
+        return 0;
     } while (::FindNextFileA(find.Get(), &fd));
   }
   ClearReadOnly(folder, ::GetFileAttributesA(folder.c_str()));

@@ -5,14 +5,17 @@
 
 #include <string>
 
-// 1 when something already exists at `path` or the last folder was created, else 0.
+// Creates the folder at `path` (one trailing backslash ignored) with every missing parent.
+// 1 when something already exists at `path` or the last folder was created, else 0. A path of
+// MAX_PATH (260) characters or more is refused with 0 before anything is created.
 int CreateDirectoryTree(const std::string& path);
 
 // Removes `folder` and returns 1 when the folder itself is gone, else 0 (also for an empty
 // text, which would otherwise name the root of the current drive).
 // bDeleteFiles TRUE: deletes the files directly in the folder and every subfolder that holds no
 // files. bDeleteFiles FALSE: removes a tree of empty folders and stops (returning 0) at the
-// first file. Files inside subfolders are never deleted.
+// first file, whose read-only mark is cleared all the same. Files inside subfolders are never
+// deleted.
 int DeleteDirectoryTree(const std::string& folder, BOOL bDeleteFiles);
 
 // Move a file or folder (MoveFileA); 1 on success, 0 when the move fails, for example because

@@ -1,20 +1,13 @@
 #include "localstate/optionsetting.h"
 
-#include <shlwapi.h>
-
-#include <cassert>
-
+#include "framework/modulepath.h"
 #include "localstate/filehelpers.h"
 #include "localstate/splitstring.h"
 
 COptionSetting::COptionSetting() {
-  char szFolder[MAX_PATH] = {};
-  const DWORD n = ::GetModuleFileNameA(nullptr, szFolder, MAX_PATH);
-  assert(n > 0 && n < MAX_PATH);
-  (void)n;
-  ::PathRemoveFileSpecA(szFolder);
-  char szFile[MAX_PATH] = {};
-  if (::PathCombineA(szFile, szFolder, "config\\option.ini")) m_strFile = szFile;
+  const std::string strFolder = framework::GetModuleFolder();
+  // Without a folder the name would point into the current folder's drive root.
+  if (!strFolder.empty()) m_strFile = strFolder + "\\config\\option.ini";
 }
 
 void COptionSetting::SplitString(const std::string& text, const std::string& separator,

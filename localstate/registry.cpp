@@ -22,11 +22,15 @@ CRegistry::CRegistry(HKEY hRoot) : m_hKey(hRoot) {}
 CRegistry::~CRegistry() { Close(); }
 
 BOOL CRegistry::KeyExists(HKEY hRoot, const std::string& subKey) {
+  return ProbeKey(hRoot, subKey) == ERROR_SUCCESS;
+}
+
+LONG CRegistry::ProbeKey(HKEY hRoot, const std::string& subKey) {
   assert(hRoot);
   HKEY hKey = nullptr;
   const LONG result = ::RegOpenKeyExA(hRoot, subKey.c_str(), 0, KEY_ALL_ACCESS, &hKey);
   UniqueRegKey key(result == ERROR_SUCCESS ? hKey : nullptr);
-  return result == ERROR_SUCCESS;
+  return result;
 }
 
 BOOL CRegistry::CreateKey(HKEY hRoot, const std::string& subKey) {
@@ -77,9 +81,11 @@ BOOL CRegistry::ReadString(const std::string& name, std::string& out) {
   return TRUE;
 }
 
-BOOL CRegistry::DeleteValue(const std::string& name) {
+BOOL CRegistry::DeleteValue(const std::string& name) { return RemoveValue(name) == ERROR_SUCCESS; }
+
+LONG CRegistry::RemoveValue(const std::string& name) {
   assert(m_hKey);
-  return ::RegDeleteValueA(m_hKey, name.c_str()) == ERROR_SUCCESS;
+  return ::RegDeleteValueA(m_hKey, name.c_str());
 }
 
 BOOL CRegistry::DeleteKey(const std::string& subKey) {

@@ -14,6 +14,9 @@ class CRegistry {
 
   // TRUE when root\subKey opens with full access; the current key is not touched.
   static BOOL KeyExists(HKEY hRoot, const std::string& subKey);
+  // The platform result of that open: ERROR_SUCCESS, ERROR_FILE_NOT_FOUND when there is no such
+  // key, another code when it exists but cannot be opened (or the path is malformed).
+  static LONG ProbeKey(HKEY hRoot, const std::string& subKey);
   // Creates root\subKey (an existing key succeeds too); the current key is not touched.
   static BOOL CreateKey(HKEY hRoot, const std::string& subKey);
   // Closes the current key and opens root\subKey in its place, creating it when bCreate is TRUE.
@@ -28,6 +31,8 @@ class CRegistry {
   // longer value fails; `out` is changed only on success.
   BOOL ReadString(const std::string& name, std::string& out);
   BOOL DeleteValue(const std::string& name);
+  // The platform result of deleting the value: ERROR_FILE_NOT_FOUND when there was none.
+  LONG RemoveValue(const std::string& name);
   // Deletes subKey of the current key with everything below it; on a wrapper that was never
   // opened that is directly under the root.
   BOOL DeleteKey(const std::string& subKey);

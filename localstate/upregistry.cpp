@@ -102,8 +102,11 @@ BOOL DelRegKey(const std::string& path) {
   // An empty sub key would name the root itself, and SHDeleteKeyA would empty the whole hive.
   if (key.strSubKey.find_first_not_of('\\') == std::string::npos) return FALSE;
   const HKEY hRoot = GetRootKey(key.strRootName);
+  const LONG probe = CRegistry::ProbeKey(hRoot, key.strSubKey);
+  if (probe == ERROR_FILE_NOT_FOUND) return TRUE;
+  // A key that is there but cannot be opened is not deleted either.
+  if (probe != ERROR_SUCCESS) return FALSE;
   CRegistry reg(hRoot);
-  if (!reg.KeyExists(hRoot, key.strSubKey)) return TRUE;
   return reg.DeleteKey(key.strSubKey);
 }
 
@@ -111,7 +114,7 @@ BOOL AddRegValue(const std::string& path, const std::string& valueName, const st
   const RegistryPath key = SplitRegistryPath(path);
   const HKEY hRoot = GetRootKey(key.strRootName);
   CRegistry reg(hRoot);
-  if (!reg.KeyExists(hRoot, key.strSubKey)) reg.CreateKey(hRoot, key.strSubKey);
+  if (!reg.KeyExists(hRoot, key.strSubKey) && !reg.CreateKey(hRoot, key.strSubKey)) return FALSE;
   // Empty data has no number of its own: it is written as the REG_DWORD 0.
   DWORD dwNumber = 0;
   std::string strData = data;
@@ -119,23 +122,22 @@ BOOL AddRegValue(const std::string& path, const std::string& valueName, const st
     dwNumber = ParseRegNumber(strData);
     strData.clear();
   }
-  if (reg.Open(hRoot, key.strSubKey, FALSE)) {
-    if (strData.empty())
-      reg.WriteDword(valueName, dwNumber);
-    else
-      reg.WriteString(valueName, strData);
-    reg.Close();
-  }
-  return TRUE;
+  if (!reg.Open(hRoot, key.strSubKey, FALSE)) return FALSE;
+  const BOOL bWritten = strData.empty() ? reg.WriteDword(valueName, dwNumber) == ERROR_SUCCESS
+                                        : reg.WriteString(valueName, strData);
+  reg.Close();
+  return bWritten;
 }
 
 BOOL DelRegValue(const std::string& path, const std::string& valueName) {
   const RegistryPath key = SplitRegistryPath(path);
   const HKEY hRoot = GetRootKey(key.strRootName);
+  const LONG probe = CRegistry::ProbeKey(hRoot, key.strSubKey);
+  // Without the key there is no value: nothing to do.
+  if (probe == ERROR_FILE_NOT_FOUND) return TRUE;
   CRegistry reg(hRoot);
-  if (reg.KeyExists(hRoot, key.strSubKey) && reg.Open(hRoot, key.strSubKey, FALSE)) {
-    reg.DeleteValue(valueName);
-    reg.Close();
-  }
-  return TRUE;
+  if (probe != ERROR_SUCCESS || !reg.Open(hRoot, key.strSubKey, FALSE)) return FALSE;
+  const LONG result = reg.RemoveValue(valueName);
+  reg.Close();
+  return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
 }

@@ -39,11 +39,14 @@ BOOL MachineKeyExists(const std::string& path);
 HKEY GetRootKey(const std::string& name);
 // TRUE when the key exists or was created.
 BOOL AddRegKey(const std::string& path);
-// Deletes the key with its whole tree. TRUE when it was deleted or did not exist; FALSE when the
-// platform refuses, and for a path without a sub key (a whole root is never deleted).
+// Deletes the key with its whole tree. TRUE when it was deleted or did not exist; FALSE when it
+// cannot be opened or the platform refuses, and for a path without a sub key (a whole root is
+// never deleted).
 BOOL DelRegKey(const std::string& path);
 // Writes `data` as REG_SZ, or a "NUM" form (see ParseRegNumber) as REG_DWORD, creating the key
-// when it is missing. Empty data writes the REG_DWORD 0. Always TRUE.
+// when it is missing. Empty data writes the REG_DWORD 0. TRUE once the value is written; FALSE
+// when the key cannot be created or opened or the write fails.
 BOOL AddRegValue(const std::string& path, const std::string& valueName, const std::string& data);
-// Deletes the value when the key exists. Always TRUE.
+// Deletes the value. TRUE when it is gone, also when the key or the value was not there; FALSE
+// when the key cannot be opened or the deletion fails.
 BOOL DelRegValue(const std::string& path, const std::string& valueName);

@@ -1,78 +1,84 @@
 #include "net/downloadjob.h"
 
+using framework::CScopedLock;
+
 namespace {
 volatile LONG g_nLiveJobs = 0;
 }
 
-DownloadJob::DownloadJob() {
-  ::InitializeCriticalSection(&m_ownerLock);
-  ::InitializeCriticalSection(&m_handleLock);
+DownloadJob::DownloadJob() : m_nLastActivityTick(static_cast<LONG>(::GetTickCount())) {
   ::InterlockedIncrement(&g_nLiveJobs);
 }
 
 DownloadJob::~DownloadJob() {
   CloseInternetHandles();
-  ::DeleteCriticalSection(&m_handleLock);
-  ::DeleteCriticalSection(&m_ownerLock);
   ::InterlockedDecrement(&g_nLiveJobs);
 }
 
 void DownloadJob::SetOwner(CInternetFileDown* owner) {
-  ::EnterCriticalSection(&m_ownerLock);
+  CScopedLock lock(m_ownerLock);
   m_pOwner = owner;
-  ::LeaveCriticalSection(&m_ownerLock);
 }
 
 void DownloadJob::DetachOwner() {
   // The call in progress may be moving a progress bar of this very thread by a sent message:
   // keep answering sent messages while waiting for it.
-  while (!::TryEnterCriticalSection(&m_ownerLock)) {
+  while (!m_ownerLock.TryLock()) {
     MSG msg;
     ::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     ::Sleep(1);
   }
+  CScopedLock lock(m_ownerLock, CScopedLock::kAdopt);
   m_pOwner = nullptr;
-  ::LeaveCriticalSection(&m_ownerLock);
 }
 
 HINTERNET DownloadJob::Get(InternetHandleSlot slot) {
-  ::EnterCriticalSection(&m_handleLock);
-  HINTERNET handle = m_handles[slot];
-  ::LeaveCriticalSection(&m_handleLock);
-  return handle;
+  CScopedLock lock(m_handleLock);
+  return m_handles[slot];
 }
 
 bool DownloadJob::Set(InternetHandleSlot slot, HINTERNET handle) {
-  ::EnterCriticalSection(&m_handleLock);
-  const bool cancelled = m_bCancelled;
-  if (!cancelled) m_handles[slot] = handle;
-  ::LeaveCriticalSection(&m_handleLock);
+  bool cancelled;
+  {
+    CScopedLock lock(m_handleLock);
+    cancelled = m_bCancelled;
+    if (!cancelled) m_handles[slot] = handle;
+  }
   if (cancelled && handle) ::InternetCloseHandle(handle);
   return !cancelled;
 }
 
 void DownloadJob::CloseInternetHandles() {
-  ::EnterCriticalSection(&m_handleLock);
+  CScopedLock lock(m_handleLock);
   // Children first, as a caller of the library would.
   for (int slot = kSlotCount - 1; slot >= 0; --slot) {
     if (m_handles[slot]) ::InternetCloseHandle(m_handles[slot]);
     m_handles[slot] = nullptr;
   }
-  ::LeaveCriticalSection(&m_handleLock);
 }
 
 void DownloadJob::Cancel() {
-  ::EnterCriticalSection(&m_handleLock);
-  m_bCancelled = true;
-  ::LeaveCriticalSection(&m_handleLock);
+  {
+    CScopedLock lock(m_handleLock);
+    m_bCancelled = true;
+  }
   CloseInternetHandles();
 }
 
 bool DownloadJob::IsCancelled() {
-  ::EnterCriticalSection(&m_handleLock);
-  const bool cancelled = m_bCancelled;
-  ::LeaveCriticalSection(&m_handleLock);
-  return cancelled;
+  CScopedLock lock(m_handleLock);
+  return m_bCancelled;
+}
+
+void DownloadJob::MarkActivity() {
+  ::InterlockedExchange(&m_nLastActivityTick, static_cast<LONG>(::GetTickCount()));
+}
+
+DWORD DownloadJob::MillisecondsSinceActivity() const {
+  // Unsigned difference: right across the tick count's wrap after 49 days.
+  const DWORD dwLast = static_cast<DWORD>(
+      ::InterlockedCompareExchange(const_cast<volatile LONG*>(&m_nLastActivityTick), 0, 0));
+  return ::GetTickCount() - dwLast;
 }
 
 long DownloadJob::LiveCount() { return ::InterlockedCompareExchange(&g_nLiveJobs, 0, 0); }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "framework/scopedhandle.h"
+#include "framework/scopedlock.h"
 
 class CInternetFileDown;
 
@@ -23,20 +24,15 @@ struct DownloadJob {
 
   bool IsTextMode() const { return m_hEvent.IsValid(); }
 
-  // The owner link. A caller that gives up on the job (a text request that timed out, a
-  // downloader being deleted) detaches it; from then on the worker leaves the downloader alone,
-  // which may already be gone. The worker calls into the owner only through RunWithOwner, so a
-  // detach waits for a call in progress.
+  // The owner link. A caller that gives up on the job (a text request that timed out, a stalled
+  // file transfer, a downloader being deleted) detaches it; from then on the worker leaves the
+  // downloader alone, which may already be gone. The worker calls into the owner only through
+  // RunWithOwner, so a detach waits for a call in progress.
   template <typename Fn>
   bool RunWithOwner(Fn fn) {
-    struct Guard {
-      CRITICAL_SECTION& cs;
-      explicit Guard(CRITICAL_SECTION& c) : cs(c) { ::EnterCriticalSection(&cs); }
-      ~Guard() { ::LeaveCriticalSection(&cs); }
-    } guard(m_ownerLock);
-    CInternetFileDown* owner = m_pOwner;
-    if (owner) fn(*owner);
-    return owner != nullptr;
+    framework::CScopedLock lock(m_ownerLock);
+    if (m_pOwner) fn(*m_pOwner);
+    return m_pOwner != nullptr;
   }
   void SetOwner(CInternetFileDown* owner);
   void DetachOwner();
@@ -53,13 +49,19 @@ struct DownloadJob {
   void Cancel();
   bool IsCancelled();
 
+  // The worker notes each sign of life of the transfer (a step done, bytes received); the
+  // waiting side measures the silence since the last one.
+  void MarkActivity();
+  DWORD MillisecondsSinceActivity() const;
+
   // Jobs alive in this process: a worker that outlived its caller still counts.
   static long LiveCount();
 
  private:
-  CRITICAL_SECTION m_ownerLock;
+  framework::CCriticalSection m_ownerLock;
   CInternetFileDown* m_pOwner = nullptr;
-  CRITICAL_SECTION m_handleLock;
+  framework::CCriticalSection m_handleLock;
   HINTERNET m_handles[kSlotCount] = {};
   bool m_bCancelled = false;
+  volatile LONG m_nLastActivityTick;
 };

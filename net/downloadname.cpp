@@ -8,31 +8,6 @@ std::string DownloadFileName(const std::string& strURL) {
   return strURL.substr(slash + 1);
 }
 
-namespace {
-
-// CON, NUL, COM1 and the like name a device in every folder, whatever extension follows.
-bool IsDeviceName(const std::string& strName) {
-  std::string stem = strName.substr(0, strName.find('.'));
-  while (!stem.empty() && stem.back() == ' ') stem.pop_back();
-  for (char& c : stem) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL" || stem == "CONIN$" || stem == "CONOUT$")
-    return true;
-  return stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) && stem[3] >= '1' &&
-         stem[3] <= '9';
-}
-
-}  // namespace
-
-bool IsPlainFileName(const std::string& strName) {
-  if (strName.empty() || strName == "." || strName == "..") return false;
-  for (unsigned char c : strName) {
-    if (c == '\\' || c == ':' || c < 0x20 || c == 0x7F) return false;
-  }
-  return !IsDeviceName(strName);
-}
-
 std::uint64_t ContentLengthValue(const char* szLength) {
   if (!szLength) return 0;
   while (*szLength == ' ' || *szLength == '\t') ++szLength;

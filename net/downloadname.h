@@ -8,11 +8,6 @@
 // "SetupFile.exe" when the URL has no "/" at all.
 std::string DownloadFileName(const std::string& strURL);
 
-// False for a name that would not stay inside the download folder or names no plain file:
-// empty, "." or "..", holding "\", ":" or a control character, or a device name such as "NUL"
-// or "COM1.zip".
-bool IsPlainFileName(const std::string& strName);
-
 // The decimal value of a Content-Length text; 0 (unknown) for a text that does not start with
 // a digit after leading blanks, or whose value does not fit in 63 bits.
 std::uint64_t ContentLengthValue(const char* szLength);

@@ -2,35 +2,40 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <new>
 #include <utility>
 
 #include "framework/log.h"
-#include "localstate/filehelpers.h"
 #include "framework/progressctrl.h"
 #include "framework/thread.h"
+#include "localstate/filehelpers.h"
+#include "net/downloadfailure.h"
 #include "net/downloadjob.h"
 #include "net/downloadworker.h"
 
+using framework::CScopedLock;
 using framework::WriteLog;
 
 namespace {
 
-class ScopedLock {
- public:
-  explicit ScopedLock(CRITICAL_SECTION& cs) : m_cs(cs) { ::EnterCriticalSection(&m_cs); }
-  ~ScopedLock() { ::LeaveCriticalSection(&m_cs); }
-  ScopedLock(const ScopedLock&) = delete;
-  ScopedLock& operator=(const ScopedLock&) = delete;
+// How often a waiting DownloadNow looks for a transfer gone silent; the end of a worker wakes it
+// at once.
+const DWORD kStallCheckMs = 1000;
 
- private:
-  CRITICAL_SECTION& m_cs;
-};
+// Removes and returns the head of the list; empty when there is none.
+std::string TakeHead(std::list<std::string>& list) {
+  if (list.empty()) return std::string();
+  std::string head = std::move(list.front());
+  list.pop_front();
+  return head;
+}
 
 }  // namespace
 
-CInternetFileDown::CInternetFileDown() {
-  ::InitializeCriticalSection(&m_lock);
+CInternetFileDown::CInternetFileDown() : CInternetFileDown(DownloadTimings()) {}
+
+CInternetFileDown::CInternetFileDown(const DownloadTimings& timings) : m_timings(timings) {
   m_hIdle.Reset(::CreateEventA(nullptr, TRUE, TRUE, nullptr));
 }
 
@@ -40,7 +45,7 @@ CInternetFileDown::~CInternetFileDown() {
   for (;;) {
     std::shared_ptr<DownloadJob> job;
     {
-      ScopedLock lock(m_lock);
+      CScopedLock lock(m_lock);
       m_bClosing = true;
       job = m_pRunningJob;
     }
@@ -49,38 +54,38 @@ CInternetFileDown::~CInternetFileDown() {
     job->Cancel();
     ClearRunningMark(job.get());
   }
-  ::DeleteCriticalSection(&m_lock);
 }
 
 void CInternetFileDown::SetSavePath(std::string strPath) {
   std::string strDestPath = strPath;
   if (strDestPath.empty()) strDestPath = GetStagingFolder();
-  ScopedLock lock(m_lock);
+  CScopedLock lock(m_lock);
   m_strSavePath = strDestPath;
 }
 
 std::string CInternetFileDown::GetSavePath() {
-  ScopedLock lock(m_lock);
+  CScopedLock lock(m_lock);
   return m_strSavePath;
 }
 
 void CInternetFileDown::SetProgressCtrl(framework::CProgressCtrl* pProgress) {
-  ScopedLock lock(m_lock);
+  CScopedLock lock(m_lock);
   m_pProgress = pProgress;
 }
 
 BOOL CInternetFileDown::GetError() {
-  ScopedLock lock(m_lock);
+  CScopedLock lock(m_lock);
   return m_bError;
 }
 
 BOOL CInternetFileDown::IsRunning() {
-  ScopedLock lock(m_lock);
+  GiveUpStalledTransfer();
+  CScopedLock lock(m_lock);
   return m_pRunningJob ? TRUE : FALSE;
 }
 
 void CInternetFileDown::AddURL(std::string strURL, BOOL bClear) {
-  ScopedLock lock(m_lock);
+  CScopedLock lock(m_lock);
   if (bClear) m_listURL.clear();
   m_listURL.push_back(strURL);
 }
@@ -89,9 +94,10 @@ BOOL CInternetFileDown::DownloadNow(std::string strURL, BOOL bExecute, BOOL bWai
   if (!strURL.empty()) AddURL(strURL, TRUE);
   DownloadNext(bExecute);
   if (bWait) {
+    const DWORD dwCheckMs = std::min<DWORD>(kStallCheckMs, m_timings.fileIdleLimitMs);
     while (IsRunning()) {
       if (m_hIdle) {
-        ::WaitForSingleObject(m_hIdle.Get(), INFINITE);
+        ::WaitForSingleObject(m_hIdle.Get(), dwCheckMs);
       } else {
         ::Sleep(10);
       }
@@ -102,21 +108,25 @@ BOOL CInternetFileDown::DownloadNow(std::string strURL, BOOL bExecute, BOOL bWai
 }
 
 void CInternetFileDown::DownloadNext(BOOL bExecute) {
+  CScopedLock lock(m_lock);
+  DownloadNextLocked(bExecute);
+}
+
+void CInternetFileDown::DownloadNextLocked(BOOL bExecute) {
   std::shared_ptr<DownloadJob> job;
   try {
     job = std::make_shared<DownloadJob>();
+    job->m_strURL = TakeHead(m_listURL);
+    job->m_strLocalPath = m_strSavePath;
   } catch (const std::bad_alloc&) {
-    SetError(TRUE);
+    m_bError = TRUE;
     return;
   }
-  ScopedLock lock(m_lock);
-  job->m_strURL = GetNextURL();
-  job->m_strLocalPath = GetSavePath();
   job->m_bExecute = bExecute;
   job->SetOwner(this);
   m_listFile.clear();
   if (job->m_strURL.empty()) return;
-  if (!StartWorker(job)) {
+  if (!StartWorkerLocked(job)) {
     // No thread: the URL stays first in the queue for the next start.
     m_listURL.push_front(job->m_strURL);
     m_bError = TRUE;
@@ -137,11 +147,13 @@ std::string CInternetFileDown::DownloadToString(std::string strURL, DWORD dwTime
   job->m_hEvent.Reset(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
   if (!job->m_hEvent) return strReturn;
   job->SetOwner(this);
+  bool bStarted = false;
   {
-    ScopedLock lock(m_lock);
+    CScopedLock lock(m_lock);
     m_listFile.clear();
+    bStarted = strURL.empty() || StartWorkerLocked(job);
   }
-  if (!strURL.empty() && !StartWorker(job)) {
+  if (!bStarted) {
     job->DetachOwner();
     return strReturn;
   }
@@ -158,52 +170,44 @@ std::string CInternetFileDown::DownloadToString(std::string strURL, DWORD dwTime
   return strReturn;
 }
 
-// Removes and returns the head of the list; empty when there is none.
-static std::string TakeHead(std::list<std::string>& list) {
-  if (list.empty()) return std::string();
-  std::string head = std::move(list.front());
-  list.pop_front();
-  return head;
-}
-
 std::string CInternetFileDown::GetNextURL() {
-  ScopedLock lock(m_lock);
+  CScopedLock lock(m_lock);
   return TakeHead(m_listURL);
 }
 
 std::string CInternetFileDown::GetFinishedFile() {
-  ScopedLock lock(m_lock);
+  CScopedLock lock(m_lock);
   return TakeHead(m_listFile);
 }
 
 void CInternetFileDown::FinishJob(std::string strLocalPath, BOOL bExecute) {
   {
-    ScopedLock lock(m_lock);
+    CScopedLock lock(m_lock);
     m_listFile.push_back(strLocalPath);
   }
   if (bExecute) ::ShellExecuteA(nullptr, "open", strLocalPath.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
   WriteLog("FinishJob\n");
-  // Both under the lock, so a caller waiting for the end cannot look in between and miss the
+  // Both under one lock, so a caller waiting for the end cannot look in between and miss the
   // next queued job.
-  ScopedLock lock(m_lock);
+  CScopedLock lock(m_lock);
   ClearRunningMarkLocked();
-  if (!m_listURL.empty() && !m_bClosing) DownloadNext(FALSE);
+  if (!m_listURL.empty() && !m_bClosing) DownloadNextLocked(FALSE);
 }
 
 void CInternetFileDown::ReLoadFile(std::string strURL) {
   {
-    ScopedLock lock(m_lock);
+    CScopedLock lock(m_lock);
     m_listURL.push_back(strURL);
   }
   WriteLog("ReLoadFile\n");
-  ScopedLock lock(m_lock);
+  CScopedLock lock(m_lock);
   ClearRunningMarkLocked();
 }
 
 void CInternetFileDown::SetProgress(int nPos) {
   framework::CProgressCtrl* pProgress;
   {
-    ScopedLock lock(m_lock);
+    CScopedLock lock(m_lock);
     pProgress = m_pProgress;
   }
   // Not under the lock: the bar's thread may be asking IsRunning() meanwhile.
@@ -211,12 +215,12 @@ void CInternetFileDown::SetProgress(int nPos) {
 }
 
 void CInternetFileDown::SetError(BOOL bError) {
-  ScopedLock lock(m_lock);
+  CScopedLock lock(m_lock);
   m_bError = bError;
 }
 
 void CInternetFileDown::ClearRunningMark(const DownloadJob* job) {
-  ScopedLock lock(m_lock);
+  CScopedLock lock(m_lock);
   if (m_pRunningJob.get() == job) ClearRunningMarkLocked();
 }
 
@@ -225,8 +229,7 @@ void CInternetFileDown::ClearRunningMarkLocked() {
   if (m_hIdle) ::SetEvent(m_hIdle.Get());
 }
 
-bool CInternetFileDown::StartWorker(const std::shared_ptr<DownloadJob>& job) {
-  ScopedLock lock(m_lock);
+bool CInternetFileDown::StartWorkerLocked(const std::shared_ptr<DownloadJob>& job) {
   auto* param = new (std::nothrow) std::shared_ptr<DownloadJob>(job);
   if (!param) return false;
   framework::UniqueHandle thread = framework::AfxBeginThread(&DownloadThread, param);
@@ -237,4 +240,29 @@ bool CInternetFileDown::StartWorker(const std::shared_ptr<DownloadJob>& job) {
   m_pRunningJob = job;
   if (m_hIdle) ::ResetEvent(m_hIdle.Get());
   return true;
+}
+
+void CInternetFileDown::GiveUpStalledTransfer() {
+  std::shared_ptr<DownloadJob> job;
+  {
+    CScopedLock lock(m_lock);
+    if (!m_pRunningJob || m_pRunningJob->IsTextMode() ||
+        m_pRunningJob->MillisecondsSinceActivity() < m_timings.fileIdleLimitMs)
+      return;
+    job = m_pRunningJob;
+  }
+  // A read blocked on a silent connection may return only when the connection ends, so the
+  // worker is not waited for: it is cut loose and cancelled, as a text request at its time-out.
+  job->DetachOwner();
+  job->Cancel();
+  {
+    CScopedLock lock(m_lock);
+    // The worker ended the job itself before it was cut loose.
+    if (m_pRunningJob != job) return;
+    if (kReadFailed.bSetError) m_bError = TRUE;
+    if (kReadFailed.bRequeue) m_listURL.push_back(job->m_strURL);
+    ClearRunningMarkLocked();
+  }
+  WriteLog("%s", kReadFailed.szLine);
+  WriteLog("ReLoadFile\n");
 }

@@ -10,6 +10,8 @@
 #include <string>
 
 #include "framework/scopedhandle.h"
+#include "framework/scopedlock.h"
+#include "net/downloadtimings.h"
 
 namespace framework {
 class CProgressCtrl;
@@ -19,6 +21,8 @@ struct DownloadJob;
 class CInternetFileDown {
  public:
   CInternetFileDown();
+  // Test programs shorten the idle limit of file transfers through this; the product never does.
+  explicit CInternetFileDown(const DownloadTimings& timings);
   // Cancels a transfer still running; its worker no longer touches this object afterwards.
   virtual ~CInternetFileDown();
   CInternetFileDown(const CInternetFileDown&) = delete;
@@ -32,6 +36,8 @@ class CInternetFileDown {
   // messages while a file-mode job runs.
   void SetProgressCtrl(framework::CProgressCtrl* pProgress);
   BOOL GetError();
+  // Whether a worker runs. A file transfer that has received nothing for the idle limit is given
+  // up here (and in DownloadNow's wait) as a failed read, without waiting for its worker.
   BOOL IsRunning();
 
   void AddURL(std::string strURL, BOOL bClear);
@@ -57,9 +63,14 @@ class CInternetFileDown {
   static constexpr size_t kMaxTextBody = 4u << 20;
 
  private:
-  bool StartWorker(const std::shared_ptr<DownloadJob>& job);
+  // These expect m_lock held.
+  void DownloadNextLocked(BOOL bExecute);
+  bool StartWorkerLocked(const std::shared_ptr<DownloadJob>& job);
   void ClearRunningMarkLocked();
 
+  void GiveUpStalledTransfer();
+
+  const DownloadTimings m_timings;
   framework::CProgressCtrl* m_pProgress = nullptr;
   // The running mark: the job of the current worker, empty while idle. m_hIdle is signalled
   // exactly while it is empty, so a waiting caller wakes the moment the last worker is done.
@@ -71,5 +82,5 @@ class CInternetFileDown {
   BOOL m_bError = FALSE;  // set by failures, never cleared
   bool m_bClosing = false;  // the destructor runs: no further job is chained
   // Guards the members above: the worker changes them while the caller may be looking.
-  CRITICAL_SECTION m_lock;
+  framework::CCriticalSection m_lock;
 };

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # The updater's main job: the sample release (samples/release/release.txt) is published with
 # talvo-publish into the build folder and served by nginx on 127.0.0.1:80, then TalvoUpdate.exe
-# runs under Wine in a sandbox installation folder beside a stand-in Talvo.exe, and this says what
-# happened. Needs root for port 80. Extra arguments go to the run, e.g.:
-#   tools/demo.sh --installed 3.41      (nothing outdated but the other components)
-#   tools/demo.sh --background
+# runs under Wine on a virtual display in a sandbox installation folder beside a stand-in
+# Talvo.exe; its update window opens, the start button is pressed as a user would, and this
+# prints each status and counter change, saves screenshots (build/win32/demo-shots) and says what
+# was installed. Needs root for port 80. Extra arguments go to the run, e.g.:
+#   tools/demo.sh --installed 3.41      (the main program up to date: the other components only)
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
@@ -38,5 +39,5 @@ echo "== nginx serves $release/www on 127.0.0.1:80 (configuration: tools/publish
 tools/publish/serve-nginx.sh start "$release/www" "$build/nginx" 127.0.0.1:80
 trap 'tools/publish/serve-nginx.sh stop "$top/$build/nginx"' EXIT
 
-echo "== One update check against it:"
-python3 tests/app/update_check_demo.py --build $build --access-log "$build/nginx/access.log" "$@"
+echo "== The update window, driven as a user would:"
+python3 tests/update/window_demo.py --build $build --access-log "$build/nginx/access.log" "$@"

@@ -89,7 +89,7 @@ void OnUpgradeNow(CProjectData& projectData, int nKind, const std::string& strVe
       const std::string line = projectData.GetJobLine(nSection, j);
       if (line.empty()) continue;
       std::vector<std::string> saJobParam;
-      SplitJobLine(line, saJobParam);
+      SplitJobLine(nSection, line, saJobParam);
       framework::WriteLog("OnUpgradeNow : %d %s\n", nSection, saJobParam[0].c_str());
       const JobRule* rule = FindJobRule(nSection, saJobParam[0]);
       if (rule && RunJob(*rule, saJobParam, strSource)) projectData.MarkJobDone(nSection, j);

@@ -1,9 +1,10 @@
 #include "update/jobline.h"
 
-#include "archive/zipfile.h"
 #include "catalogue/projectdata.h"
+#include "safename/safename.h"
 
-int SplitJobLine(const std::string& line, std::vector<std::string>& saJobParam) {
+int SplitJobLine(int nSection, const std::string& line, std::vector<std::string>& saJobParam) {
+  const bool bCommentsLeft = nSection == CProjectData::JOB_REGISTRY;
   saJobParam.clear();
   std::string szToken;
   bool bQuoted = false;
@@ -15,7 +16,7 @@ int SplitJobLine(const std::string& line, std::vector<std::string>& saJobParam) 
     }
     if (c == '"')
       bQuoted = !bQuoted;
-    else if (c == ';' && !bQuoted)
+    else if (c == ';' && !bQuoted && bCommentsLeft)
       break;
     szToken += c;
   }
@@ -71,7 +72,7 @@ bool MakeJobOperands(const JobRule& rule, const std::vector<std::string>& saJobP
       operands.str1 = expand(field(1), field(2));
       break;
     case JobOperandForm::kStagedFile:
-      if (!IsSafeEntryName(field(2))) return false;
+      if (!IsSafeRelativePath(field(2))) return false;
       operands.str1 = strSource + field(2);
       operands.str2 = expand(field(1), field(2));
       break;

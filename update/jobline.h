@@ -8,11 +8,13 @@
 // Number of fields every split line has: the keyword and up to four operands.
 constexpr size_t kJobParamCount = 5;
 
-// Splits `line` at every "=" and "," (inside double quotes too) into `saJobParam`. Quotes stay
-// in the fields and only keep a ";" from starting the comment that ends the line. An empty last
-// field is dropped; the list is then padded with empty fields, or cut, to exactly five.
-// Always returns 1.
-int SplitJobLine(const std::string& line, std::vector<std::string>& saJobParam);
+// Splits a stored line of job section `nSection` (4 FOLDER, 5 FILES, 6 REGISTRY) at every "="
+// and "," (inside double quotes too) into `saJobParam`. An empty last field is dropped; the list
+// is then padded with empty fields, or cut, to exactly five. Always returns 1.
+// REGISTRY lines keep their double quotes: they stay in the fields, and a ";" outside them ends
+// the line. FOLDER and FILES lines lost their quotes and comments in the catalogue, so a ";"
+// left in them was quoted there and belongs to its field.
+int SplitJobLine(int nSection, const std::string& line, std::vector<std::string>& saJobParam);
 
 enum class JobOperation {
   kCopyFile,           // source, destination

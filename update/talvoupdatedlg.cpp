@@ -1,12 +1,555 @@
 #include "update/talvoupdatedlg.h"
 
+#include <shellapi.h>
+#include <windowsx.h>
+
+#include <cstdio>
+
+#include "archive/zipfile.h"
 #include "catalogue/projectdata.h"
 #include "framework/log.h"
+#include "framework/modulepath.h"
+#include "framework/thread.h"
+#include "framework/winapp.h"
+#include "localstate/filehelpers.h"
+#include "localstate/optionsetting.h"
+#include "localstate/pathmacros.h"
+#include "localstate/upregistry.h"
+#include "net/internetfiledown.h"
+#include "resources/resource.h"
+#include "safename/safename.h"
+#include "ui/skinscrollwnd.h"
+#include "update/aboutdlg.h"
+#include "update/extraproject.h"
 #include "update/installscript.h"
+#include "update/updateappstate.h"
+#include "update/updateweb.h"
+
+namespace {
+
+// The worker's last word to the window's thread: wParam is how its run ended.
+constexpr UINT WM_UPDATE_WORKER_ENDED = WM_APP + 0x109;
+constexpr UINT_PTR kCloseTimer = 1009;
+constexpr UINT kCloseDelay = 500;
+constexpr int kTitleBandHeight = 24;
+// ExtractPackage builds each target in a buffer of this size; longer targets fail the entry.
+constexpr size_t kMaxTargetPath = 256;
+
+const char kStatusDownloading[] = "업데이트 파일을 다운로드 합니다.";
+const char kStatusExtracting[] = "업데이트 파일의 압축을 해제합니다.";
+const char kStatusInstalling[] = "파일을 해당 폴더에 설치합니다.";
+const char kStatusDone[] = "업데이트가 완료되었습니다.";
+const char kPackageMissingText[] = "서버에서 파일을 찾을 수 없습니다.";
+
+void ExecuteProgram(const std::string& strPath) {
+  ::ShellExecuteA(nullptr, "open", strPath.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+// The background bitmap is drawn for the template laid out with the base units of "굴림" 9 pt.
+constexpr int kDesignBaseX = 7;
+constexpr int kDesignBaseY = 12;
+
+// The dialog units that the dialog manager turned into `pixels` with MulDiv(units, base, div).
+// The base units here are larger than the divisors, so the mapping is one to one.
+int DialogUnitsFor(int pixels, int base, int div) {
+  const int guess = pixels * div / base;
+  for (int units = guess - 2; units <= guess + 2; ++units)
+    if (::MulDiv(units, base, div) == pixels) return units;
+  return guess;
+}
+
+int Remap(int pixels, int base, int designBase, int div) {
+  return ::MulDiv(DialogUnitsFor(pixels, base, div), designBase, div);
+}
+
+// Where the font that stands in for "굴림" has other metrics (another system, another font),
+// the dialog manager scales the template differently and the controls would miss the panels of
+// the background. Lay the window and its controls out again with the design's base units.
+void PlaceAtDesignBaseUnits(HWND hDlg) {
+  RECT rcUnits = {0, 0, 4, 8};
+  if (!::MapDialogRect(hDlg, &rcUnits)) return;
+  const int bx = rcUnits.right, by = rcUnits.bottom;
+  if ((bx == kDesignBaseX && by == kDesignBaseY) || bx < 4 || by < 8) return;
+  for (HWND hChild = ::GetWindow(hDlg, GW_CHILD); hChild; hChild = ::GetWindow(hChild, GW_HWNDNEXT)) {
+    RECT rc = {};
+    ::GetWindowRect(hChild, &rc);
+    ::MapWindowPoints(HWND_DESKTOP, hDlg, reinterpret_cast<POINT*>(&rc), 2);
+    ::SetWindowPos(hChild, nullptr, Remap(rc.left, bx, kDesignBaseX, 4), Remap(rc.top, by, kDesignBaseY, 8),
+                   Remap(rc.right - rc.left, bx, kDesignBaseX, 4), Remap(rc.bottom - rc.top, by, kDesignBaseY, 8),
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  RECT rcClient = {};
+  ::GetClientRect(hDlg, &rcClient);
+  ::SetWindowPos(hDlg, nullptr, 0, 0, Remap(rcClient.right, bx, kDesignBaseX, 4),
+                 Remap(rcClient.bottom, by, kDesignBaseY, 8), SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+}
+
+HBITMAP LoadSkinBitmap(UINT nID) {
+  return ::LoadBitmapA(framework::AfxGetResourceHandle(), MAKEINTRESOURCEA(nID));
+}
+
+}  // namespace
+
+CTalvoUpdateDlg::CTalvoUpdateDlg(CUpdateAppState& app, framework::CWnd* pParent)
+    : framework::CDialog(IDD_TALVOUPDATE_DIALOG, pParent),
+      m_pBanner(std::make_unique<CUpdateWeb>()),
+      m_app(app) {
+  m_hIcon = ::LoadIconA(framework::AfxGetResourceHandle(), MAKEINTRESOURCEA(IDI_TALVOUPDATE));
+}
+
+CTalvoUpdateDlg::~CTalvoUpdateDlg() {
+  WaitForWorker();
+  Unregister();
+}
 
 INT_PTR CTalvoUpdateDlg::DoModal() {
+  const INT_PTR nResult = framework::CDialog::DoModal();
+  // Every way out of the loop that the window takes itself joins the worker first; this covers
+  // a loop cut short from outside (WM_QUIT).
+  WaitForWorker();
+  Unregister();
+  DeleteEntries();
+  return nResult;
+}
+
+void CTalvoUpdateDlg::DoDataExchange() {
+  DDX_Control(IDC_CLOSE_BUTTON, m_btnClose);
+  DDX_Control(IDC_PROGRESS, m_progress);
+  DDX_Control(IDC_START, m_btnUpdate);
+  DDX_Control(IDC_COMPONENT_LIST, m_listComponents);
+  DDX_Control(IDC_NOTICE, m_editNotice);
+}
+
+BOOL CTalvoUpdateDlg::OnInitDialog() {
+  framework::CDialog::OnInitDialog();
+  PlaceAtDesignBaseUnits(m_hWnd);
+
+  const std::string strAboutMenu = [] {
+    char szText[256] = {};
+    ::LoadStringA(framework::AfxGetResourceHandle(), IDS_ABOUTBOX, szText, sizeof szText);
+    return std::string(szText);
+  }();
+  if (HMENU hSysMenu = ::GetSystemMenu(m_hWnd, FALSE); hSysMenu && !strAboutMenu.empty()) {
+    ::AppendMenuA(hSysMenu, MF_SEPARATOR, 0, nullptr);
+    ::AppendMenuA(hSysMenu, MF_STRING, IDM_ABOUTBOX, strAboutMenu.c_str());
+  }
+
+  SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+  SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+
+  // The list control reaches the start button through the application; message boxes are
+  // owned by this window while it exists.
+  m_app.m_pUpdateDlg = this;
+  if (framework::CWinApp* pApp = framework::AfxGetApp()) pApp->m_hMainWnd = m_hWnd;
+
+  m_progress.SetRange(0, 100);
+  m_progress.SetPos(0);
+  m_progress.SetStep(1);
+  m_progress.SetBkBitmap(3, IDB_PROGRESS_BACKGROUND);
+
+  m_btnClose.LoadFaces(IDB_CLOSE_NORMAL, IDB_CLOSE_PRESSED, IDB_CLOSE_HOVER, IDB_CLOSE_NORMAL, 0, 0, 0, 0, 0);
+  m_btnClose.ShowWindow(SW_HIDE);
+  m_btnUpdate.LoadFaces(IDB_START_UPDATE_NORMAL, IDB_START_UPDATE_PRESSED, IDB_START_UPDATE_HOVER,
+                        IDB_START_UPDATE_NORMAL, 0, 0, 0, 0, 0);
+
+  FillComponentList();
+
+  ::SetDlgItemTextA(m_hWnd, IDC_STATUS, kStatusDownloading);
+
+  if (m_pBanner->Create(IDD_UPDATEWEB, this)) {
+    const RECT rc = GetClientRect();
+    ::SetWindowPos(m_pBanner->m_hWnd, nullptr, rc.left + 10, rc.bottom - 70, 480, 60, SWP_NOZORDER);
+    m_pBanner->ShowWindow(SW_SHOW);
+  }
+
+  m_hScrollBitmap.Reset(LoadSkinBitmap(IDB_SCROLL_SKIN));
+  AttachSkinScroll(m_editNotice.m_hWnd, static_cast<HBITMAP>(m_hScrollBitmap.Get()));
+
+  if (m_pProjectData) m_editNotice.SetWindowText(m_pProjectData->GetNotice());
+  m_editNotice.SetMargins(5, 3);
+
+  m_bmpBackground.Reset(LoadSkinBitmap(IDB_BACKGROUND));
+  BITMAP bm = {};
+  if (m_bmpBackground && ::GetObjectA(m_bmpBackground.Get(), sizeof bm, &bm)) {
+    ::SetWindowPos(m_hWnd, nullptr, 0, 0, bm.bmWidth, bm.bmHeight, SWP_NOZORDER);
+    // The banner strip keeps to the bottom of the window at its final size.
+    if (m_pBanner->m_hWnd) {
+      const RECT rc = GetClientRect();
+      ::SetWindowPos(m_pBanner->m_hWnd, nullptr, rc.left + 10, rc.bottom - 70, 0, 0, SWP_NOZORDER | SWP_NOSIZE);
+    }
+  } else {
+    ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0, SWP_NOZORDER | SWP_NOSIZE);
+  }
+
   framework::WriteLog("Update dialog run\n");
-  return IDCANCEL;
+  return TRUE;
+}
+
+void CTalvoUpdateDlg::FillComponentList() {
+  if (!m_pProjectData) return;
+  const CProjectData& data = *m_pProjectData;
+  const bool bXP = IsXPFamily(m_app.m_nOSType);
+  struct StandardRow {
+    BOOL bOutdated;
+    const char* pszLabel;
+    int nImage;
+    std::string strVersion;
+    std::string strUrl;
+    std::string strCompulsion;
+    int nKind;
+  };
+  const StandardRow rows[] = {
+      {m_app.m_bUpdateProgram, "Talvo Ver ", 0, bXP ? data.GetXPVersion() : data.Get98Version(),
+       bXP ? data.GetXPDownloadUrl() : data.Get98DownloadUrl(),
+       bXP ? data.GetXPCompulsion() : data.Get98Compulsion(), KIND_CLIENT_PROGRAM},
+      {m_app.m_bUpdateLoginOcx, "로그인 엔진 Ver ", 0, data.GetOcxVersion(), data.GetOcxDownloadUrl(),
+       data.GetOcxCompulsion(), KIND_LOGIN_CONTROL},
+      {m_app.m_bUpdateDat, "검색어 필터 Ver ", 1, data.GetDatVersion(), data.GetDatDownloadUrl(),
+       data.GetDatCompulsion(), KIND_FILTER_DATA},
+      {m_app.m_bUpdateServerList, "서버 리스트 Ver ", 2, data.GetServerVersion(),
+       data.GetServerDownloadUrl(), data.GetServerCompulsion(), KIND_SERVER_LIST},
+      {m_app.m_bUpdateOptions, "최적화 옵션 Ver ", 0, data.GetOptionsVersion(), std::string(),
+       data.GetOptionCompulsion(), KIND_OPTION_SETTINGS},
+  };
+  for (const StandardRow& row : rows) {
+    if (!row.bOutdated) continue;
+    auto pEntry = std::make_unique<EtcProject>();
+    m_listComponents.AddItem(row.pszLabel + row.strVersion, row.nImage, row.strCompulsion != "0", TRUE);
+    pEntry->m_strDownloadUrl = row.strUrl;
+    pEntry->m_strName = row.strVersion;
+    pEntry->m_nKind = row.nKind;
+    m_arrComponents.push_back(std::move(pEntry));
+  }
+
+  // Extra projects leave the catalogue here: the ones not installed become this window's
+  // entries, the installed ones are dropped.
+  auto& projects = m_pProjectData->m_arrEtcProject;
+  for (auto it = projects.begin(); it != projects.end(); it = projects.erase(it)) {
+    if (IsExtraProjectInstalled(**it)) continue;
+    m_listComponents.AddHiddenItem();
+    (*it)->m_nKind = KIND_EXTRA_PROJECT;
+    m_arrComponents.push_back(std::move(*it));
+  }
+}
+
+BOOL CTalvoUpdateDlg::PreTranslateMessage(MSG* pMsg) {
+  const bool bKeyMessage = pMsg->message >= WM_KEYFIRST && pMsg->message <= WM_KEYLAST;
+  if (bKeyMessage && (pMsg->wParam == VK_RETURN || pMsg->wParam == VK_ESCAPE)) {
+    // Never to the dialog manager, which would end the window with IDOK or IDCANCEL.
+    if (const HWND hFocus = ::GetFocus())
+      ::SendMessageA(hFocus, pMsg->message, pMsg->wParam, pMsg->lParam);
+    return TRUE;
+  }
+  if (pMsg->message == WM_KEYDOWN && m_editNotice.m_hWnd && pMsg->hwnd == m_editNotice.m_hWnd)
+    return TRUE;  // the notice is read, not edited
+  return FALSE;
+}
+
+LRESULT CTalvoUpdateDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_SYSCOMMAND:
+      if ((wParam & 0xFFF0) == IDM_ABOUTBOX) {
+        OnSysCommand(static_cast<UINT>(wParam));
+        return 0;
+      }
+      break;
+    case WM_PAINT:
+      if (::IsIconic(m_hWnd)) {
+        OnPaint();
+        return 0;
+      }
+      break;
+    case WM_QUERYDRAGICON:
+      return reinterpret_cast<LRESULT>(m_hIcon);
+    case WM_COMMAND:
+      if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == IDC_START) {
+        OnClickUpdate();
+        return 0;
+      }
+      if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == IDC_CLOSE_BUTTON) {
+        OnClickClose();
+        return 0;
+      }
+      break;
+    case WM_CLOSE:
+      if (OnClose()) return 0;
+      break;
+    case WM_TIMER:
+      OnTimer(wParam);
+      break;
+    case WM_CTLCOLORSTATIC:
+      return OnCtlColor(message, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_LBUTTONDOWN:
+      OnLButtonDown(lParam);
+      break;
+    case WM_ERASEBKGND:
+      if (OnEraseBkgnd(reinterpret_cast<HDC>(wParam))) return TRUE;
+      break;
+    case WM_UPDATE_WORKER_ENDED:
+      OnWorkerEnded(static_cast<WorkerEnd>(wParam));
+      return 0;
+    case WM_DESTROY:
+      Unregister();
+      break;
+    default:
+      break;
+  }
+  return framework::CDialog::WindowProc(message, wParam, lParam);
+}
+
+void CTalvoUpdateDlg::OnOK() {}
+
+void CTalvoUpdateDlg::OnCancel() {
+  // Only a close request with nothing compulsory pending gets here; a run ends the window itself.
+  if (m_bRunStarted) return;
+  framework::CDialog::OnCancel();
+}
+
+void CTalvoUpdateDlg::OnSysCommand(UINT) {
+  CAboutDlg about;
+  about.DoModal();
+}
+
+void CTalvoUpdateDlg::OnPaint() {
+  framework::ScopedPaintDC dc(m_hWnd);
+  const RECT rc = GetClientRect();
+  const int cxIcon = ::GetSystemMetrics(SM_CXICON);
+  const int cyIcon = ::GetSystemMetrics(SM_CYICON);
+  ::DrawIcon(dc.Get(), (rc.right - rc.left - cxIcon + 1) / 2, (rc.bottom - rc.top - cyIcon + 1) / 2, m_hIcon);
+}
+
+void CTalvoUpdateDlg::OnClickUpdate() {
+  m_btnUpdate.EnableWindow(FALSE);
+  if (m_bRunStarted) return;
+  m_nTotal = 0;
+  if (!m_bStop) {
+    for (const auto& pButton : m_listComponents.m_rowButtons)
+      if (pButton->m_nRowChecked || pButton->m_nRowLocked) ++m_nTotal;
+  }
+  if (m_nTotal > 0) {
+    m_progress.SetBarBitmap(3, IDB_PROGRESS_BLOCK);
+    StartWorker();
+  } else {
+    SetTimer(kCloseTimer, kCloseDelay);
+  }
+}
+
+int CTalvoUpdateDlg::StartCompulsoryUpdate() {
+  if (m_bRunStarted) return 0;
+  m_nTotal = 0;
+  for (const auto& pButton : m_listComponents.m_rowButtons) {
+    if (pButton->m_nRowLocked == 0 || m_bStop)
+      pButton->m_nRowChecked = 0;
+    else
+      ++m_nTotal;
+  }
+  if (m_nTotal <= 0) return 0;
+  m_progress.SetBarBitmap(3, IDB_PROGRESS_BLOCK);
+  // The start button would start the same run again.
+  m_btnUpdate.EnableWindow(FALSE);
+  StartWorker();
+  return 1;
+}
+
+void CTalvoUpdateDlg::OnClickClose() {
+  if (m_bRunStarted) return;
+  if (!StartCompulsoryUpdate()) SetTimer(kCloseTimer, kCloseDelay);
+}
+
+BOOL CTalvoUpdateDlg::OnClose() {
+  // While a run is under way (or its window is about to close) a close request is dropped:
+  // one worker per window, and the window ends by itself when the run is over.
+  if (m_bRunStarted) return TRUE;
+  if (StartCompulsoryUpdate()) return TRUE;
+  DeleteEntries();
+  return FALSE;
+}
+
+void CTalvoUpdateDlg::OnTimer(UINT_PTR nIDEvent) {
+  if (nIDEvent != kCloseTimer) return;
+  KillTimer(kCloseTimer);
+  DeleteEntries();
+  EndDialog(1);
+}
+
+LRESULT CTalvoUpdateDlg::OnCtlColor(UINT, HDC hDC, HWND) {
+  ::SetBkMode(hDC, TRANSPARENT);
+  return reinterpret_cast<LRESULT>(::GetStockObject(NULL_BRUSH));
+}
+
+void CTalvoUpdateDlg::OnLButtonDown(LPARAM lParam) {
+  if (GET_Y_LPARAM(lParam) < kTitleBandHeight) PostMessage(WM_NCLBUTTONDOWN, HTCAPTION, lParam);
+}
+
+BOOL CTalvoUpdateDlg::OnEraseBkgnd(HDC hDC) {
+  BITMAP bm = {};
+  if (!m_bmpBackground || !::GetObjectA(m_bmpBackground.Get(), sizeof bm, &bm)) return FALSE;
+  framework::UniqueMemoryDC memDC(::CreateCompatibleDC(hDC));
+  if (!memDC) return FALSE;
+  framework::ScopedSelectObject select(memDC.Get(), m_bmpBackground.Get());
+  const RECT rc = GetClientRect();
+  ::TransparentBlt(hDC, 0, 0, rc.right - rc.left, rc.bottom - rc.top, memDC.Get(), 0, 0, bm.bmWidth,
+                   bm.bmHeight, RGB(0xFF, 0x00, 0xFF));
+  return TRUE;
+}
+
+BOOL CTalvoUpdateDlg::StartWorker() {
+  m_bRunStarted = true;
+  m_hWorker = framework::AfxBeginThread(&CTalvoUpdateDlg::UpdateThread, this);
+  if (m_hWorker) return TRUE;
+  framework::WriteLog("Update worker not started: %lu\n", ::GetLastError());
+  SetTimer(kCloseTimer, kCloseDelay);
+  return FALSE;
+}
+
+void CTalvoUpdateDlg::OnWorkerEnded(WorkerEnd end) {
+  // Posted as the worker's last act: the join is short, and only after it are the entries and
+  // the window given up.
+  WaitForWorker();
+  if (end == kPackageMissing) {
+    DeleteEntries();
+    EndDialog(1);
+  } else {
+    SetTimer(kCloseTimer, kCloseDelay);
+  }
+}
+
+UINT CTalvoUpdateDlg::UpdateThread(void* param) {
+  auto* pDlg = static_cast<CTalvoUpdateDlg*>(param);
+  WorkerEnd end = kListDone;
+  try {
+    end = pDlg->RunSelectedEntries();
+  } catch (...) {
+    framework::WriteLog("Update worker stopped by an exception\n");
+  }
+  ::PostMessageA(pDlg->m_hWnd, WM_UPDATE_WORKER_ENDED, static_cast<WPARAM>(end), 0);
+  return 1;
+}
+
+CTalvoUpdateDlg::WorkerEnd CTalvoUpdateDlg::RunSelectedEntries() {
+  int nDone = 0;
+  for (size_t i = 0; i < m_arrComponents.size(); ++i) {
+    const auto& rowButtons = m_listComponents.m_rowButtons;
+    // A row deselected before the worker reaches it is skipped.
+    if (i >= rowButtons.size() || !rowButtons[i]->m_nRowChecked) continue;
+    ++nDone;
+    char szCounter[32];
+    std::snprintf(szCounter, sizeof szCounter, "%d/%d", nDone, m_nTotal);
+    SetStatusText(IDC_COUNTER, szCounter);
+    m_nCurIndex = static_cast<int>(i);
+    m_nCurKind = m_arrComponents[i]->m_nKind;
+    UpdateStep(0, 0);
+
+    if (m_nCurKind == KIND_OPTION_SETTINGS) {
+      WriteOptionSettings();
+      continue;
+    }
+
+    auto pDown = std::make_unique<CInternetFileDown>();
+    pDown->SetSavePath("");
+    m_progress.SetRange(0, 100);
+    m_progress.SetPos(0);
+    pDown->SetProgressCtrl(&m_progress);
+    pDown->DownloadNow(m_arrComponents[i]->m_strDownloadUrl, FALSE, TRUE);
+    const std::string strFile = pDown->GetFinishedFile();
+    if (strFile.empty()) {
+      framework::AfxMessageBox(kPackageMissingText, MB_OK);
+      m_bStop = 1;
+      return kPackageMissing;
+    }
+    if (pDown->GetError() != 1) InstallPackage(strFile);
+    if (m_app.m_bUpdateProgram == 1 && m_app.m_bOptionBackup == 1) {
+      COptionSetting().BackupFile();
+      m_app.m_bOptionBackup = 0;
+    }
+    UpdateStep(3, static_cast<int>(i));
+  }
+  SetStatusText(IDC_STATUS, kStatusDone);
+  framework::WriteLog("Update list done at %lu ms\n", static_cast<unsigned long>(::GetTickCount()));
+  return kListDone;
+}
+
+void CTalvoUpdateDlg::WriteOptionSettings() {
+  const std::vector<std::string>& settings = m_pProjectData->GetOptionSettings();
+  const int n = static_cast<int>(settings.size());
+  m_progress.SetRange(0, n);
+  m_progress.SetPos(0);
+  COptionSetting option;
+  for (int k = 0; k < n; ++k) {
+    if (!option.WriteSetting(settings[static_cast<size_t>(k)])) return;  // version not recorded
+    m_progress.SetPos(k + 1);
+  }
+  WriteOptionsVersion(m_pProjectData->GetProjectName(), m_pProjectData->GetOptionsVersion());
+}
+
+void CTalvoUpdateDlg::UpdateStep(int nStep, int nIndex) {
+  framework::WriteLog("Update step %d of entry %d at %lu ms\n", nStep, m_nCurIndex,
+                      static_cast<unsigned long>(::GetTickCount()));
+  switch (nStep) {
+    case 0:
+      SetStatusText(IDC_STATUS, kStatusDownloading);
+      m_progress.SetPos(0);
+      break;
+    case 1:
+      m_progress.SetPos(0);
+      SetStatusText(IDC_STATUS, kStatusExtracting);
+      break;
+    case 2:
+      m_progress.SetPos(0);
+      SetStatusText(IDC_STATUS, kStatusInstalling);
+      OnUpgradeNow();
+      break;
+    case 3: {
+      m_progress.SetPos(100);
+      std::string strStaging = GetStagingFolder();
+      if (!strStaging.empty() && strStaging.back() == '\\') strStaging.pop_back();
+      DeleteDirectoryTree(strStaging, TRUE);
+      if (nIndex >= 0 && static_cast<size_t>(nIndex) < m_arrComponents.size()) {
+        const std::string& strProgram = m_arrComponents[static_cast<size_t>(nIndex)]->m_strExe;
+        if (!strProgram.empty())
+          ExecuteProgram(ExpandPathMacros(framework::GetModuleFolder() + "\\" + strProgram, ""));
+      }
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void CTalvoUpdateDlg::InstallPackage(const std::string& strPackage) {
+  UpdateStep(1, 0);
+  ExtractPackage(strPackage);
+}
+
+BOOL CTalvoUpdateDlg::ExtractPackage(const std::string& strPackage) {
+  const std::string strFolder = strPackage.substr(0, strPackage.find_last_of('\\') + 1);
+  CZipFile zip;
+  zip.Open(strPackage);
+  const int n = zip.GetCount();
+  for (int i = 0; i < n; ++i) {
+    CZipEntry* pEntry = zip.GetEntry(i);
+    // The older file is deleted before the entry is written: a name that could point outside
+    // the staging folder, or a target too long for the path buffer, fails the entry first.
+    if (!pEntry || !IsSafeRelativePath(pEntry->m_strName)) {
+      framework::WriteLog("Package entry refused: %s\n", pEntry ? pEntry->m_strName.c_str() : "");
+      return FALSE;
+    }
+    std::string strTarget = strFolder + pEntry->m_strName;
+    for (char& c : strTarget)
+      if (c == '/') c = '\\';
+    if (strTarget.size() >= kMaxTargetPath) {
+      framework::WriteLog("Package entry path too long: %s\n", strTarget.c_str());
+      return FALSE;
+    }
+    ::SetFileAttributesA(strTarget.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::DeleteFileA(strTarget.c_str());
+    if (!pEntry->ExtractTo(strTarget)) return FALSE;
+    m_progress.SetPos(i * 100 / n);
+  }
+  zip.Close();
+  ::DeleteFileA(strPackage.c_str());
+  UpdateStep(2, 0);
+  return TRUE;
 }
 
 void CTalvoUpdateDlg::OnUpgradeNow() {
@@ -14,4 +557,33 @@ void CTalvoUpdateDlg::OnUpgradeNow() {
       static_cast<size_t>(m_nCurIndex) >= m_arrComponents.size())
     return;
   ::OnUpgradeNow(*m_pProjectData, m_nCurKind, m_arrComponents[m_nCurIndex]->m_strName);
+}
+
+void CTalvoUpdateDlg::SetStatusText(int nID, const std::string& strText) {
+  const HWND hItem = GetDlgItem(nID);
+  ::SetWindowTextA(hItem, " ");
+  ::ShowWindow(hItem, SW_HIDE);
+  ::SetWindowTextA(hItem, strText.c_str());
+  ::ShowWindow(hItem, SW_SHOWNORMAL);
+}
+
+void CTalvoUpdateDlg::DeleteEntries() { m_arrComponents.clear(); }
+
+void CTalvoUpdateDlg::WaitForWorker() {
+  if (!m_hWorker) return;
+  // Keep serving this thread's windows: the worker may still be sending to them.
+  for (;;) {
+    const HANDLE hWorker = m_hWorker.Get();
+    const DWORD dwWait = ::MsgWaitForMultipleObjects(1, &hWorker, FALSE, INFINITE, QS_SENDMESSAGE);
+    if (dwWait != WAIT_OBJECT_0 + 1) break;
+    MSG msg;
+    ::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);  // delivers the sent messages only
+  }
+  m_hWorker.Reset();
+}
+
+void CTalvoUpdateDlg::Unregister() {
+  if (m_app.m_pUpdateDlg == this) m_app.m_pUpdateDlg = nullptr;
+  framework::CWinApp* pApp = framework::AfxGetApp();
+  if (pApp && m_hWnd && pApp->m_hMainWnd == m_hWnd) pApp->m_hMainWnd = nullptr;
 }

@@ -1,29 +1,109 @@
-// The update window. For now its modal run ends at once without a window; the worker's install
-// step is in place.
+// The update window: lists the outdated components, shows the notice and the banner, and on the
+// start button (or on a close request while compulsory components are pending) runs one worker
+// that downloads, unpacks and installs each selected component in list order.
 #pragma once
 #include <windows.h>
 
+#include <memory>
+#include <string>
 #include <vector>
 
+#include "framework/controls.h"
+#include "framework/dialog.h"
+#include "framework/scopedhandle.h"
+#include "framework/startbuttonhost.h"
+#include "ui/imageprogressctrl.h"
+#include "ui/listctrlex.h"
+#include "ui/xskinbutton.h"
+
 class CProjectData;
+class CUpdateAppState;
+class CUpdateWeb;
 struct EtcProject;
 
-class CTalvoUpdateDlg {
+class CTalvoUpdateDlg : public framework::CDialog, public framework::IStartButtonHost {
  public:
-  CTalvoUpdateDlg() = default;
-  CTalvoUpdateDlg(const CTalvoUpdateDlg&) = delete;
-  CTalvoUpdateDlg& operator=(const CTalvoUpdateDlg&) = delete;
+  // `app` is what the start-up decided; the window also registers itself there while it runs.
+  explicit CTalvoUpdateDlg(CUpdateAppState& app, framework::CWnd* pParent = nullptr);
+  // Waits for a worker still running (only possible when the modal loop was cut short).
+  ~CTalvoUpdateDlg() override;
 
-  // Runs the window modally; returns when it closes. While the window exists it is the
-  // application's main window (framework::CWinApp::m_hMainWnd), the owner of message boxes.
-  INT_PTR DoModal();
+  // Runs the window; while it exists it is the application's main window and m_pUpdateDlg.
+  // 1 when it closed by itself (run finished, nothing to do, missing package), IDCANCEL when it
+  // was closed with nothing compulsory pending.
+  INT_PTR DoModal() override;
+
+  framework::CWnd* GetStartButton() override { return &m_btnUpdate; }
+
+  // Rows for the outdated standard components and hidden entries for the extra projects not
+  // installed yet; entry i of m_arrComponents belongs to entry i of the list's m_rowButtons.
+  void FillComponentList();
 
   // The install step of the worker: runs the install script for the component being processed
   // (m_nCurKind, the version of entry m_nCurIndex).
   void OnUpgradeNow();
 
-  std::vector<EtcProject*> m_arrComponents;  // owned; text 0 (m_strName) is the package's version
-  CProjectData* m_pProjectData = nullptr;    // the run's catalogue, owned by the application
+  // Worker entry; `param` is the dialog. Returns 1.
+  static UINT UpdateThread(void* param);
+  // 0 download, 1 extract, 2 install, 3 clean up (and start the extra project's program).
+  void UpdateStep(int nStep, int nIndex);
+  void InstallPackage(const std::string& strPackage);
+  // Unpacks the package beside itself, deletes it and runs the install step. FALSE when an entry
+  // could not be extracted (nothing installed, the package stays for the clean-up).
+  BOOL ExtractPackage(const std::string& strPackage);
+  // Starts a run of the compulsory rows only (optional rows are deselected). 1 when it started.
+  int StartCompulsoryUpdate();
+
+  CxSkinButton m_btnClose;
+  CImageProgressCtrl m_progress;
+  CxSkinButton m_btnUpdate;
+  CListCtrlEx m_listComponents;
+  std::vector<std::unique_ptr<EtcProject>> m_arrComponents;  // text 0 is the version it brings
+  CProjectData* m_pProjectData = nullptr;  // the run's catalogue, owned by the application
   int m_nCurKind = 0;
   int m_nCurIndex = 0;
+  int m_nTotal = 0;
+  volatile LONG m_bStop = 0;  // a package could not be fetched: no further run
+  std::unique_ptr<CUpdateWeb> m_pBanner;
+  HICON m_hIcon = nullptr;  // shared resource icon, not destroyed
+  framework::CEdit m_editNotice;
+  framework::UniqueBitmap m_hScrollBitmap;  // outlives the notice box's skinned bars
+  framework::UniqueBitmap m_bmpBackground;
+
+ protected:
+  void DoDataExchange() override;
+  BOOL OnInitDialog() override;
+  BOOL PreTranslateMessage(MSG* pMsg) override;
+  void OnOK() override;
+  void OnCancel() override;
+  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+ private:
+  // How the worker's run ended, told to the window's thread.
+  enum WorkerEnd { kListDone = 0, kPackageMissing = 1 };
+
+  void OnSysCommand(UINT nID);
+  void OnPaint();
+  void OnClickUpdate();
+  void OnClickClose();
+  BOOL OnClose();
+  void OnTimer(UINT_PTR nIDEvent);
+  LRESULT OnCtlColor(UINT message, HDC hDC, HWND hCtl);
+  void OnLButtonDown(LPARAM lParam);
+  BOOL OnEraseBkgnd(HDC hDC);
+  void OnWorkerEnded(WorkerEnd end);
+
+  // Starts UpdateThread for m_nTotal entries; FALSE when the thread could not start.
+  BOOL StartWorker();
+  WorkerEnd RunSelectedEntries();
+  void WriteOptionSettings();
+  // Blanks, hides, sets and shows the item, so the transparent label repaints cleanly.
+  void SetStatusText(int nID, const std::string& strText);
+  void DeleteEntries();
+  void WaitForWorker();
+  void Unregister();
+
+  CUpdateAppState& m_app;
+  framework::UniqueHandle m_hWorker;  // the one worker of this window, until it has ended
+  bool m_bRunStarted = false;         // a run was started: the window closes by itself
 };

@@ -1,13 +1,15 @@
 #!/usr/bin/env python3
 """End to end: the real TalvoUpdate.exe under Wine against tools/updateserver on 127.0.0.1:80.
 
-    e2e_startup.py --updater EXE --fast-updater EXE --client EXE --helper EXE [SCENARIO ...]
+    e2e_startup.py --updater EXE --fast-updater EXE --client EXE --helper EXE --driver EXE [SCENARIO ...]
 
 Every scenario gets its own clone of the Wine template prefix, shared by all processes of the
 scenario (so they meet in one mutex, one shared data section and one registry), and an
 installation folder C:\\Talvo holding the updater as TalvoUpdate.exe next to a stand-in
 Talvo.exe that appends a line to started.log whenever it is started. --fast-updater is the same
-program built with short waits (TALVO_TEST_TIMINGS), for the retry scenarios only.
+program built with short waits (TALVO_TEST_TIMINGS), for the retry and failure scenarios only.
+--driver is the update window's driver (tests/update/windowdriver.cpp): runs that open the window
+close it.
 
 The updater's diagnostic lines are read from Wine's debug channel (WINEDEBUG=+debugstr); runs
 started with trace_sockets=True also report every connect() through Wine's winsock trace.
@@ -73,13 +75,17 @@ def port80_open():
         return s.connect_ex(("127.0.0.1", 80)) == 0
 
 
-def document(xp="3.41", ocx="1.0", download=True, extra_project=True):
+def document(xp="3.41", ocx="1.0", download=True, extra_project=True, notice=False):
     """An update information document (code page 949 bytes, CR LF line ends)."""
-    lines = ["// e2e", "[Talvo]", "PROJECT=Talvo", "XP_VERSION=" + xp, "98_VERSION=" + xp]
+    # Nothing compulsory: a window that opens can be closed at once.
+    lines = ["// e2e", "[Talvo]", "PROJECT=Talvo", "XP_VERSION=" + xp, "98_VERSION=" + xp,
+             "XP_COMPULSION=0", "98_COMPULSION=0"]
+    if notice:
+        lines += ["[NOTICE]", "NOTICE_URL=http://127.0.0.1/notice/notice.txt"]
     if download:
         lines += ["XP_DOWNLOADURL=http://127.0.0.1/talvoupdate/TalvoXP.zip",
                   "98_DOWNLOADURL=http://127.0.0.1/talvoupdate/Talvo98.zip"]
-    lines += ["[LOGIN_OCX]", "OCX_VERSION=" + ocx]
+    lines += ["[LOGIN_OCX]", "OCX_VERSION=" + ocx, "OCX_COMPULSION=0"]
     if download:
         lines += ["OCX_DOWN_URL=http://127.0.0.1/talvoupdate/TalvoLogin.zip"]
     if extra_project:
@@ -176,7 +182,7 @@ class Run:
 class Sandbox:
     """A Wine prefix clone with the installation folder C:\\Talvo."""
 
-    def __init__(self, name, updater, client, helper, env_extra=None, extra_roots=()):
+    def __init__(self, name, updater, client, helper, env_extra=None, extra_roots=(), driver=None):
         self.work = tempfile.mkdtemp(prefix="talvo-e2e-%s-" % name)
         self.prefix = subprocess.run([os.path.join(SOURCE_DIR, "tools", "wine-clone.sh"), TEMPLATE], check=True,
                                      stdout=subprocess.PIPE, text=True).stdout.strip()
@@ -187,6 +193,7 @@ class Sandbox:
         self.helper = os.path.join(self.install, "e2ehelper.exe")
         shutil.copy(helper, self.helper)
         self.updater_path = "C:\\Talvo\\TalvoUpdate.exe"
+        self.driver = driver
         self.env = dict(os.environ, WINEPREFIX=self.prefix, TALVO_WINE_PREFIX=self.prefix,
                         WINEDEBUG="-all,+debugstr")
         self.env.update(env_extra or {})
@@ -274,6 +281,14 @@ class Sandbox:
                                    stderr=subprocess.DEVNULL)
         wait_until(lambda: os.path.exists(ready), 30, "the client window")
         return process
+
+    def close_update_window(self):
+        """Waits for the update window and asks it to close, as its close command would."""
+        driver = os.path.join(self.install, "windowdriver.exe")
+        if not os.path.exists(driver):
+            shutil.copy(self.driver, driver)
+        code, out = self.wine([driver, "find", "60000", "close", "watch", "30000"], timeout=120)
+        check(code == 0, "update window not closed: %s" % out.decode("cp949", "replace"))
 
     def client_starts(self):
         path = os.path.join(self.install, "started.log")
@@ -390,7 +405,7 @@ def scenario_background(opts):
 
 def scenario_decisions(opts):
     """The rows of the start-up's failure table with a reachable server, and the request's query."""
-    sb = Sandbox("decisions", opts.updater, opts.client, opts.helper)
+    sb = Sandbox("decisions", opts.updater, opts.client, opts.helper, driver=opts.driver)
     try:
         sb.server.start()
         starts = 0
@@ -398,7 +413,13 @@ def scenario_decisions(opts):
 
         def row(name, expect_query=None, dialog=False, checked=True, program=None):
             nonlocal starts, queries
-            run = sb.run(timeout=60)
+            run = sb.start()
+            if dialog:
+                sb.close_update_window()
+            try:
+                run.wait(60)
+            except Failure as e:
+                raise Failure("%s: %s" % (name, e))
             check(run.process.returncode == 0, "%s: exit code %d" % (name, run.process.returncode))
             starts += 1
             sb.expect_client_starts(starts, settle=0.5)
@@ -457,7 +478,9 @@ def scenario_decisions(opts):
         # Without a client program the start fails quietly and the run still ends normally.
         os.remove(os.path.join(sb.install, "Talvo.exe"))
         sb.server.serve(document())
-        run = sb.run(timeout=60)
+        run = sb.start()
+        sb.close_update_window()
+        run.wait(60)
         check(run.process.returncode == 0, "no client program: exit code %d" % run.process.returncode)
         sb.expect_client_starts(starts, settle=1)
     finally:
@@ -503,11 +526,31 @@ def scenario_retries(opts):
         sb.close()
 
 
+def scenario_failure(opts):
+    """An unexpected failure after the guard (here out of memory while the document is parsed,
+    thrown by the test program at the notice fetch): the client is started all the same, and the
+    exit code is not the refused background run's."""
+    sb = Sandbox("failure", opts.fast_updater, opts.client, opts.helper, {"TALVO_TEST_THROW_AT_FETCH": "/notice/"})
+    try:
+        sb.server.serve(document(notice=True))
+        sb.server.start()
+        for starts, args in enumerate(([], ["/background"]), start=1):
+            run = sb.run(args, timeout=60)
+            check(run.process.returncode == 0, "%s: exit code %d" % (args, run.process.returncode))
+            check(run.logged("Update check ended by an unexpected failure"), "%s: no failure seen: %s" % (args, run.lines))
+            check(not run.logged(CHECK_LINE), "%s: versions compared after the failure" % args)
+            sb.expect_client_starts(starts)
+        check(sb.boxes() == [], "a failure showed a box")
+    finally:
+        sb.close()
+
+
 SCENARIOS = {
     "guard": scenario_guard,
     "background": scenario_background,
     "decisions": scenario_decisions,
     "retries": scenario_retries,
+    "failure": scenario_failure,
 }
 
 
@@ -530,6 +573,7 @@ def main():
     parser.add_argument("--fast-updater", required=True)
     parser.add_argument("--client", required=True)
     parser.add_argument("--helper", required=True)
+    parser.add_argument("--driver", required=True)
     parser.add_argument("scenarios", nargs="*", help="any of: " + ", ".join(SCENARIOS))
     opts = parser.parse_args()
     names = opts.scenarios or list(SCENARIOS)

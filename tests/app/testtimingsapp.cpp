@@ -1,15 +1,27 @@
-// TalvoUpdate with short waits, for the end-to-end tests of the retry rules. The same program
-// as the product in every other respect; the harness installs it as TalvoUpdate.exe.
+// TalvoUpdate with short waits, for the end-to-end tests of the retry rules and of unexpected
+// failures. The same program as the product in every other respect; the harness installs it as
+// TalvoUpdate.exe.
 // TALVO_TEST_TIMINGS="fgProbePause,bgProbePause,fgTimeout,bgTimeout,bgRequestPause" (ms) sets
 // the waits; unset, the defaults below apply.
+// TALVO_TEST_THROW_AT_FETCH="text": a text the catalogue fetches (the notice, the log page)
+// whose URL holds the text throws std::bad_alloc instead, as running out of memory in the
+// middle of the document's parse would.
 #include <windows.h>
 
 #include <cstdlib>
+#include <new>
 #include <string>
 
 #include "app/talvoupdate.h"
+#include "catalogue/noticefetch.h"
 
 namespace {
+
+std::string EnvironmentText(const char* name) {
+  char szValue[256] = {};
+  const DWORD n = ::GetEnvironmentVariableA(name, szValue, sizeof szValue);
+  return n > 0 && n < sizeof szValue ? std::string(szValue, n) : std::string();
+}
 
 StartupTimings TestTimings() {
   StartupTimings timings;
@@ -18,13 +30,12 @@ StartupTimings TestTimings() {
   timings.foregroundRequestTimeoutMs = 3000;
   timings.backgroundRequestTimeoutMs = 3000;
   timings.backgroundRequestPauseMs = 200;
-  char szValue[256] = {};
-  const DWORD n = ::GetEnvironmentVariableA("TALVO_TEST_TIMINGS", szValue, sizeof szValue);
-  if (n == 0 || n >= sizeof szValue) return timings;
+  const std::string text = EnvironmentText("TALVO_TEST_TIMINGS");
+  if (text.empty()) return timings;
   unsigned long* fields[] = {&timings.foregroundProbePauseMs, &timings.backgroundProbePauseMs,
                              &timings.foregroundRequestTimeoutMs, &timings.backgroundRequestTimeoutMs,
                              &timings.backgroundRequestPauseMs};
-  const char* p = szValue;
+  const char* p = text.c_str();
   for (unsigned long* field : fields) {
     char* end = nullptr;
     const unsigned long value = std::strtoul(p, &end, 10);
@@ -36,6 +47,19 @@ StartupTimings TestTimings() {
   return timings;
 }
 
+FetchTextFn g_programFetcher = nullptr;
+
+std::string FetchOrRunOutOfMemory(const std::string& url, unsigned long timeoutMs) {
+  const std::string failAt = EnvironmentText("TALVO_TEST_THROW_AT_FETCH");
+  if (!failAt.empty() && url.find(failAt) != std::string::npos) throw std::bad_alloc();
+  return g_programFetcher(url, timeoutMs);
+}
+
 }  // namespace
 
 CTalvoUpdateApp theApp(TestTimings());
+
+namespace {
+// Definitions of one file are initialised in order: the application has installed its fetcher.
+const bool g_fetcherWrapped = (g_programFetcher = SetTextFetcher(&FetchOrRunOutOfMemory)) != nullptr;
+}  // namespace

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "archive/zipfile.h"
+#include "safename/safename.h"
 
 namespace fs = std::filesystem;
 
@@ -57,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       for (int i = 0; i < nCount; ++i) {
         CZipEntry* pEntry = zip.GetEntry(i);
         Check(pEntry && pEntry->m_pZip == &zip, "entry belongs to its archive");
-        if (!IsSafeEntryName(pEntry->m_strName)) {
+        if (!IsSafeRelativePath(pEntry->m_strName)) {
           Check(!pEntry->ExtractTo(scratch.out.string() + "/x"), "unsafe names are refused");
           continue;
         }

@@ -1,4 +1,5 @@
-// In the program the notice really comes over HTTP: through the downloader, from the update server.
+// In the program the notice really comes over HTTP: through the downloader the application
+// installs as the catalogue's fetcher, from the update server.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -8,6 +9,8 @@
 #include <iterator>
 #include <string>
 
+#include "app/downloaderfetchtext.h"
+#include "catalogue/noticefetch.h"
 #include "catalogue/projectdata.h"
 
 namespace {
@@ -31,10 +34,12 @@ TEST(NoticeOverHttp, TheNoticeIsFetchedThroughTheDownloaderWithCrLfLineEnds) {
     expected += c;
   }
 
+  const FetchTextFn previous = SetTextFetcher(&FetchTextWithDownloader);
   CProjectData data;
   data.Parse(std::string("[NOTICE]\r\nNOTICE_URL=http://") + server + "/notice/notice.txt\r\n");
   EXPECT_EQ(data.GetNotice(), expected);
   EXPECT_NE(ReadFile(accessLog).find("/notice/notice.txt"), std::string::npos);
+  SetTextFetcher(previous);
 }
 
 }  // namespace

@@ -35,6 +35,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (size_t i = 0; i < notice.size(); ++i) {
     if (notice[i] == '\n' && (i == 0 || notice[i - 1] != '\r')) __builtin_trap();
   }
-  for (EtcProject* project : catalogue.m_arrEtcProject) delete project;
   return 0;
 }

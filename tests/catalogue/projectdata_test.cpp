@@ -480,24 +480,25 @@ TEST_F(CatalogueTest, ExtraProjectNumberingAndCommitRule) {
     SCOPED_TRACE(c.what);
     ParsedDocument doc(c.document);
     std::vector<std::string> names;
-    for (const EtcProject* p : doc.data.m_arrEtcProject) names.push_back(p->m_strName);
+    for (const auto& p : doc.data.m_arrEtcProject) names.push_back(p->m_strName);
     EXPECT_EQ(names, c.names);
     EXPECT_EQ(doc.data.m_nEtcCount, static_cast<int>(c.names.size()));
     EXPECT_EQ(doc.data.m_CurEtcProject.m_strName, c.pendingName);
   }
 }
 
-TEST_F(CatalogueTest, TheCatalogueDoesNotDeleteItsExtraProjects) {
-  EtcProject* project = nullptr;
+// A record moved out (as the update window does) outlives the catalogue; the ones left go with
+// it. The sanitizer build reports a leak or a second delete of either.
+TEST_F(CatalogueTest, ExtraProjectsTakenOverOutliveTheCatalogueTheRestGoWithIt) {
+  std::unique_ptr<EtcProject> taken;
   {
     CProjectData data;
-    data.Parse("[ETC0]\r\nNAME=kept\r\nETC_END=\r\n");
-    ASSERT_EQ(data.m_arrEtcProject.size(), 1u);
-    project = data.m_arrEtcProject[0];
+    data.Parse("[ETC0]\r\nNAME=taken\r\nETC_END=\r\n[ETC1]\r\nNAME=left\r\nETC_END=\r\n");
+    ASSERT_EQ(data.m_arrEtcProject.size(), 2u);
+    taken = std::move(data.m_arrEtcProject[0]);
+    data.m_arrEtcProject.erase(data.m_arrEtcProject.begin());
   }
-  // Still ours to read and free after the catalogue is gone.
-  EXPECT_EQ(project->m_strName, "kept");
-  delete project;
+  EXPECT_EQ(taken->m_strName, "taken");
 }
 
 TEST_F(CatalogueTest, FreshCatalogueIsEmpty) {

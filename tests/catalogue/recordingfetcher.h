@@ -56,14 +56,9 @@ class CatalogueTest : public ::testing::Test {
   FetchTextFn m_previousFetcher = nullptr;
 };
 
-// A parsed document; owns the extra-project records as the update dialog would.
+// A parsed document.
 struct ParsedDocument {
   explicit ParsedDocument(const std::string& text) : result(data.Parse(text)) {}
-  ~ParsedDocument() {
-    for (EtcProject* project : data.m_arrEtcProject) delete project;
-  }
-  ParsedDocument(const ParsedDocument&) = delete;
-  ParsedDocument& operator=(const ParsedDocument&) = delete;
 
   CProjectData data;
   int result;

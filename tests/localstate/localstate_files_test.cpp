@@ -97,6 +97,17 @@ TEST_F(FileHelpers, CreateDirectoryTreeOnAFileOrBelowOneCreatesNothing) {
   EXPECT_FALSE(Exists(Path("file\\sub")));
 }
 
+// The ANSI file functions end at MAX_PATH; a longer path is refused before any level exists.
+TEST_F(FileHelpers, CreateDirectoryTreeRefusesAPathOfMaxPathCharactersOrMore) {
+  std::string tooLong = Path("long");
+  while (tooLong.size() < MAX_PATH - 1) tooLong += "\\l";
+  if (tooLong.size() < MAX_PATH) tooLong += "l";
+  for (const std::string& path : {tooLong, tooLong + "\\", tooLong + "\\more"}) {
+    EXPECT_EQ(CreateDirectoryTree(path), 0) << path.size();
+    EXPECT_FALSE(Exists(Path("long"))) << path.size();
+  }
+}
+
 TEST_F(FileHelpers, DeleteDirectoryTreeOnAMissingFolderFails) {
   EXPECT_EQ(DeleteDirectoryTree(Path("missing"), TRUE), 0);
   EXPECT_EQ(DeleteDirectoryTree(Path("missing"), FALSE), 0);
@@ -111,12 +122,12 @@ TEST_F(FileHelpers, WithoutDeletingFilesATreeOfEmptyFoldersIsRemoved) {
   EXPECT_FALSE(Exists(Path("top")));
 }
 
-TEST_F(FileHelpers, WithoutDeletingFilesTheFirstFileStopsEverythingAndKeepsItsMarks) {
+TEST_F(FileHelpers, WithoutDeletingFilesTheFirstFileStopsEverythingButLosesItsReadOnlyMark) {
   MakeFolder("top");
   MakeFile("top\\kept.txt", "kept", /*readOnly=*/true);
   EXPECT_EQ(DeleteDirectoryTree(Path("top"), FALSE), 0);
   EXPECT_EQ(ReadFileBytes(Path("top\\kept.txt")), "kept");
-  EXPECT_TRUE(IsReadOnly(Path("top\\kept.txt")));
+  EXPECT_FALSE(IsReadOnly(Path("top\\kept.txt")));
 
   // A file deeper down: the subfolder stays with it, and so does the folder above.
   MakeFolder("nested");

@@ -420,13 +420,18 @@ TEST_F(RegistryEdits, AddRegValueReplacesAValueOfAnotherType) {
   EXPECT_EQ(QueryRaw(HKEY_CURRENT_USER, m_strKey, "v").bytes, std::string("new", 4));
 }
 
-TEST_F(RegistryEdits, AddRegValueReportsSuccessEvenWhenTheKeyCannotBeCreated) {
+TEST_F(RegistryEdits, AddRegValueReportsAKeyThatCannotBeCreatedAndARefusedWrite) {
   CreateVolatileKey(HKEY_CURRENT_USER, Sub("Volatile"));
-  EXPECT_TRUE(AddRegValue("HKCU\\" + Sub("Volatile\\Lasting"), "v", "x"));
+  EXPECT_FALSE(AddRegValue("HKCU\\" + Sub("Volatile\\Lasting"), "v", "x"));
   EXPECT_FALSE(KeyPresent(HKEY_CURRENT_USER, Sub("Volatile\\Lasting")));
+  // A sub key beginning with a backslash names no key at all.
+  EXPECT_FALSE(AddRegValue("HKCU\\\\" + m_strKey, "v", "x"));
+  // The registry refuses a value name this long.
+  EXPECT_FALSE(AddRegValue("HKCU\\" + m_strKey, std::string(20000, 'n'), "x"));
+  EXPECT_FALSE(AddRegValue("HKCU\\" + m_strKey, std::string(20000, 'n'), "NUM:1"));
 }
 
-TEST_F(RegistryEdits, DelRegValueRemovesTheValueAndAlwaysReportsSuccess) {
+TEST_F(RegistryEdits, DelRegValueRemovesTheValueAndCountsAMissingKeyOrValueAsDone) {
   SetRawString(HKEY_CURRENT_USER, m_strKey, "gone", "1");
   SetRawString(HKEY_CURRENT_USER, m_strKey, "stays", "1");
   EXPECT_TRUE(DelRegValue("HKCU\\" + m_strKey, "gone"));
@@ -435,6 +440,14 @@ TEST_F(RegistryEdits, DelRegValueRemovesTheValueAndAlwaysReportsSuccess) {
   EXPECT_TRUE(DelRegValue("HKCU\\" + m_strKey, "gone"));         // missing value
   EXPECT_TRUE(DelRegValue("HKCU\\" + Sub("Missing"), "gone"));   // missing key
   EXPECT_FALSE(KeyPresent(HKEY_CURRENT_USER, Sub("Missing")));
+}
+
+TEST_F(RegistryEdits, DelRegValueAndDelRegKeyReportAKeyThatCannotBeOpened) {
+  SetRawString(HKEY_CURRENT_USER, m_strKey, "stays", "1");
+  // A sub key beginning with a backslash is a malformed path, not a missing key.
+  EXPECT_FALSE(DelRegValue("HKCU\\\\" + m_strKey, "stays"));
+  EXPECT_FALSE(DelRegKey("HKCU\\\\" + m_strKey + "\\x"));
+  EXPECT_FALSE(QueryRaw(HKEY_CURRENT_USER, m_strKey, "stays").missing);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include "framework/progressctrl.h"
 #include "net/downloadjob.h"
+#include "net/downloadtimings.h"
 #include "net/internetfiledown.h"
 #include "tests/net/nettestsupport.h"
 
@@ -336,6 +337,59 @@ TEST_F(DownloadTest, CancelledTransferLeavesAFileOfTheSameNameAlone) {
   EXPECT_TRUE(WaitUntil([] { return DownloadJob::LiveCount() == 0; }, 20000));
   EXPECT_EQ(ReadWholeFile(path), "keep me");
 }
+
+// Downloaders that give up a file transfer after 2 s without a byte.
+class ShortIdleLimitTest : public DownloadTest {
+ protected:
+  void SetUp() override {
+    DownloadTest::SetUp();
+    DownloadTimings timings;
+    timings.fileIdleLimitMs = 2000;
+    m_down = std::make_unique<CInternetFileDown>(timings);
+    m_down->SetSavePath(m_folder);
+    m_down->SetProgressCtrl(&m_progress);
+  }
+};
+
+TEST_F(ShortIdleLimitTest, TheProductWaitsAMinute) { EXPECT_EQ(DownloadTimings().fileIdleLimitMs, 60000u); }
+
+TEST_F(ShortIdleLimitTest, SlowButMovingBodyIsNotCut) {
+  // 10 bytes every 0.5 s for 5 s in all: longer than the limit, but never silent that long.
+  EXPECT_EQ(Fetch(ServerUrl("/faults/longdrip.bin")), m_folder + "longdrip.bin");
+  EXPECT_TRUE(IsGenerated(ReadWholeFile(m_folder + "longdrip.bin"), 100));
+  EXPECT_FALSE(m_down->GetError());
+}
+
+// The server sends headers (and part of the body) and then nothing, for 12 s, before it closes.
+// A read blocked on such a connection under Wine returns only when it closes, so the wait must
+// end without it.
+class StalledServer : public ShortIdleLimitTest, public testing::WithParamInterface<const char*> {};
+
+TEST_P(StalledServer, FailsTheReadAtTheIdleLimitWithoutWaitingForTheWorker) {
+  const std::string path = GetParam();
+  const std::string url = ServerUrl(path);
+  const long before = DownloadJob::LiveCount();
+  EXPECT_EQ(Fetch(url), "");
+  EXPECT_TRUE(AccessLogHas("stalled " + path));
+  EXPECT_FALSE(AccessLogHas("stall-over " + path)) << "waited until the server closed";
+  EXPECT_TRUE(m_down->GetError());
+  EXPECT_EQ(CountLog(kLocation7), 1u);
+  EXPECT_EQ(CountLog("ReLoadFile\n"), 1u);
+  EXPECT_EQ(m_down->GetNextURL(), url);
+  EXPECT_EQ(m_down->GetNextURL(), "");
+
+  // The worker, cut loose, ends once the server closes, and adds nothing to what was reported.
+  EXPECT_TRUE(WaitUntil([&] { return DownloadJob::LiveCount() <= before; }, 30000));
+  EXPECT_TRUE(AccessLogHas("stall-over " + path));
+  EXPECT_EQ(CountLog(kLocation7), 1u);
+  EXPECT_EQ(CountLog("ReLoadFile\n"), 1u);
+  EXPECT_EQ(CountLog("FinishJob\n"), 0u);
+  EXPECT_EQ(m_down->GetFinishedFile(), "");
+  EXPECT_EQ(m_down->GetNextURL(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Server, StalledServer,
+                         testing::Values("/faults/stallheaders.bin", "/faults/stall.bin"));
 
 class TextRequestTest : public DownloadTest {
  protected:

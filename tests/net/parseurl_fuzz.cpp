@@ -6,6 +6,7 @@
 
 #include "net/downloadname.h"
 #include "net/parseurl.h"
+#include "safename/safename.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string url(reinterpret_cast<const char*>(data), size);
@@ -22,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
   const std::string name = DownloadFileName(url);
-  if (IsPlainFileName(name) && (name.find('\\') != std::string::npos || name == "..")) std::abort();
+  if (IsSafeFileName(name) && (name.find('\\') != std::string::npos || name == "..")) std::abort();
   (void)ContentLengthValue(url.c_str());
   if (size >= 16) {
     uint64_t a = 0, b = 0;

@@ -113,31 +113,6 @@ TEST(DownloadFileName, IsTheLastPathSegment) {
   EXPECT_EQ(DownloadFileName(""), "SetupFile.exe");
 }
 
-TEST(DownloadFileName, OnlyPlainNamesStayInTheDownloadFolder) {
-  EXPECT_TRUE(IsPlainFileName("TalvoXP.zip"));
-  EXPECT_TRUE(IsPlainFileName("SetupFile.exe"));
-  EXPECT_TRUE(IsPlainFileName("\xc7\xd1\xb1\xdb.zip"));
-  EXPECT_FALSE(IsPlainFileName(""));
-  EXPECT_FALSE(IsPlainFileName("."));
-  EXPECT_FALSE(IsPlainFileName(".."));
-  EXPECT_FALSE(IsPlainFileName("..\\..\\Talvo.exe"));
-  EXPECT_FALSE(IsPlainFileName("C:evil.exe"));
-  EXPECT_FALSE(IsPlainFileName("a.zip:stream"));
-  EXPECT_FALSE(IsPlainFileName("a\tb"));
-}
-
-TEST(DownloadFileName, DeviceNamesAreNoPlainNames) {
-  // With or without an extension, in any case, such a name opens a device instead of a file.
-  for (const char* name : {"CON", "con", "PRN", "AUX", "NUL", "nul.zip", "Nul.tar.gz", "NUL .zip", "COM1",
-                           "com9.bin", "LPT1", "lpt5.zip", "CONIN$", "conout$"}) {
-    EXPECT_FALSE(IsPlainFileName(name)) << name;
-  }
-  for (const char* name : {"CONFIG.zip", "console.zip", "null", "nul_.zip", "COM", "COM10", "LPT0", "aux1.zip",
-                           "x.nul", "TalvoCom1.zip"}) {
-    EXPECT_TRUE(IsPlainFileName(name)) << name;
-  }
-}
-
 TEST(ContentLengthValue, ReadsDecimalAndTreatsNonsenseAsUnknown) {
   EXPECT_EQ(ContentLengthValue("104857600"), 104857600u);
   EXPECT_EQ(ContentLengthValue(" 12"), 12u);

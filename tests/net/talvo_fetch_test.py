@@ -82,6 +82,17 @@ class TalvoFetchTest(ServerTestCase):
         self.assertEqual(out, b"")
         self.assertEqual(code, 1)
 
+    def test_a_server_gone_silent_is_given_up_after_a_minute(self):
+        # The server sends part of the body and then nothing for 100 s before it closes.
+        _, windows = self.save_dir("stalled")
+        code, out = self.run_fetch("--save-dir", windows, self.server.url("/faults/stallminute.bin"))
+        self.assertEqual(out, b"file= error=1\n")
+        self.assertEqual(code, 1)
+        with open(self.server.access_log) as f:
+            log = f.read()
+        self.assertIn("stalled /faults/stallminute.bin", log)
+        self.assertNotIn("stall-over /faults/stallminute.bin", log)
+
     def test_bad_command_lines(self):
         for args in ([], ["--text", "abc", "http://x/"], ["--text", "100"], ["--save-dir", "C:\\x"]):
             code, _ = self.run_fetch(*args)

@@ -2,7 +2,7 @@
 """Publish -> serve with nginx -> update, end to end under Wine.
 
     publish_roundtrip.py --publish EXE --doc EXE --fetch EXE --zip EXE --updater EXE --client EXE
-                         --extra EXE --helper EXE
+                         --extra EXE --helper EXE --driver EXE
 
 The sample release (samples/release/release.txt, with the client and extra-project stand-ins
 copied into its folders) is published by talvo-publish.exe and served by nginx on 127.0.0.1:80
@@ -98,7 +98,10 @@ def check_updater_runs(sb, src, access_log):
     # update window opens for the extra project.
     sb.reg_set(e2e.INSTALL_KEY, "VerTalvo", "3.35.1")
     start = os.path.getsize(access_log)
-    run = sb.run(timeout=120)
+    run = sb.start()
+    # The window waits for its user: ask it to close (the compulsory client is installed first).
+    sb.close_update_window()
+    run.wait(120)
     e2e.check(run.process.returncode == 0, "first run: exit code %d" % run.process.returncode)
     everything = e2e.CHECK_LINE + ("program 1, login control 1, server list 1, filter data 1, options 1, "
                                    "extra projects 1")
@@ -156,7 +159,7 @@ def check_downloads(sb, opts, src, www):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    for name in ("publish", "doc", "fetch", "zip", "updater", "client", "extra", "helper"):
+    for name in ("publish", "doc", "fetch", "zip", "updater", "client", "extra", "helper", "driver"):
         parser.add_argument("--" + name, required=True)
     opts = parser.parse_args()
     if shutil.which("nginx") is None:
@@ -172,7 +175,7 @@ def main():
         # Other checkouts on this machine may hold the port for a while.
         e2e.wait_until(lambda: not e2e.port80_open(), 300, "127.0.0.1:80 to be free")
         subprocess.run([SERVE, "start", www, nginx, "127.0.0.1:80"], check=True, timeout=60)
-        sb = e2e.Sandbox("publish", opts.updater, opts.client, opts.helper)
+        sb = e2e.Sandbox("publish", opts.updater, opts.client, opts.helper, driver=opts.driver)
         check_updater_runs(sb, src, os.path.join(nginx, "access.log"))
         check_downloads(sb, opts, src, www)
         print("PASS publish-serve-update (%.1fs)" % (time.monotonic() - began))

@@ -50,6 +50,7 @@ const NameCase kCases[] = {
     {"com9.bin", true, false, false},
     {"COM0", true, false, false},
     {"LPT0.txt", true, false, false},
+    {"LPT1", true, false, false},
     {"lpt5.zip", true, false, false},
     {"COM\xa9\xf6", true, false, false},  // COM and superscript one, code page 949
     {"LPT\xb2.log", true, false, false},  // LPT and superscript two, Latin-1
@@ -72,6 +73,7 @@ const NameCase kCases[] = {
     {"a\tb", false, false, false},
     {std::string("evil.txt\0.png", 13), false, false, false},
     {"a\x7f", false, false, false},
+    {"..\\..\\Talvo.exe", false, false, false},
     // Paths: relative ones stay inside, anything reaching out is refused.
     {"sub/a.txt", false, false, true},
     {"sub\\a.txt", false, false, true},

@@ -6,6 +6,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "tests/localstate/testsupport.h"
 #include "update/installscript.h"
 #include "update/talvoupdatedlg.h"
+#include "update/updateappstate.h"
 
 namespace {
 
@@ -142,6 +144,7 @@ TEST_F(InstallScript, FolderCreateMakesEveryMissingLevelAndAcceptsAnExistingFold
 TEST_F(InstallScript, FolderDeleteAndChangeFailWithoutHarmAndStayPending) {
   ASSERT_TRUE(::CreateDirectoryA(Path("full").c_str(), nullptr));
   WriteFileBytes(Path("full\\keep.txt"), "keep");
+  ASSERT_TRUE(::SetFileAttributesA(Path("full\\keep.txt").c_str(), FILE_ATTRIBUTE_READONLY));
   ASSERT_TRUE(::CreateDirectoryA(Path("empty").c_str(), nullptr));
   ASSERT_TRUE(::CreateDirectoryA(Path("empty\\inner").c_str(), nullptr));
   ASSERT_TRUE(::CreateDirectoryA(Path("old").c_str(), nullptr));
@@ -162,6 +165,8 @@ TEST_F(InstallScript, FolderDeleteAndChangeFailWithoutHarmAndStayPending) {
   RunPass();
 
   EXPECT_EQ(ReadFileBytes(Path("full\\keep.txt")), "keep");
+  // The file that stops the deletion has lost its read-only mark all the same.
+  EXPECT_FALSE(IsReadOnly(Path("full\\keep.txt")));
   EXPECT_FALSE(Exists(Path("empty")));
   EXPECT_TRUE(IsFolder(Path("old")));
   EXPECT_TRUE(IsFolder(Path("taken")));
@@ -173,6 +178,59 @@ TEST_F(InstallScript, FolderDeleteAndChangeFailWithoutHarmAndStayPending) {
                                       "CHANGE=" + Path("old") + "," + Path("taken"),
                                       "DONE=" + Path("old2") + "," + Path("renamed"),
                                       "DELETE="}));
+}
+
+// The document's quotes keep a ";" in the path; the catalogue drops the quotes and the comment
+// cutting is done, so the whole path is acted on.
+TEST_F(InstallScript, QuotedPathsKeepTheirSemicolon) {
+  ASSERT_TRUE(::CreateDirectoryA(Path("skin").c_str(), nullptr));
+  ASSERT_TRUE(::CreateDirectoryA(Path("skin;old").c_str(), nullptr));
+  ASSERT_TRUE(::CreateDirectoryA(Path("a;1").c_str(), nullptr));
+  WriteFileBytes(Path("gone.txt"), "stays");
+  WriteFileBytes(Path("gone.txt;.bak"), "goes");
+  Load("[FOLDER]\n"
+       "CREATE=\"" + Path("semi;colon\\inner") + "\"\n"
+       "DELETE=\"" + Path("skin;old") + "\"; the old skins\n"
+       "CHANGE=\"" + Path("a;1") + "\",\"" + Path("b;2") + "\"\n"
+       "[FILES]\n"
+       "DELETE=\"" + m_strDir + "\",\"gone.txt;.bak\"\n");
+  ASSERT_EQ(m_data.m_saFolder[1], "DELETE=" + Path("skin;old"));
+  RunPass();
+  EXPECT_TRUE(IsFolder(Path("semi;colon\\inner")));
+  EXPECT_FALSE(Exists(Path("semi")));
+  EXPECT_TRUE(IsFolder(Path("skin")));
+  EXPECT_FALSE(Exists(Path("skin;old")));
+  EXPECT_FALSE(Exists(Path("a;1")));
+  EXPECT_TRUE(IsFolder(Path("b;2")));
+  EXPECT_EQ(ReadFileBytes(Path("gone.txt")), "stays");
+  EXPECT_FALSE(Exists(Path("gone.txt;.bak")));
+  EXPECT_EQ(m_data.m_saFolder,
+            (std::vector<std::string>{"DONE=" + Path("semi;colon\\inner"), "DONE=" + Path("skin;old"),
+                                      "DONE=" + Path("a;1") + "," + Path("b;2")}));
+  EXPECT_EQ(m_data.m_saFiles, std::vector<std::string>{"DONE=" + m_strDir + ",gone.txt;.bak"});
+}
+
+// A document comes over plain HTTP: a path of any length must neither crash the installer nor
+// leave a trail of folders behind.
+TEST_F(InstallScript, PathsTooLongForTheSystemAreRefusedWithoutCreatingAnything) {
+  const std::string base = Path("long");
+  std::string deep = base;
+  for (int i = 0; i < 20000; ++i) deep += "\\a";
+  std::string justTooLong = base;
+  while (justTooLong.size() < MAX_PATH - 1) justTooLong += "\\b";
+  if (justTooLong.size() < MAX_PATH) justTooLong += "b";
+  Stage("staged.txt", "staged");
+  Load("[FOLDER]\n"
+       "CREATE=" + deep + "\n"
+       "CREATE=" + justTooLong + "\n"
+       "[FILES]\n"
+       "COPY=" + deep + ",staged.txt\n");
+  RunPass();
+  EXPECT_FALSE(Exists(base));
+  EXPECT_EQ(ReadFileBytes(m_strStaging + "staged.txt"), "staged");
+  EXPECT_THAT(m_data.m_saFolder[0], StartsWith("CREATE="));
+  EXPECT_THAT(m_data.m_saFolder[1], StartsWith("CREATE="));
+  EXPECT_THAT(m_data.m_saFiles[0], StartsWith("COPY="));
 }
 
 // ---- FILES ----
@@ -238,24 +296,17 @@ TEST_F(InstallScript, CopyRefusesAStagedNameThatLeavesTheStagingFolder) {
 TEST_F(InstallScript, FilesDeleteCountsAMissingFileAsDeleted) {
   WriteFileBytes(Path("readonly.txt"), "x");
   ASSERT_TRUE(::SetFileAttributesA(Path("readonly.txt").c_str(), FILE_ATTRIBUTE_READONLY));
-  WriteFileBytes(Path("gone.txt"), "x");
-  WriteFileBytes(Path("gone.txt;.bak"), "x");
   Load("[FILES]\n"
        "DELETE=" + m_strDir + ",readonly.txt\n"
        "DELETE=" + m_strDir + ",missing.txt\n"
        "DELETE=" + Path("no folder") + ",missing.txt\n");
-  // As the catalogue keeps it, with a comment the interpreter cuts itself.
-  m_data.m_saFiles.push_back("DELETE=" + m_strDir + ",gone.txt;.bak");
   RunPass();
   EXPECT_FALSE(Exists(Path("readonly.txt")));
-  EXPECT_FALSE(Exists(Path("gone.txt")));
-  EXPECT_TRUE(Exists(Path("gone.txt;.bak")));
   // Only a missing file counts as deleted; a missing folder is a failure.
   EXPECT_EQ(m_data.m_saFiles,
             (std::vector<std::string>{"DONE=" + m_strDir + ",readonly.txt",
                                       "DONE=" + m_strDir + ",missing.txt",
-                                      "DELETE=" + Path("no folder") + ",missing.txt",
-                                      "DONE=" + m_strDir + ",gone.txt;.bak"}));
+                                      "DELETE=" + Path("no folder") + ",missing.txt"}));
 }
 
 TEST_F(InstallScript, RegistAndUnregistStartRegsvr32WithTheShortPathUnquoted) {
@@ -321,6 +372,31 @@ TEST_F(InstallScript, RegistryJobsEditKeysAndValues) {
   for (const std::string& line : m_data.m_saRegistry) EXPECT_THAT(line, StartsWith("DONE="));
 }
 
+// A value job that wrote or deleted nothing has not succeeded: it stays for the next pass.
+TEST_F(InstallScript, RegistryValueJobsThatChangeNothingStayPending) {
+  const std::string base = std::string("HKCU\\") + kTestKey;
+  testsupport::SetRawString(HKEY_CURRENT_USER, kTestKey, "v", "x");
+  Load("[REGISTRY]\n"
+       // Quoted, the root field reads "HKL and the sub key begins with a backslash.
+       "ADDVAL=\"HKLM\\Software\\TalvoInstallTest\",v,\"d\"\n"
+       "DELVAL=\"" + base + "\",v\n"
+       // A value name the registry refuses.
+       "ADDVAL=" + base + "," + std::string(20000, 'n') + ",x\n"
+       "ADDVAL=" + base + ",written,x\n"
+       "DELVAL=" + base + ",absent\n");
+  RunPass();
+  EXPECT_FALSE(testsupport::KeyPresent(HKEY_LOCAL_MACHINE, kTestKey));
+  EXPECT_FALSE(testsupport::QueryRaw(HKEY_CURRENT_USER, kTestKey, "v").missing);
+  EXPECT_EQ(testsupport::QueryRaw(HKEY_CURRENT_USER, kTestKey, "written").bytes, std::string("x", 2));
+  const std::vector<std::string>& lines = m_data.m_saRegistry;
+  ASSERT_EQ(lines.size(), 5u);
+  EXPECT_THAT(lines[0], StartsWith("ADDVAL="));
+  EXPECT_THAT(lines[1], StartsWith("DELVAL="));
+  EXPECT_THAT(lines[2], StartsWith("ADDVAL="));
+  EXPECT_THAT(lines[3], StartsWith("DONE="));
+  EXPECT_THAT(lines[4], StartsWith("DONE="));
+}
+
 // ---- Completion step ----
 
 TEST_F(InstallScript, ComponentVersionIsRecordedEvenWhenJobsFail) {
@@ -368,19 +444,24 @@ TEST_F(InstallScript, LoginControlPackageRegistersTheSystemFoldersControlWithout
   EXPECT_THAT(marks[0], EndsWith(" /s " + control));
 }
 
+struct DecisionState : CUpdateAppState {};
+
 // The dialog's install step hands over its current entry's kind and version.
 TEST_F(InstallScript, DialogRunsTheScriptForItsCurrentEntry) {
-  EtcProject program, serverList;
-  program.m_strName = "3.41";
-  program.m_nKind = KIND_CLIENT_PROGRAM;
-  serverList.m_strName = "27";
-  serverList.m_nKind = KIND_SERVER_LIST;
+  auto program = std::make_unique<EtcProject>();
+  program->m_strName = "3.41";
+  program->m_nKind = KIND_CLIENT_PROGRAM;
+  auto serverList = std::make_unique<EtcProject>();
+  serverList->m_strName = "27";
+  serverList->m_nKind = KIND_SERVER_LIST;
   Load("[FOLDER]\nCREATE=" + Path("made") + "\n");
-  CTalvoUpdateDlg dlg;
+  DecisionState decision;
+  CTalvoUpdateDlg dlg(decision);
   dlg.m_pProjectData = &m_data;
-  dlg.m_arrComponents = {&program, &serverList};
+  dlg.m_arrComponents.push_back(std::move(program));
+  dlg.m_arrComponents.push_back(std::move(serverList));
   dlg.m_nCurIndex = 1;
-  dlg.m_nCurKind = serverList.m_nKind;
+  dlg.m_nCurKind = KIND_SERVER_LIST;
   dlg.OnUpgradeNow();
   EXPECT_TRUE(IsFolder(Path("made")));
   EXPECT_EQ(testsupport::QueryRaw(HKEY_CURRENT_USER, kInstallKey, "VerListTalvo").bytes,

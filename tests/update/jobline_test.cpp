@@ -10,9 +10,11 @@ namespace {
 
 using Fields = std::vector<std::string>;
 
-Fields Split(const std::string& line) {
+const int kFolder = 4, kFiles = 5, kRegistry = 6;
+
+Fields Split(int section, const std::string& line) {
   Fields fields{"stale"};
-  EXPECT_EQ(SplitJobLine(line, fields), 1);
+  EXPECT_EQ(SplitJobLine(section, line, fields), 1);
   return fields;
 }
 
@@ -31,10 +33,21 @@ TEST(SplitJobLine, CutsAtEveryEqualsAndCommaAndPadsToFiveFields) {
       {"COPY=a,b,", {"COPY", "a", "b", "", ""}},
       {"COPY", {"COPY", "", "", "", ""}},
       {"", {"", "", "", "", ""}},
-      // An unquoted ";" ends the line; the text before it is the last field.
-      {"DELETE=<TARGETDIR>,old.exe ; the old client", {"DELETE", "<TARGETDIR>", "old.exe ", "", ""}},
-      {"DELETE=<TARGETDIR>;,x,y", {"DELETE", "<TARGETDIR>", "", "", ""}},
-      {";DELETE=x", {"", "", "", "", ""}},
+      // Korean names (code page 949) pass through byte for byte.
+      {"CREATE=<TARGETDIR>\\\xB4\xD9\xBF\xEE", {"CREATE", "<TARGETDIR>\\\xB4\xD9\xBF\xEE", "", "", ""}},
+      // No instruction reads past field 4: more fields are dropped.
+      {"ADDVAL=k,n,d,e,f,g", {"ADDVAL", "k", "n", "d", "e"}},
+      {"A=1,2,3,4,5,6,7,8,9", {"A", "1", "2", "3", "4"}},
+  };
+  for (const int section : {kFolder, kFiles, kRegistry})
+    for (const Case& c : cases) EXPECT_EQ(Split(section, c.line), c.fields) << section << " " << c.line;
+}
+
+TEST(SplitJobLine, RegistryLinesKeepTheirQuotesAndEndAtAnUnquotedSemicolon) {
+  struct Case { const char* line; Fields fields; } cases[] = {
+      {"DELVAL=HKCU\\T,old ; the old value", {"DELVAL", "HKCU\\T", "old ", "", ""}},
+      {"DELKEY=HKCU\\T;,x,y", {"DELKEY", "HKCU\\T", "", "", ""}},
+      {";DELKEY=x", {"", "", "", "", ""}},
       // Quotes stay in the fields and protect ";" but not "," or "=".
       {"ADDVAL=\"HKCU\\Software\\T;x\",\"Na,me\",\"v\"",
        {"ADDVAL", "\"HKCU\\Software\\T;x\"", "\"Na", "me\"", "\"v\""}},
@@ -42,13 +55,20 @@ TEST(SplitJobLine, CutsAtEveryEqualsAndCommaAndPadsToFiveFields) {
       {"ADDVAL=k,n,\"a=b\"", {"ADDVAL", "k", "n", "\"a", "b\""}},
       {"DELVAL=k,\"n;x", {"DELVAL", "k", "\"n;x", "", ""}},  // an open quote runs to the end
       {"DELVAL=k,\"\";x", {"DELVAL", "k", "\"\"", "", ""}},
-      // Korean names (code page 949) pass through byte for byte.
-      {"CREATE=<TARGETDIR>\\\xB4\xD9\xBF\xEE", {"CREATE", "<TARGETDIR>\\\xB4\xD9\xBF\xEE", "", "", ""}},
-      // No instruction reads past field 4: more fields are dropped.
-      {"ADDVAL=k,n,d,e,f,g", {"ADDVAL", "k", "n", "d", "e"}},
-      {"A=1,2,3,4,5,6,7,8,9", {"A", "1", "2", "3", "4"}},
   };
-  for (const Case& c : cases) EXPECT_EQ(Split(c.line), c.fields) << c.line;
+  for (const Case& c : cases) EXPECT_EQ(Split(kRegistry, c.line), c.fields) << c.line;
+}
+
+// The catalogue already removed their quotes and comments: what it left is all field.
+TEST(SplitJobLine, FolderAndFilesLinesKeepEverySemicolon) {
+  struct Case { int section; const char* line; Fields fields; } cases[] = {
+      {kFolder, "DELETE=<TARGETDIR>\\skin;old", {"DELETE", "<TARGETDIR>\\skin;old", "", "", ""}},
+      {kFolder, "CHANGE=a;1,b;2", {"CHANGE", "a;1", "b;2", "", ""}},
+      {kFolder, ";CREATE=x", {";CREATE", "x", "", "", ""}},
+      {kFiles, "DELETE=<TARGETDIR>,gone.txt;.bak", {"DELETE", "<TARGETDIR>", "gone.txt;.bak", "", ""}},
+      {kFiles, "COPY=<TARGETDIR>,a;", {"COPY", "<TARGETDIR>", "a;", "", ""}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Split(c.section, c.line), c.fields) << c.line;
 }
 
 TEST(FindJobRule, KnowsEachSectionsKeywordsExactly) {

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Download benchmark: the same 100 MB file from the same test update server, in one run, by
 #   - CInternetFileDown in file mode (without and with a progress bar on the waiting thread),
-#   - a bare WinINet loop making the same calls with the same 4096-byte reads, on the calling
+#   - a bare WinINet loop making the same calls with the same reads of at most 4096 bytes, on the calling
 #     thread and on a thread of its own (the downloader's worker is one),
 #   - curl (native, for scale).
 #   tools/fetchbench/fetchbench.sh [BUILD_DIR] [ROUNDS]   (BUILD_DIR: a win32 build, default build/win32)

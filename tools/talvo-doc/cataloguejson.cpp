@@ -68,7 +68,7 @@ class MemberWriter {
   bool m_first = true;
 };
 
-std::string EtcProjectsJson(const std::vector<EtcProject*>& projects) {
+std::string EtcProjectsJson(const std::vector<std::unique_ptr<EtcProject>>& projects) {
   if (projects.empty()) return "[]";
   std::string out = "[";
   for (size_t i = 0; i < projects.size(); ++i) {

@@ -238,7 +238,7 @@ class LintObserver : public CParseObserver {
   void OnJobLine(int type, const std::string& job) override {
     if (m_bLineReported) return;
     std::vector<std::string> fields;
-    SplitJobLine(job, fields);
+    SplitJobLine(type, job, fields);
     const std::string& keyword = fields[0];
     const JobRule* rule = FindJobRule(type, keyword);
     const std::string here = "[" + SectionLabel(type) + "]";
@@ -550,12 +550,9 @@ class LintObserver : public CParseObserver {
   std::map<std::string, int> m_fieldLines;
 };
 
-// Parses with the updater's own parser; the records it creates are freed here.
+// Parses with the updater's own parser.
 struct ParsedDocument {
   ParsedDocument() = default;
-  ~ParsedDocument() {
-    for (EtcProject* project : catalogue.m_arrEtcProject) delete project;
-  }
   ParsedDocument(const ParsedDocument&) = delete;
   ParsedDocument& operator=(const ParsedDocument&) = delete;
   CProjectData catalogue;

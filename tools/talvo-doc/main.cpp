@@ -120,7 +120,6 @@ int main(int argc, char** argv) {
   CProjectData catalogue;
   const int hasDownload = catalogue.Parse(text);
   const std::string json = CatalogueToJson(catalogue, hasDownload);
-  for (EtcProject* project : catalogue.m_arrEtcProject) delete project;
 
 #ifdef _WIN32
   _setmode(_fileno(stdout), _O_BINARY);

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "archive/zipfile.h"
+#include "safename/safename.h"
 
 namespace {
 
@@ -61,7 +62,7 @@ int List(const char* archive) {
   for (int i = 0; i < zip.GetCount(); ++i) {
     const CZipEntry* pEntry = zip.GetEntry(i);
     const char* note = "";
-    if (!IsSafeEntryName(pEntry->m_strName)) note = "  (refused: unsafe name)";
+    if (!IsSafeRelativePath(pEntry->m_strName)) note = "  (refused: unsafe name)";
     else if (pEntry->m_strName.back() == '/') note = "  (refused: folder entry)";
     std::printf("%5d %-8s %10" PRIu64 " %10" PRIu64 " %08" PRIx32 " %10" PRIu64 "  %s%s\n", i,
                 MethodText(pEntry->m_nMethod), pEntry->m_nCompressedSize, pEntry->m_nSize,
@@ -81,7 +82,7 @@ int Extract(const char* archive, const std::string& strFolder) {
     CZipEntry* pEntry = zip.GetEntry(i);
     // The old file is removed first, as the update dialog does; never for a name that could
     // point outside the folder.
-    if (!IsSafeEntryName(pEntry->m_strName))
+    if (!IsSafeRelativePath(pEntry->m_strName))
       return RefuseEntry(archive, i, pEntry, DescribeZipFailure(ZipFailure::kUnsafeName));
     const std::string strTarget = strPrefix + pEntry->m_strName;
 #ifdef _WIN32

@@ -208,7 +208,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             headers.append((name, str(value)))
 
         no_length = bool(fault.get("no_length"))
-        cut_short = "truncate" in fault or "reset" in fault
+        cut_short = "truncate" in fault or "reset" in fault or "stall" in fault
         if not no_length:
             headers.append(("Content-Length", str(body.size)))
         if no_length or cut_short:
@@ -268,6 +268,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
             limit = min(limit, int(fault["truncate"]))
         if "reset" in fault:
             limit = min(limit, int(fault["reset"]))
+        stall = fault.get("stall")
+        if isinstance(stall, dict):
+            limit = min(limit, int(stall.get("after", 0)))
         drip = fault.get("drip")
         piece = CHUNK
         interval = 0.0
@@ -284,6 +287,14 @@ class Handler(http.server.BaseHTTPRequestHandler):
             if interval:
                 self.wfile.flush()
                 time.sleep(interval)
+        if isinstance(stall, dict):
+            # Headers and part of the body, then silence with the connection open, then a close.
+            self.wfile.flush()
+            self.server.access("stalled", "%s sent=%d" % (path, sent))
+            time.sleep(float(stall.get("seconds", 60)))
+            self.server.access("stall-over", path)
+            self.connection.shutdown(socket.SHUT_WR)
+            return
         if "reset" in fault:
             self.wfile.flush()
             self.server.access("reset", "%s sent=%d" % (path, sent))

@@ -1,0 +1,165 @@
+// The update window's pieces that need no window: unpacking a package in the staging folder and
+// the test for extra projects that are already installed.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "catalogue/projectdata.h"
+#include "tests/archive/testzipwriter.h"
+#include "update/extraproject.h"
+#include "update/talvoupdatedlg.h"
+#include "update/updateappstate.h"
+
+namespace {
+
+struct DecisionState : CUpdateAppState {};
+
+std::string TempRoot() {
+  char szTemp[MAX_PATH] = {};
+  ::GetTempPathA(MAX_PATH, szTemp);
+  std::string root = std::string(szTemp) + "talvo-window-" + std::to_string(::GetCurrentProcessId());
+  ::CreateDirectoryA(root.c_str(), nullptr);
+  return root;
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+bool Exists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+class ExtractPackageTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_root = TempRoot();
+    m_staging = m_root + "\\Update";
+    ::CreateDirectoryA(m_staging.c_str(), nullptr);
+    m_package = m_staging + "\\package.zip";
+  }
+
+  BOOL Extract(const testzip::Writer& zip) {
+    WriteFile(m_package, zip.Build());
+    CTalvoUpdateDlg dlg(m_decision);  // no window: progress and status calls go nowhere
+    return dlg.ExtractPackage(m_package);
+  }
+
+  DecisionState m_decision;
+  std::string m_root, m_staging, m_package;
+};
+
+// An older file of the same name is replaced, even when it is read-only; the package goes.
+TEST_F(ExtractPackageTest, ReplacesAnOlderFileAndDeletesThePackage) {
+  const std::string older = m_staging + "\\Talvo.exe";
+  WriteFile(older, "old build");
+  ::SetFileAttributesA(older.c_str(), FILE_ATTRIBUTE_READONLY);
+  testzip::Writer zip;
+  zip.Add("Talvo.exe", "new build");
+  zip.Add("readme.txt", "notes", 0);
+  EXPECT_TRUE(Extract(zip));
+  EXPECT_EQ(ReadFile(older), "new build");
+  EXPECT_EQ(ReadFile(m_staging + "\\readme.txt"), "notes");
+  EXPECT_FALSE(Exists(m_package));
+}
+
+// A name that would reach outside the staging folder never deletes what is there: the entry
+// fails before the older file is touched, nothing is installed, the package stays for the clean-up.
+TEST_F(ExtractPackageTest, HostileNamesFailBeforeAnythingIsDeleted) {
+  const std::string victim = m_root + "\\victim.txt";
+  const std::string victimFromRoot = victim.substr(3);  // without "C:\"
+  const struct {
+    const char* what;
+    std::string name;
+  } cases[] = {
+      {"parent folder", "../victim.txt"},
+      {"parent folder, backslash", "sub\\..\\..\\victim.txt"},
+      {"absolute path", victim},
+      {"root-relative path", "/" + victimFromRoot},
+      {"drive-relative path", "C:" + victimFromRoot},
+      {"device name", "nul.txt"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteFile(victim, "keep me");
+    testzip::Writer zip;
+    zip.Add("first.txt", "a");
+    zip.Add(c.name, "overwritten");
+    EXPECT_FALSE(Extract(zip));
+    EXPECT_EQ(ReadFile(victim), "keep me");
+    EXPECT_TRUE(Exists(m_package));
+  }
+}
+
+// The target is built in a 256-byte buffer: 256 characters or more fail the entry, and an older
+// file of the shorter, truncated name is left alone.
+TEST_F(ExtractPackageTest, TargetsOf256CharactersOrMoreFailTheEntry) {
+  const size_t room = 256 - (m_staging.size() + 1);
+  const std::string fits(room - 1, 'a');  // 255 characters in all
+  testzip::Writer ok;
+  ok.Add(fits, "fits");
+  EXPECT_TRUE(Extract(ok));
+  EXPECT_EQ(ReadFile(m_staging + "\\" + fits), "fits");
+
+  const std::string truncated = m_staging + "\\" + std::string(room - 1, 'b');
+  WriteFile(truncated, "keep me");
+  testzip::Writer tooLong;
+  tooLong.Add(std::string(room, 'b'), "too long");
+  EXPECT_FALSE(Extract(tooLong));
+  EXPECT_EQ(ReadFile(truncated), "keep me");
+  EXPECT_TRUE(Exists(m_package));
+}
+
+// A package that cannot be read has no entries: nothing fails, the package goes.
+TEST_F(ExtractPackageTest, AnUnreadablePackageInstallsNothing) {
+  WriteFile(m_package, "not a zip");
+  CTalvoUpdateDlg dlg(m_decision);
+  EXPECT_TRUE(dlg.ExtractPackage(m_package));
+  EXPECT_FALSE(Exists(m_package));
+}
+
+TEST(ExtraProjectInstalled, RegistryKeyFirstThenAnExactFileName) {
+  const std::string root = TempRoot();
+  const std::string folder = root + "\\Extra";
+  ::CreateDirectoryA(folder.c_str(), nullptr);
+  WriteFile(folder + "\\Tool.exe", "x");
+  ::CreateDirectoryA((folder + "\\Dir.exe").c_str(), nullptr);
+  HKEY hKey = nullptr;
+  ASSERT_EQ(::RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\TalvoExtraTest", 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &hKey, nullptr),
+            ERROR_SUCCESS);
+  ::RegCloseKey(hKey);
+
+  const struct {
+    const char* what;
+    std::string reg, path;
+    BOOL installed;
+  } cases[] = {
+      {"key exists", "SOFTWARE\\TalvoExtraTest", "", TRUE},
+      {"key missing, the path is not looked at", "SOFTWARE\\TalvoExtraMissing", folder + "\\Tool.exe", FALSE},
+      {"file exists", "", folder + "\\Tool.exe", TRUE},
+      {"other letter case", "", folder + "\\tool.EXE", FALSE},
+      {"a folder of that name", "", folder + "\\Dir.exe", FALSE},
+      {"no such file", "", folder + "\\Other.exe", FALSE},
+      {"macros are not expanded", "", "<TARGETDIR>\\Tool.exe", FALSE},
+      {"neither key nor path", "", "", FALSE},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    EtcProject project;
+    project.m_strReg = c.reg;
+    project.m_strPath = c.path;
+    EXPECT_EQ(IsExtraProjectInstalled(project), c.installed);
+  }
+}
+
+}  // namespace

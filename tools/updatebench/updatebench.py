@@ -1,0 +1,151 @@
+#!/usr/bin/env python3
+"""Update window benchmark (not a test): a release of five components and an extra project,
+about 100 MB of packages, served by tools/updateserver on 127.0.0.1:80; TalvoUpdate.exe runs
+under Wine and the window driver clicks start as a user would. Each round times the start click
+to the window's close, and in the same prefix the floor for the same work: the same packages
+fetched with a bare WinINet loop (4 KB reads), unpacked with the same zip reader and their files
+copied into place (updatefloor.exe). The window's 500 ms close timer is taken out of its time.
+
+    updatebench.py [--build build/win32] [--rounds 3] [--megabytes 100]
+
+Needs root (port 80) and a built win32 tree (TalvoUpdate, talvo_windowdriver, updatefloor).
+"""
+
+import argparse
+import os
+import re
+import statistics
+import subprocess
+import sys
+import time
+import zipfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+SOURCE_DIR = os.path.normpath(os.path.join(HERE, "..", ".."))
+CLOSE_TIMER_MS = 500
+# Share of the release's bytes per package, and the file each package installs.
+PACKAGES = [("TalvoXP.zip", "Talvo.bin", 0.4), ("TalvoLogin.zip", "TalvoLogin.ocx", 0.15),
+            ("filter.zip", "talvo.bin", 0.15), ("serverlist.zip", "serverlist.dat", 0.15),
+            ("extra.zip", "extra.bin", 0.15)]
+
+
+def make_release(root, megabytes):
+    folder = os.path.join(root, "talvoupdate")
+    os.makedirs(folder, exist_ok=True)
+    total = 0
+    for name, member, share in PACKAGES:
+        size = int(megabytes * share * 1024 * 1024)
+        # Mostly noise with some text: packages of programs compress a little.
+        noise = size * 9 // 10
+        data = os.urandom(noise) + (b"Talvo update benchmark line\r\n" * (size // 29 + 1))[:size - noise]
+        with zipfile.ZipFile(os.path.join(folder, name), "w", compression=zipfile.ZIP_DEFLATED) as z:
+            z.writestr(member, data)
+        total += os.path.getsize(os.path.join(folder, name))
+    url = "http://127.0.0.1/talvoupdate/"
+    lines = ["[Talvo]", "PROJECT=Talvo",
+             "XP_VERSION=3.41", "XP_DOWNLOADURL=%sTalvoXP.zip" % url, "XP_COMPULSION=0",
+             "98_VERSION=3.41", "98_DOWNLOADURL=%sTalvoXP.zip" % url, "98_COMPULSION=0",
+             "[POLICE_DATA]", "DAT_VERSION=1.05", "DOWN_DAT_URL=%sfilter.zip" % url, "DAT_COMPULSION=0",
+             "[SERVER_LIST]", "SERVER_VERSION=27", "SERVER_DOWN_URL=%sserverlist.zip" % url, "SERVER_COMPULSION=0",
+             "[LOGIN_OCX]", "OCX_VERSION=1.0.0.8", "OCX_DOWN_URL=%sTalvoLogin.zip" % url, "OCX_COMPULSION=0",
+             "[OPTIONS]", "OPTIONS_VERSION=5", "OPTIONS_SETTING=Network\\\\MaxConnect\\\\50", "OPTION_COMPULSION=0",
+             "[ETC0]", "NAME=bench", "PRO_DOWN_URL=%sextra.zip" % url, "PRO_COMPULSION=0", "ETC_END=1",
+             "[FOLDER]", "CREATE=<TARGETDIR>\\config", "CREATE=<TARGETDIR>\\installed",
+             "[FILES]"] + ["COPY=<TARGETDIR>\\installed,%s" % member for _, member, _ in PACKAGES] + ["[END]"]
+    with open(os.path.join(folder, "PlusInformation.php"), "wb") as f:
+        f.write(("\r\n".join(lines) + "\r\n").encode("cp949"))
+    return total, [url + name for name, _, _ in PACKAGES]
+
+
+def step_times(lines):
+    """Milliseconds the worker spent in each step (0 fetch, 1 extract, 2 install, 3 clean-up and
+    the options entry), from its diagnostic lines."""
+    marks = []
+    for line in lines:
+        m = re.search(r"Update step (\d) of entry \d+ at (\d+) ms", line)
+        if m:
+            marks.append((int(m.group(1)), int(m.group(2))))
+        m = re.search(r"Update list done at (\d+) ms", line)
+        if m:
+            marks.append((4, int(m.group(1))))
+    spent = [0, 0, 0, 0]
+    for (step, at), (_, after) in zip(marks, marks[1:]):
+        spent[min(step, 3)] += after - at
+    return spent
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--build", default=os.path.join(SOURCE_DIR, "build", "win32"))
+    parser.add_argument("--rounds", type=int, default=3)
+    parser.add_argument("--megabytes", type=int, default=100)
+    opts = parser.parse_args()
+    build = os.path.abspath(opts.build)
+    os.environ.setdefault("TALVO_WINE_TEMPLATE", os.path.join(build, "wine", "template"))
+    os.environ.setdefault("TALVO_SOURCE_DIR", SOURCE_DIR)
+    sys.path.insert(0, os.path.join(SOURCE_DIR, "tests", "app"))
+    import e2e_startup as e2e
+
+    exe = {name: os.path.join(build, path) for name, path in [
+        ("updater", "app/TalvoUpdate.exe"), ("client", "tests/app/talvo_client_standin.exe"),
+        ("helper", "tests/app/talvo_e2e_helper.exe"), ("driver", "tests/update/talvo_windowdriver.exe"),
+        ("floor", "tools/updatebench/updatefloor.exe")]}
+    for path in exe.values():
+        if not os.path.exists(path):
+            print("missing %s: build the win32 preset first" % path, file=sys.stderr)
+            return 2
+
+    xvfb = e2e.ensure_display()
+    sb = e2e.Sandbox("updatebench", exe["updater"], exe["client"], exe["helper"])
+    try:
+        total, urls = make_release(sb.server.root, opts.megabytes)
+        with open(os.path.join(sb.server.root, "talvoupdate", "PlusInformation.php"), "rb") as f:
+            sb.server.serve(f.read())
+        sb.server.start()
+        for name in ("driver", "floor"):
+            with open(exe[name], "rb") as src, open(os.path.join(sb.install, name + ".exe"), "wb") as dst:
+                dst.write(src.read())
+        print("release: %d packages, %.1f MB on http://127.0.0.1:80; %d rounds under Wine" % (
+            len(urls), total / 1048576.0, opts.rounds))
+        rows = []
+        for round_no in range(1, opts.rounds + 1):
+            for value in ("VerTalvo", "LogOcxTalvo", "VerListTalvo", "OptionsTalvo"):
+                sb.reg_delete(e2e.INSTALL_KEY, value)
+            run = sb.start()
+            code, out = sb.wine(["C:\\Talvo\\driver.exe", "find", "60000", "sleep", "1000", "click-start",
+                                 "gone", "600000"], timeout=900)
+            lines = out.decode("cp949", "replace").splitlines()
+            clicked = [int(l.split()[1]) for l in lines if l.startswith("clicked ")]
+            closed = [int(l.split()[1]) for l in lines if l.startswith("closed ")]
+            run.wait(60)
+            if code != 0 or not clicked or not closed:
+                print("round %d: the window run failed: %s" % (round_no, lines))
+                return 1
+            window_ms = closed[0] - clicked[0]
+            phases = step_times(run.lines)
+            code, out = sb.wine(["C:\\Talvo\\floor.exe", "C:\\Talvo\\floorwork"] + urls, timeout=900)
+            parts = out.decode("cp949", "replace").split()
+            if code != 0 or not parts or parts[0] != "floor":
+                print("round %d: the floor run failed: %s" % (round_no, out))
+                return 1
+            floor = dict(zip(parts[0::2], parts[1::2]))
+            floor_ms = float(floor["floor"])
+            work_ms = window_ms - CLOSE_TIMER_MS
+            rows.append((window_ms, work_ms, floor_ms))
+            print("round %d: window %d ms (%d ms without the close timer; fetch %d, extract %d, install %d, "
+                  "clean-up %d); floor %.0f ms (fetch %s, extract %s, copy %s); ratio %.2f" % (
+                      round_no, window_ms, work_ms, phases[0], phases[1], phases[2], phases[3], floor_ms,
+                      floor["fetch"], floor["extract"], floor["copy"], work_ms / floor_ms))
+        work = statistics.median(r[1] for r in rows)
+        base = statistics.median(r[2] for r in rows)
+        print("median: window %.0f ms without the close timer, floor %.0f ms, ratio %.2f (goal 1.2)" % (
+            work, base, work / base))
+        return 0
+    finally:
+        sb.close()
+        if xvfb:
+            xvfb.terminate()
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,27 @@
+// What the start-up decided, as the update window reads it. The application object is one
+// (CTalvoUpdateApp derives from it); the window only knows this part of it.
+#pragma once
+#include <windows.h>
+
+class CTalvoUpdateDlg;
+
+class CUpdateAppState {
+ public:
+  UINT m_nOSType = 0;  // family code: 0x105, 5 and 4 choose the XP build
+  BOOL m_bUpdateProgram = FALSE;
+  BOOL m_bUpdateLoginOcx = FALSE;
+  BOOL m_bUpdateDat = FALSE;
+  BOOL m_bUpdateServerList = FALSE;
+  BOOL m_bUpdateOptions = FALSE;
+  // The option file is moved aside once, after the first package of the run; the worker clears it.
+  volatile BOOL m_bOptionBackup = FALSE;
+  // The running update window; set and cleared by the window itself. Not owned.
+  CTalvoUpdateDlg* m_pUpdateDlg = nullptr;
+
+ protected:
+  CUpdateAppState() = default;
+  ~CUpdateAppState() = default;
+};
+
+// The XP build is offered for these family codes, the 98 build for every other.
+inline bool IsXPFamily(UINT nOSType) { return nOSType == 0x105 || nOSType == 5 || nOSType == 4; }
