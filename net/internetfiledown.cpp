@@ -23,6 +23,10 @@ namespace {
 // at once.
 const DWORD kStallCheckMs = 1000;
 
+// How long a worker that has handed over its result may take to end. Its remaining steps are
+// memory releases; the bound only keeps a broken system from hanging its caller.
+const DWORD kWorkerEndMs = 10000;
+
 // Removes and returns the head of the list; empty when there is none.
 std::string TakeHead(std::list<std::string>& list) {
   if (list.empty()) return std::string();
@@ -52,8 +56,10 @@ CInternetFileDown::~CInternetFileDown() {
     if (!job) break;
     job->DetachOwner();
     job->Cancel();
+    ForgetWorker(job.get());
     ClearRunningMark(job.get());
   }
+  JoinEndedWorkers();
 }
 
 void CInternetFileDown::SetSavePath(std::string strPath) {
@@ -102,6 +108,7 @@ BOOL CInternetFileDown::DownloadNow(std::string strURL, BOOL bExecute, BOOL bWai
         ::Sleep(10);
       }
     }
+    JoinEndedWorkers();
   }
   WriteLog("DownloadNow Success\n");
   return TRUE;
@@ -159,12 +166,14 @@ std::string CInternetFileDown::DownloadToString(std::string strURL, DWORD dwTime
   }
   if (::WaitForSingleObject(job->m_hEvent.Get(), dwTimeout) == WAIT_OBJECT_0) {
     strReturn = job->m_strResult;
+    JoinEndedWorkers();
   } else {
     // Give up on the job without killing its thread: cut it loose from this object, close its
     // connection so a blocked call returns, and let the worker end on its own. The job lives
     // on as long as the worker holds it.
     job->DetachOwner();
     job->Cancel();
+    ForgetWorker(job.get());
     ClearRunningMark(job.get());
   }
   return strReturn;
@@ -239,7 +248,36 @@ bool CInternetFileDown::StartWorkerLocked(const std::shared_ptr<DownloadJob>& jo
   }
   m_pRunningJob = job;
   if (m_hIdle) ::ResetEvent(m_hIdle.Get());
+  try {
+    m_workers.emplace_back(job.get(), std::move(thread));
+  } catch (const std::bad_alloc&) {
+    // Not joined then: the worker still ends by itself.
+  }
   return true;
+}
+
+void CInternetFileDown::ForgetWorker(const DownloadJob* job) {
+  CScopedLock lock(m_lock);
+  m_workers.erase(std::remove_if(m_workers.begin(), m_workers.end(),
+                                 [job](const auto& worker) { return worker.first == job; }),
+                  m_workers.end());
+}
+
+void CInternetFileDown::JoinEndedWorkers() {
+  std::vector<std::pair<const DownloadJob*, framework::UniqueHandle>> workers;
+  {
+    CScopedLock lock(m_lock);
+    // The running one, if any, is not ended yet.
+    for (auto it = m_workers.begin(); it != m_workers.end();) {
+      if (m_pRunningJob && it->first == m_pRunningJob.get()) {
+        ++it;
+      } else {
+        workers.push_back(std::move(*it));
+        it = m_workers.erase(it);
+      }
+    }
+  }
+  for (auto& worker : workers) ::WaitForSingleObject(worker.second.Get(), kWorkerEndMs);
 }
 
 void CInternetFileDown::GiveUpStalledTransfer() {
@@ -255,6 +293,7 @@ void CInternetFileDown::GiveUpStalledTransfer() {
   // worker is not waited for: it is cut loose and cancelled, as a text request at its time-out.
   job->DetachOwner();
   job->Cancel();
+  ForgetWorker(job.get());
   {
     CScopedLock lock(m_lock);
     // The worker ended the job itself before it was cut loose.

@@ -8,6 +8,8 @@
 #include <list>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "framework/scopedhandle.h"
 #include "framework/scopedlock.h"
@@ -69,6 +71,11 @@ class CInternetFileDown {
   void ClearRunningMarkLocked();
 
   void GiveUpStalledTransfer();
+  // Lets go of the thread of a job that was cut loose: nobody waits for that one.
+  void ForgetWorker(const DownloadJob* job);
+  // Waits for the threads of the jobs that ended by themselves. Their last steps run after the
+  // running mark is cleared; a process ending under them takes the libraries away mid-step.
+  void JoinEndedWorkers();
 
   const DownloadTimings m_timings;
   framework::CProgressCtrl* m_pProgress = nullptr;
@@ -81,6 +88,8 @@ class CInternetFileDown {
   std::string m_strSavePath = "C:\\";
   BOOL m_bError = FALSE;  // set by failures, never cleared
   bool m_bClosing = false;  // the destructor runs: no further job is chained
+  // The threads of the workers started and not cut loose, with their jobs (for identity only).
+  std::vector<std::pair<const DownloadJob*, framework::UniqueHandle>> m_workers;
   // Guards the members above: the worker changes them while the caller may be looking.
   framework::CCriticalSection m_lock;
 };

@@ -179,7 +179,19 @@ void CImageProgressCtrl::PaintTo(HDC target) {
 
 LRESULT CImageProgressCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
+    case PBM_SETPOS:
+    case PBM_DELTAPOS:
+    case PBM_STEPIT: {
+      // The platform repaints at once on a change, and a downloader moving the bar from its own
+      // thread waits for that paint on every step.
+      m_bPaintLater = true;
+      const LRESULT result = Default();
+      m_bPaintLater = false;
+      return result;
+    }
     case WM_PAINT: {
+      // Left invalid: the paint comes again once the thread's queue is empty.
+      if (m_bPaintLater) return 0;
       framework::ScopedPaintDC dc(m_hWnd);
       PaintTo(dc.Get());
       return 0;

@@ -38,6 +38,9 @@ class CImageProgressCtrl : public framework::CProgressCtrl {
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
  private:
+  // Set while the platform handles a position change: its immediate repaint is left for the next
+  // idle moment of the window's thread, so a run of steps costs one paint.
+  bool m_bPaintLater = false;
   void DrawBackground(HDC dc) const;
   // Returns the filled rectangle, where the caption takes the colour of the bar.
   skin::Rect DrawBar(HDC dc, const skin::ProgressValue& value) const;

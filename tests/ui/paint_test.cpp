@@ -349,3 +349,26 @@ TEST_F(ProgressPaint, NoFrameAndNoEraseOnTheWindow) {
 }
 
 }  // namespace
+
+namespace {
+
+// A downloader moves the bar from its own thread and waits for each move: the paint a move
+// causes comes once the bar's thread is idle, and then it does come.
+TEST(ProgressRepaint, APositionChangeIsPaintedWhenTheThreadIsIdle) {
+  uitest::ParentWindow parent;
+  CImageProgressCtrl progress;
+  ASSERT_TRUE(progress.Create(PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE, RECT{0, 0, 459, 14}, &parent, 1009));
+  progress.SetRange(0, 100);
+  progress.SetBkBitmap(3, kProgressBack);
+  uitest::Pump();
+  ASSERT_FALSE(::GetUpdateRect(progress.m_hWnd, nullptr, FALSE));
+
+  for (int position = 1; position <= 10; ++position) progress.SetPos(position);
+  EXPECT_TRUE(::GetUpdateRect(progress.m_hWnd, nullptr, FALSE)) << "painted during the move";
+  EXPECT_EQ(progress.GetPos(), 10);
+
+  uitest::Pump();
+  EXPECT_FALSE(::GetUpdateRect(progress.m_hWnd, nullptr, FALSE)) << "never painted";
+}
+
+}  // namespace

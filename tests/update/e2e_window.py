@@ -220,7 +220,9 @@ def scenario_full(opts):
         # Five check marks (the main program's locked: compulsory) and the extra project's hidden entry.
         check(window.entries == [(True, False)] + [(True, True)] * 4 + [(False, False)],
               "entries %s" % window.entries)
-        check(window.controls[1019]["text"] == NOTICE.replace("\n", "\\n"), "notice %r" % window.controls[1019]["text"])
+        # The server's log tells a notice the updater gave up on (a slow machine) from one it lost.
+        check(window.controls[1019]["text"] == NOTICE.replace("\n", "\\n"),
+              "notice %r; requests %s" % (window.controls[1019]["text"], sb.server.requests()))
         check(window.controls[1013]["text"] == DOWNLOADING, "status %r" % window.controls[1013]["text"])
         check(window.controls[1002]["visible"] and window.controls[1002]["enabled"], "start button not usable")
         check(not window.controls[1017]["visible"], "window-close button shown")
