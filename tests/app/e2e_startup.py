@@ -567,17 +567,12 @@ def ensure_display():
     raise Failure("no free display for Xvfb")
 
 
-def main():
-    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--updater", required=True)
-    parser.add_argument("--fast-updater", required=True)
-    parser.add_argument("--client", required=True)
-    parser.add_argument("--helper", required=True)
-    parser.add_argument("--driver", required=True)
-    parser.add_argument("scenarios", nargs="*", help="any of: " + ", ".join(SCENARIOS))
+def run_scenarios(parser, scenarios):
+    """Runs the scenarios named on the command line (all by default), each on its own, and
+    reports every one; the exit status is 1 when any failed."""
     opts = parser.parse_args()
-    names = opts.scenarios or list(SCENARIOS)
-    unknown = [n for n in names if n not in SCENARIOS]
+    names = opts.scenarios or list(scenarios)
+    unknown = [n for n in names if n not in scenarios]
     if unknown:
         parser.error("unknown scenario(s): %s" % ", ".join(unknown))
     xvfb = ensure_display()
@@ -586,7 +581,7 @@ def main():
         for name in names:
             began = time.monotonic()
             try:
-                SCENARIOS[name](opts)
+                scenarios[name](opts)
                 passed += 1
                 print("PASS %s (%.1fs)" % (name, time.monotonic() - began), flush=True)
             except Exception as e:  # one scenario's failure must not hide the others
@@ -598,6 +593,17 @@ def main():
             xvfb.terminate()
     print("%d passed, %d failed" % (passed, failed))
     return 0 if failed == 0 else 1
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--updater", required=True)
+    parser.add_argument("--fast-updater", required=True)
+    parser.add_argument("--client", required=True)
+    parser.add_argument("--helper", required=True)
+    parser.add_argument("--driver", required=True)
+    parser.add_argument("scenarios", nargs="*", help="any of: " + ", ".join(SCENARIOS))
+    return run_scenarios(parser, SCENARIOS)
 
 
 if __name__ == "__main__":

@@ -15,8 +15,6 @@ import json
 import os
 import struct
 import sys
-import time
-import traceback
 import zipfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -388,29 +386,7 @@ def main():
     parser.add_argument("--helper", required=True)
     parser.add_argument("--driver", required=True)
     parser.add_argument("scenarios", nargs="*", help="any of: " + ", ".join(SCENARIOS))
-    opts = parser.parse_args()
-    names = opts.scenarios or list(SCENARIOS)
-    unknown = [n for n in names if n not in SCENARIOS]
-    if unknown:
-        parser.error("unknown scenario(s): %s" % ", ".join(unknown))
-    xvfb = e2e.ensure_display()
-    passed = failed = 0
-    try:
-        for name in names:
-            began = time.monotonic()
-            try:
-                SCENARIOS[name](opts)
-                passed += 1
-                print("PASS %s (%.1fs)" % (name, time.monotonic() - began), flush=True)
-            except Exception as e:  # one scenario's failure must not hide the others
-                failed += 1
-                detail = str(e) if isinstance(e, Failure) else traceback.format_exc()
-                print("FAIL %s (%.1fs): %s" % (name, time.monotonic() - began, detail), flush=True)
-    finally:
-        if xvfb:
-            xvfb.terminate()
-    print("%d passed, %d failed" % (passed, failed))
-    return 0 if failed == 0 else 1
+    return e2e.run_scenarios(parser, SCENARIOS)
 
 
 if __name__ == "__main__":

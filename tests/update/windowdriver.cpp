@@ -76,12 +76,16 @@ void Say(const char* format, ...) {
   std::fflush(stdout);
 }
 
+const char kNoAnswer[] = "<no answer>";
+
 std::string TextOf(HWND hWnd) {
   char szText[4096] = {};
   DWORD_PTR copied = 0;
+  // A window that has just opened on a loaded machine may take seconds to answer: an unanswered
+  // read says so rather than passing for an empty text.
   if (!::SendMessageTimeoutA(hWnd, WM_GETTEXT, sizeof szText, reinterpret_cast<LPARAM>(szText),
-                             SMTO_ABORTIFHUNG, 2000, &copied))
-    return std::string();
+                             SMTO_NORMAL, 20000, &copied))
+    return kNoAnswer;
   return std::string(szText, copied);
 }
 
@@ -265,12 +269,12 @@ int Watch(unsigned long ms, bool answerBoxes) {
     // The window blanks a label before it writes the next text; the blank is no change. The
     // counter moves first for each entry, so it is read first.
     const std::string nowCounter = TextOf(::GetDlgItem(g_hDialog, kCounter));
-    if (nowCounter != counter && nowCounter != " " && !nowCounter.empty()) {
+    if (nowCounter != counter && nowCounter != " " && !nowCounter.empty() && nowCounter != kNoAnswer) {
       counter = nowCounter;
       Say("counter %lu %s", Elapsed(), counter.c_str());
     }
     const std::string nowStatus = TextOf(::GetDlgItem(g_hDialog, kStatus));
-    if (nowStatus != status && nowStatus != " " && !nowStatus.empty()) {
+    if (nowStatus != status && nowStatus != " " && !nowStatus.empty() && nowStatus != kNoAnswer) {
       status = nowStatus;
       Say("status %lu %s", Elapsed(), status.c_str());
     }
