@@ -187,15 +187,38 @@ LRESULT CImageProgressCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lPara
       m_bPaintLater = true;
       const LRESULT result = Default();
       m_bPaintLater = false;
+      m_bMoved = true;
       return result;
     }
     case WM_PAINT: {
       // Left invalid: the paint comes again once the thread's queue is empty.
       if (m_bPaintLater) return 0;
+      // Moves come a hundred times per file: they are shown at most every kMoveRepaintMs, the
+      // last one always.
+      const DWORD now = ::GetTickCount();
+      if (m_bMoved && now - m_dwLastPaint < kMoveRepaintMs) {
+        if (!m_bRepaintTimer)
+          m_bRepaintTimer = SetTimer(kRepaintTimer, kMoveRepaintMs - (now - m_dwLastPaint)) != 0;
+        if (m_bRepaintTimer) {
+          ::ValidateRect(m_hWnd, nullptr);
+          return 0;
+        }
+      }
       framework::ScopedPaintDC dc(m_hWnd);
       PaintTo(dc.Get());
+      m_bMoved = false;
+      m_dwLastPaint = ::GetTickCount();
       return 0;
     }
+    case WM_TIMER:
+      if (wParam == kRepaintTimer) {
+        KillTimer(kRepaintTimer);
+        m_bRepaintTimer = false;
+        m_dwLastPaint = ::GetTickCount() - kMoveRepaintMs;
+        Invalidate(FALSE);
+        return 0;
+      }
+      return CProgressCtrl::WindowProc(message, wParam, lParam);
     case WM_ERASEBKGND:
       return TRUE;
     case WM_NCPAINT:

@@ -41,6 +41,11 @@ class CImageProgressCtrl : public framework::CProgressCtrl {
   // Set while the platform handles a position change: its immediate repaint is left for the next
   // idle moment of the window's thread, so a run of steps costs one paint.
   bool m_bPaintLater = false;
+  static constexpr UINT_PTR kRepaintTimer = 0x7A1;  // the platform's own timer (marquee) is 1
+  static constexpr DWORD kMoveRepaintMs = 50;
+  bool m_bMoved = false;          // a move waits to be shown
+  bool m_bRepaintTimer = false;   // a later paint of a move is scheduled
+  DWORD m_dwLastPaint = 0;
   void DrawBackground(HDC dc) const;
   // Returns the filled rectangle, where the caption takes the colour of the bar.
   skin::Rect DrawBar(HDC dc, const skin::ProgressValue& value) const;

@@ -352,23 +352,38 @@ TEST_F(ProgressPaint, NoFrameAndNoEraseOnTheWindow) {
 
 namespace {
 
-// A downloader moves the bar from its own thread and waits for each move: the paint a move
-// causes comes once the bar's thread is idle, and then it does come.
-TEST(ProgressRepaint, APositionChangeIsPaintedWhenTheThreadIsIdle) {
+// A downloader moves the bar from its own thread, a hundred times per file, and waits for each
+// move: the paint a move causes comes later, once the bar's thread is idle (at most every 50 ms),
+// and then it does come, showing the last position.
+TEST(ProgressRepaint, APositionChangeIsPaintedLaterWhenTheThreadIsIdle) {
   uitest::ParentWindow parent;
   CImageProgressCtrl progress;
   ASSERT_TRUE(progress.Create(PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE, RECT{0, 0, 459, 14}, &parent, 1009));
   progress.SetRange(0, 100);
   progress.SetBkBitmap(3, kProgressBack);
-  uitest::Pump();
-  ASSERT_FALSE(::GetUpdateRect(progress.m_hWnd, nullptr, FALSE));
+  // Block 50 starts at x = 2 + 50 × 6: filled from about 67 % on.
+  const auto shown = [&progress] {
+    Canvas canvas(459, 14);
+    framework::ScopedWindowDC window(progress.m_hWnd);
+    ::BitBlt(canvas.dc(), 0, 0, 459, 14, window.Get(), 0, 0, SRCCOPY);
+    return canvas.At(302, 3);
+  };
+  const COLORREF block = PictureAt(kBlock), inside = PictureAt(kProgressBack, 5, 5);
+  progress.SetPos(10);
+  uitest::PumpFor(300);
+  ASSERT_EQ(shown(), inside);
 
-  for (int position = 1; position <= 10; ++position) progress.SetPos(position);
-  EXPECT_TRUE(::GetUpdateRect(progress.m_hWnd, nullptr, FALSE)) << "painted during the move";
-  EXPECT_EQ(progress.GetPos(), 10);
-
+  for (int position = 11; position <= 90; ++position) progress.SetPos(position);
+  EXPECT_EQ(progress.GetPos(), 90);
+  EXPECT_EQ(shown(), inside) << "painted during the moves";
   uitest::Pump();
-  EXPECT_FALSE(::GetUpdateRect(progress.m_hWnd, nullptr, FALSE)) << "never painted";
+  EXPECT_EQ(shown(), block) << "a move long after the last paint waits for nothing";
+
+  // Right after a paint a move is held back, and then shown.
+  progress.SetPos(10);
+  uitest::Pump();
+  uitest::PumpFor(300);
+  EXPECT_EQ(shown(), inside) << "the last move never painted";
 }
 
 }  // namespace
