@@ -11,6 +11,7 @@
 #include <map>
 #include <utility>
 
+#include "framework/dibsection.h"
 #include "framework/scopedhandle.h"
 #include "framework/wnd.h"
 
@@ -26,15 +27,8 @@ inline const bool kCommonControlsReady = [] {
 class Canvas {
  public:
   Canvas(int width, int height, COLORREF fill = RGB(0xFF, 0x00, 0xFF)) : m_width(width), m_height(height) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    m_bitmap.Reset(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    m_bitmap = framework::CreateTopDownDib(width, height, &bits);
     m_bits = static_cast<uint32_t*>(bits);
     m_dc.Reset(::CreateCompatibleDC(nullptr));
     m_old = ::SelectObject(m_dc.Get(), m_bitmap.Get());

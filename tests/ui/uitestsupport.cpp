@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "framework/dibsection.h"
+
 namespace uitest {
 
 namespace {
@@ -42,15 +44,8 @@ COLORREF ThumbStartColour(int row) { return RGB(250, 20 + row * 70, 20); }
 COLORREF ThumbEndColour(int row) { return RGB(20, 250, 20 + row * 70); }
 
 framework::UniqueBitmap MakeSkin(int side, int rows) {
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = kColumns * side;
-  info.bmiHeader.biHeight = -rows * side;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
-  framework::UniqueBitmap skin(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  framework::UniqueBitmap skin = framework::CreateTopDownDib(kColumns * side, rows * side, &bits);
   if (!skin) return skin;
   auto* pixels = static_cast<DWORD*>(bits);
   const int width = kColumns * side;
@@ -119,15 +114,8 @@ Snapshot::Snapshot(HWND hWnd) {
   ::GetClientRect(hWnd, &rc);
   m_width = rc.right;
   m_height = rc.bottom;
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = m_width;
-  info.bmiHeader.biHeight = -m_height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
-  framework::UniqueBitmap dib(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  framework::UniqueBitmap dib = framework::CreateTopDownDib(m_width, m_height, &bits);
   if (!dib) return;
   {
     framework::ScopedWindowDC screen(hWnd);

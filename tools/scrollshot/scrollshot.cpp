@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/dibsection.h"
 #include "framework/scopedhandle.h"
 #include "framework/wnd.h"
 #include "ui/skinscrollwnd.h"
@@ -77,15 +78,8 @@ Rgb SkinPixel(int part, int along, int across) {
 }
 
 framework::UniqueBitmap DrawSkin() {
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = 9 * kSide;
-  info.bmiHeader.biHeight = -kSide;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
-  framework::UniqueBitmap skin(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  framework::UniqueBitmap skin = framework::CreateTopDownDib(9 * kSide, kSide, &bits);
   if (!skin) return skin;
   auto* pixels = static_cast<DWORD*>(bits);
   for (int y = 0; y < kSide; ++y) {

@@ -1,62 +1,16 @@
 // updatefloor: the least work a run of the update window must do for a release, timed: each
-// package fetched with a bare WinINet loop (the downloader's calls, 4 KB reads), unpacked with the
-// updater's zip reader, and its files copied to where they are installed. No window, no threads.
+// package fetched with fetchbench's bare WinINet loop (the downloader's calls, reads of at most
+// 4 KB), unpacked with the updater's zip reader, and its files copied to where they are installed.
+// No window, no threads.
 //   updatefloor.exe WORKDIR URL...     prints "floor MS fetch MS extract MS copy MS bytes N"
 #include <windows.h>
-#include <wininet.h>
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "archive/zipfile.h"
-#include "net/parseurl.h"
-
-namespace {
-
-double NowMs() {
-  LARGE_INTEGER frequency, counter;
-  ::QueryPerformanceFrequency(&frequency);
-  ::QueryPerformanceCounter(&counter);
-  return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
-bool Fetch(const std::string& url, const std::string& path, unsigned long long* bytes) {
-  unsigned long service = 0;
-  std::string server, object;
-  unsigned short port = 0;
-  if (!AfxParseURL(url, service, server, object, port)) return false;
-  HINTERNET root = ::InternetOpenA("updatefloor", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
-  HINTERNET connection = ::InternetConnectA(root, server.c_str(), port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
-  const char* accept[] = {"*/*", nullptr};
-  HINTERNET request = ::HttpOpenRequestA(connection, nullptr, object.c_str(), "HTTP/1.1", nullptr, accept,
-                                         INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
-                                             INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_PRAGMA_NOCACHE,
-                                         0);
-  bool ok = request && ::HttpSendRequestA(request, nullptr, 0, nullptr, 0);
-  HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-  ok = ok && file != INVALID_HANDLE_VALUE;
-  char buffer[4096];
-  while (ok) {
-    INTERNET_BUFFERSA netBuf = {};
-    netBuf.dwStructSize = sizeof netBuf;
-    netBuf.lpvBuffer = buffer;
-    netBuf.dwBufferLength = sizeof buffer;
-    if (!::InternetReadFileExA(request, &netBuf, IRF_ASYNC, 0)) ok = false;
-    if (!ok || netBuf.dwBufferLength == 0) break;
-    DWORD written = 0;
-    ok = ::WriteFile(file, buffer, netBuf.dwBufferLength, &written, nullptr) != FALSE;
-    *bytes += netBuf.dwBufferLength;
-  }
-  if (file != INVALID_HANDLE_VALUE) ::CloseHandle(file);
-  if (request) ::InternetCloseHandle(request);
-  if (connection) ::InternetCloseHandle(connection);
-  if (root) ::InternetCloseHandle(root);
-  return ok;
-}
-
-}  // namespace
+#include "tools/fetchbench/bareloop.h"
 
 int main(int argc, char** argv) {
   if (argc < 3) {
@@ -75,7 +29,7 @@ int main(int argc, char** argv) {
   for (int i = 2; i < argc; ++i) {
     const std::string package = staging + "package" + std::to_string(i) + ".zip";
     double t = NowMs();
-    if (!Fetch(argv[i], package, &bytes)) {
+    if (!BareLoop(argv[i], package, &bytes)) {
       std::fprintf(stderr, "fetch failed: %s\n", argv[i]);
       return 1;
     }
