@@ -7,14 +7,6 @@ namespace framework {
 CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd)
     : m_nIDTemplate(nIDTemplate), m_pParentWnd(pParentWnd) {}
 
-CDialog::~CDialog() {
-  if (m_hWnd && FromHandlePermanent(m_hWnd) == this) {
-    const HWND hWnd = m_hWnd;
-    UnbindHandle();
-    ::DestroyWindow(hWnd);
-  }
-}
-
 INT_PTR CALLBACK CDialog::DialogProcThunk(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message != WM_INITDIALOG) return FALSE;  // the dialog's subclass sees everything else
   auto* dialog = reinterpret_cast<CDialog*>(lParam);
@@ -25,6 +17,7 @@ INT_PTR CALLBACK CDialog::DialogProcThunk(HWND hWnd, UINT message, WPARAM wParam
   dialog->m_pfnSuper = reinterpret_cast<WNDPROC>(
       ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CWnd::WndProcThunk)));
   dialog->m_bSubclassed = true;
+  dialog->m_bCreatedHere = true;  // a dialog object still holding its window destroys it
   return static_cast<INT_PTR>(dialog->Dispatch(message, wParam, lParam));
 }
 
@@ -35,9 +28,7 @@ BOOL CDialog::Create(UINT nIDTemplate, CWnd* pParentWnd) {
   const HWND hWnd = ::CreateDialogParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_nIDTemplate),
                                          pParentWnd ? pParentWnd->m_hWnd : nullptr,
                                          &CDialog::DialogProcThunk, reinterpret_cast<LPARAM>(this));
-  if (!hWnd) return FALSE;
-  m_bCreatedHere = true;
-  return TRUE;
+  return hWnd ? TRUE : FALSE;
 }
 
 INT_PTR CDialog::DoModal() {

@@ -10,7 +10,6 @@ namespace framework {
 class CDialog : public CWnd {
  public:
   explicit CDialog(UINT nIDTemplate, CWnd* pParentWnd = nullptr);
-  ~CDialog() override;
 
   // Creates the dialog, disables its owner (the parent, else the application's main window) and
   // runs the message loop until EndDialog. The window is destroyed before this returns.

@@ -25,7 +25,6 @@ class CHtmlDialog : public CDialog {
   // there is no browser to ask; what the page then shows is the browser's business.
   BOOL Navigate(const std::string& url);
   // The host window, or null when it could not be created.
-  HWND GetHostWindow() const { return m_hHost; }
 
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 

@@ -1,5 +1,7 @@
 #include "framework/resstring.h"
 
+#include "framework/winapp.h"
+
 namespace framework {
 
 std::string LoadResString(UINT id) {
@@ -7,6 +9,11 @@ std::string LoadResString(UINT id) {
   char szText[8200];
   const int n = ::LoadStringA(::GetModuleHandleA(nullptr), id, szText, sizeof szText);
   return n > 0 ? std::string(szText, n) : std::string();
+}
+
+HBITMAP LoadResBitmap(UINT id) {
+  if (id == 0) return nullptr;
+  return ::LoadBitmapA(AfxGetResourceHandle(), MAKEINTRESOURCEA(id));
 }
 
 }  // namespace framework

@@ -73,7 +73,6 @@ class CWnd {
   HWND GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
   HWND GetParent() const { return ::GetParent(m_hWnd); }
   DWORD GetStyle() const;
-  DWORD GetExStyle() const;
   void ModifyStyle(DWORD remove, DWORD add);
   void SetWindowText(const std::string& text);
   std::string GetWindowText() const;

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "framework/resstring.h"
 #include "framework/winapp.h"
 #include "ui/skinresourceids.h"
 
@@ -14,9 +15,8 @@ constexpr int kWholePiece = 3;
 skin::Size SizeOf(const BITMAP& info) { return skin::Size{info.bmWidth, info.bmHeight}; }
 
 void LoadPiece(framework::UniqueBitmap& slot, BITMAP& info, UINT bitmapId) {
-  slot.Reset();
   info = BITMAP{};
-  slot.Reset(::LoadBitmapA(framework::AfxGetResourceHandle(), MAKEINTRESOURCEA(bitmapId)));
+  slot.Reset(framework::LoadResBitmap(bitmapId));
   if (slot && !::GetObjectA(slot.Get(), sizeof info, &info)) {
     slot.Reset();
     info = BITMAP{};

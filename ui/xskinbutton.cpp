@@ -1,5 +1,7 @@
 #include "ui/xskinbutton.h"
 
+#include "framework/resstring.h"
+
 #include <windowsx.h>
 
 #include <algorithm>
@@ -16,10 +18,6 @@ constexpr WORD kHelpHandCursor = 106;
 skin::Rect ToSkin(const RECT& r) { return skin::Rect{r.left, r.top, r.right, r.bottom}; }
 RECT ToRect(const skin::Rect& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
 
-HBITMAP LoadSkinBitmap(UINT id) {
-  if (id == 0) return nullptr;
-  return ::LoadBitmapA(framework::AfxGetResourceHandle(), MAKEINTRESOURCEA(id));
-}
 
 void FillButtonFace(HDC dc, const RECT& r) {
   ::FillRect(dc, &r, ::GetSysColorBrush(COLOR_BTNFACE));
@@ -33,16 +31,11 @@ CxSkinButton::~CxSkinButton() = default;
 
 void CxSkinButton::LoadFaces(UINT normal, UINT pressed, UINT hover, UINT disabled, UINT focus,
                              UINT /*mask*/, short fillMode, short edge, short inset) {
-  m_bmpNormal.Reset();
-  m_bmpDown.Reset();
-  m_bmpDisabled.Reset();
-  m_bmpOver.Reset();
-  m_bmpFocus.Reset();
-  m_bmpNormal.Reset(LoadSkinBitmap(normal));
-  m_bmpDown.Reset(LoadSkinBitmap(pressed));
-  m_bmpOver.Reset(LoadSkinBitmap(hover));
-  m_bmpFocus.Reset(LoadSkinBitmap(focus));
-  m_bmpDisabled.Reset(LoadSkinBitmap(skin::DisabledFaceId(normal, disabled)));
+  m_bmpNormal.Reset(framework::LoadResBitmap(normal));
+  m_bmpDown.Reset(framework::LoadResBitmap(pressed));
+  m_bmpOver.Reset(framework::LoadResBitmap(hover));
+  m_bmpFocus.Reset(framework::LoadResBitmap(focus));
+  m_bmpDisabled.Reset(framework::LoadResBitmap(skin::DisabledFaceId(normal, disabled)));
   m_nFillMode = skin::ClampFillMode(fillMode);
   m_bEdge = edge;
   m_nTextInset = skin::ClampTextInset(inset);
@@ -63,7 +56,9 @@ HCURSOR CxSkinButton::LoadHelpHandCursor() {
 void CxSkinButton::PreSubclassWindow() {
   const DWORD style = GetStyle();
   m_nKind = skin::ButtonKindFromStyle(style);
-  if (!m_hHandCursor) m_hHandCursor = LoadHelpHandCursor();
+  // One copy for every button: the file is read once per process.
+  static const HCURSOR s_hHelpHand = LoadHelpHandCursor();
+  if (!m_hHandCursor) m_hHandCursor = s_hHelpHand;
   CButton::PreSubclassWindow();
   ::SetWindowLongA(m_hWnd, GWL_STYLE, static_cast<LONG>(skin::OwnerDrawStyle(style)));
 }

@@ -9,6 +9,7 @@
 #include "catalogue/projectdata.h"
 #include "framework/log.h"
 #include "framework/modulepath.h"
+#include "framework/resstring.h"
 #include "framework/thread.h"
 #include "framework/winapp.h"
 #include "localstate/filehelpers.h"
@@ -84,9 +85,6 @@ void PlaceAtDesignBaseUnits(HWND hDlg) {
                  Remap(rcClient.bottom, by, kDesignBaseY, 8), SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
 }
 
-HBITMAP LoadSkinBitmap(UINT nID) {
-  return ::LoadBitmapA(framework::AfxGetResourceHandle(), MAKEINTRESOURCEA(nID));
-}
 
 }  // namespace
 
@@ -124,11 +122,7 @@ BOOL CTalvoUpdateDlg::OnInitDialog() {
   framework::CDialog::OnInitDialog();
   PlaceAtDesignBaseUnits(m_hWnd);
 
-  const std::string strAboutMenu = [] {
-    char szText[256] = {};
-    ::LoadStringA(framework::AfxGetResourceHandle(), IDS_ABOUTBOX, szText, sizeof szText);
-    return std::string(szText);
-  }();
+  const std::string strAboutMenu = framework::LoadResString(IDS_ABOUTBOX);
   if (HMENU hSysMenu = ::GetSystemMenu(m_hWnd, FALSE); hSysMenu && !strAboutMenu.empty()) {
     ::AppendMenuA(hSysMenu, MF_SEPARATOR, 0, nullptr);
     ::AppendMenuA(hSysMenu, MF_STRING, IDM_ABOUTBOX, strAboutMenu.c_str());
@@ -162,13 +156,13 @@ BOOL CTalvoUpdateDlg::OnInitDialog() {
     m_pBanner->ShowWindow(SW_SHOW);
   }
 
-  m_hScrollBitmap.Reset(LoadSkinBitmap(IDB_SCROLL_SKIN));
+  m_hScrollBitmap.Reset(framework::LoadResBitmap(IDB_SCROLL_SKIN));
   AttachSkinScroll(m_editNotice.m_hWnd, static_cast<HBITMAP>(m_hScrollBitmap.Get()));
 
   if (m_pProjectData) m_editNotice.SetWindowText(m_pProjectData->GetNotice());
   m_editNotice.SetMargins(5, 3);
 
-  m_bmpBackground.Reset(LoadSkinBitmap(IDB_BACKGROUND));
+  m_bmpBackground.Reset(framework::LoadResBitmap(IDB_BACKGROUND));
   BITMAP bm = {};
   if (m_bmpBackground && ::GetObjectA(m_bmpBackground.Get(), sizeof bm, &bm)) {
     ::SetWindowPos(m_hWnd, nullptr, 0, 0, bm.bmWidth, bm.bmHeight, SWP_NOZORDER);

@@ -100,8 +100,8 @@ TEST_F(Button, PressDragOffAndBackThenReleaseOutsideGivesNoClick) {
   EXPECT_EQ(::GetCapture(), nullptr);
 
   Mouse::Click(centre);
-  uitest::PumpFor(50);
-  EXPECT_EQ(parent.Count(1, BN_CLICKED), 1) << "a release over the button clicks";
+  EXPECT_TRUE(uitest::PumpUntil([&] { return parent.Count(1, BN_CLICKED) == 1; }))
+      << "a release over the button clicks";
 }
 
 TEST_F(Button, ADoubleClickIsTwoPressesAndTwoClicks) {
@@ -109,7 +109,7 @@ TEST_F(Button, ADoubleClickIsTwoPressesAndTwoClicks) {
   Make(box, BS_AUTOCHECKBOX);
   ASSERT_EQ(box.m_nKind, 2);
   Mouse::DoubleClick(CentreOf(box.m_hWnd));
-  uitest::PumpFor(50);
+  uitest::PumpUntil([&] { return parent.Count(1, BN_CLICKED) == 2; });
   ASSERT_EQ(box.Seen(WM_LBUTTONDBLCLK), 1) << "the second press came as a double click";
   EXPECT_EQ(box.Seen(WM_LBUTTONDOWN), 2);
   EXPECT_EQ(parent.Count(1, BN_CLICKED), 2);

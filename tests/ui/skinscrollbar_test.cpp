@@ -262,10 +262,11 @@ TEST_F(SkinScrollBarTest, AHeldDownArrowKeepsSteppingAtTheEndBecauseTheMaximumIs
   MakeBar(bar, true, kLast);
   uitest::MoveMouse(OnBar(bar, kLength - 5));
   uitest::PressLeft();
-  uitest::PumpFor(1400);
+  // The press, the delay, then every 100 ms.
+  EXPECT_TRUE(uitest::PumpUntil([&] { return owner_.Count(SB_LINEDOWN) >= 4; }, 5000));
   uitest::ReleaseLeft();
+  uitest::PumpFor(20);
   const int steps = owner_.Count(SB_LINEDOWN);
-  EXPECT_GE(steps, 4) << "the press, the delay, then every 100 ms";
   EXPECT_EQ(bar.ScrollInfo().nPos, kLast) << "the owner keeps the position in range";
   uitest::PumpFor(400);
   EXPECT_EQ(owner_.Count(SB_LINEDOWN), steps) << "nothing after the release";

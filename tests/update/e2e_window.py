@@ -13,6 +13,7 @@ import argparse
 import io
 import json
 import os
+import re
 import struct
 import sys
 import zipfile
@@ -360,7 +361,8 @@ def scenario_about(opts):
             lines = sb.drive("find", 10000, "sysmenu", 16, "about", 10000, *closing, "about-gone", 10000)
             check("about TalvoUpdate 정보" in lines, "About box title: %s" % lines)
             check("about-text TalvoUpdate 버전 1.0" in lines, "About box texts: %s" % lines)
-            check(any(line.startswith("about-text ") and "20" in line for line in lines), "no year line: %s" % lines)
+            check(any(line.startswith("about-text ") and re.search(r"\b20\d\d\b", line) for line in lines),
+                  "no year line: %s" % lines)
             check("about-button 1 확인" in lines, "OK button: %s" % lines)
         check(run.process.poll() is None, "the update window closed with the About box")
         sb.drive("find", 10000, "close", "watch", 20000)
