@@ -18,6 +18,6 @@ for _ in $(seq 100); do
   kill -0 "$xvfb_pid" 2>/dev/null || break
   sleep 0.1
 done
+# Xvfb names the display only once it accepts connections.
 [ -n "$disp" ] || { echo "with-display: Xvfb did not start" >&2; exit 125; }
-for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$disp" ] && break; sleep 0.1; done
 DISPLAY=":$disp" "$@"

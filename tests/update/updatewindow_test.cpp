@@ -4,12 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "catalogue/projectdata.h"
 #include "tests/archive/testzipwriter.h"
+#include "tests/localstate/testsupport.h"
 #include "update/extraproject.h"
 #include "update/talvoupdatedlg.h"
 #include "update/updateappstate.h"
@@ -18,38 +17,21 @@ namespace {
 
 struct DecisionState : CUpdateAppState {};
 
-std::string TempRoot() {
-  char szTemp[MAX_PATH] = {};
-  ::GetTempPathA(MAX_PATH, szTemp);
-  std::string root = std::string(szTemp) + "talvo-window-" + std::to_string(::GetCurrentProcessId());
-  ::CreateDirectoryA(root.c_str(), nullptr);
-  return root;
-}
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-bool Exists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+using testsupport::Exists;
+using testsupport::ReadFileBytes;
+using testsupport::WriteFileBytes;
 
 class ExtractPackageTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    m_root = TempRoot();
+    m_root = testsupport::FreshTestFolder();
     m_staging = m_root + "\\Update";
     ::CreateDirectoryA(m_staging.c_str(), nullptr);
     m_package = m_staging + "\\package.zip";
   }
 
   BOOL Extract(const testzip::Writer& zip) {
-    WriteFile(m_package, zip.Build());
+    WriteFileBytes(m_package, zip.Build());
     CTalvoUpdateDlg dlg(m_decision);  // no window: progress and status calls go nowhere
     return dlg.ExtractPackage(m_package);
   }
@@ -61,14 +43,14 @@ class ExtractPackageTest : public ::testing::Test {
 // An older file of the same name is replaced, even when it is read-only; the package goes.
 TEST_F(ExtractPackageTest, ReplacesAnOlderFileAndDeletesThePackage) {
   const std::string older = m_staging + "\\Talvo.exe";
-  WriteFile(older, "old build");
+  WriteFileBytes(older, "old build");
   ::SetFileAttributesA(older.c_str(), FILE_ATTRIBUTE_READONLY);
   testzip::Writer zip;
   zip.Add("Talvo.exe", "new build");
   zip.Add("readme.txt", "notes", 0);
   EXPECT_TRUE(Extract(zip));
-  EXPECT_EQ(ReadFile(older), "new build");
-  EXPECT_EQ(ReadFile(m_staging + "\\readme.txt"), "notes");
+  EXPECT_EQ(ReadFileBytes(older), "new build");
+  EXPECT_EQ(ReadFileBytes(m_staging + "\\readme.txt"), "notes");
   EXPECT_FALSE(Exists(m_package));
 }
 
@@ -90,12 +72,12 @@ TEST_F(ExtractPackageTest, HostileNamesFailBeforeAnythingIsDeleted) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    WriteFile(victim, "keep me");
+    WriteFileBytes(victim, "keep me");
     testzip::Writer zip;
     zip.Add("first.txt", "a");
     zip.Add(c.name, "overwritten");
     EXPECT_FALSE(Extract(zip));
-    EXPECT_EQ(ReadFile(victim), "keep me");
+    EXPECT_EQ(ReadFileBytes(victim), "keep me");
     EXPECT_TRUE(Exists(m_package));
   }
 }
@@ -108,30 +90,30 @@ TEST_F(ExtractPackageTest, TargetsOf256CharactersOrMoreFailTheEntry) {
   testzip::Writer ok;
   ok.Add(fits, "fits");
   EXPECT_TRUE(Extract(ok));
-  EXPECT_EQ(ReadFile(m_staging + "\\" + fits), "fits");
+  EXPECT_EQ(ReadFileBytes(m_staging + "\\" + fits), "fits");
 
   const std::string truncated = m_staging + "\\" + std::string(room - 1, 'b');
-  WriteFile(truncated, "keep me");
+  WriteFileBytes(truncated, "keep me");
   testzip::Writer tooLong;
   tooLong.Add(std::string(room, 'b'), "too long");
   EXPECT_FALSE(Extract(tooLong));
-  EXPECT_EQ(ReadFile(truncated), "keep me");
+  EXPECT_EQ(ReadFileBytes(truncated), "keep me");
   EXPECT_TRUE(Exists(m_package));
 }
 
 // A package that cannot be read has no entries: nothing fails, the package goes.
 TEST_F(ExtractPackageTest, AnUnreadablePackageInstallsNothing) {
-  WriteFile(m_package, "not a zip");
+  WriteFileBytes(m_package, "not a zip");
   CTalvoUpdateDlg dlg(m_decision);
   EXPECT_TRUE(dlg.ExtractPackage(m_package));
   EXPECT_FALSE(Exists(m_package));
 }
 
 TEST(ExtraProjectInstalled, RegistryKeyFirstThenAnExactFileName) {
-  const std::string root = TempRoot();
+  const std::string root = testsupport::FreshTestFolder();
   const std::string folder = root + "\\Extra";
   ::CreateDirectoryA(folder.c_str(), nullptr);
-  WriteFile(folder + "\\Tool.exe", "x");
+  WriteFileBytes(folder + "\\Tool.exe", "x");
   ::CreateDirectoryA((folder + "\\Dir.exe").c_str(), nullptr);
   HKEY hKey = nullptr;
   ASSERT_EQ(::RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\TalvoExtraTest", 0, nullptr, 0, KEY_ALL_ACCESS,

@@ -121,10 +121,7 @@ int main(int argc, char** argv) {
   const int hasDownload = catalogue.Parse(text);
   const std::string json = CatalogueToJson(catalogue, hasDownload);
 
-#ifdef _WIN32
-  _setmode(_fileno(stdout), _O_BINARY);
-#endif
-  std::fwrite(json.data(), 1, json.size(), stdout);
+  WriteText(json);
   if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
     std::fprintf(stderr, "talvo-doc: cannot write the output: %s\n", std::strerror(errno));
     return 1;
