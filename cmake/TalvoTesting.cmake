@@ -11,6 +11,19 @@ set(TALVO_WINE_RUN ${CMAKE_SOURCE_DIR}/tools/wine-run.sh)
 set(TALVO_WINE_TEMPLATE ${CMAKE_BINARY_DIR}/wine/template)
 set(TALVO_FUZZ_SECONDS 20 CACHE STRING "Length of the bounded fuzz pass each fuzz target runs in the tests")
 
+# A RESOURCE_LOCK keeps tests of one ctest run apart; a fixed loopback port is also wanted by other
+# builds and checkouts on the machine (win32 and win64, a second work tree), so the tests that bind
+# one take a machine-wide file lock as well.
+function(talvo_machine_lock_prefix out)
+  set(prefix)
+  foreach(lock IN LISTS ARGN)
+    if(lock MATCHES "^(port80|talvo_port443)$")
+      list(APPEND prefix flock /tmp/talvo-${lock}.lock)
+    endif()
+  endforeach()
+  set(${out} ${prefix} PARENT_SCOPE)
+endfunction()
+
 function(talvo_add_test)
   cmake_parse_arguments(T "NO_GTEST_MAIN" "NAME;TIMEOUT" "SOURCES;LIBS;RESOURCE_LOCK;ARGS;LABELS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
@@ -20,7 +33,8 @@ function(talvo_add_test)
     target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest_main GTest::gmock talvo_config)
   endif()
   if(WIN32)
-    add_test(NAME ${T_NAME} COMMAND ${TALVO_WINE_RUN} $<TARGET_FILE:${T_NAME}> ${T_ARGS})
+    talvo_machine_lock_prefix(lock_prefix ${T_RESOURCE_LOCK})
+    add_test(NAME ${T_NAME} COMMAND ${lock_prefix} ${TALVO_WINE_RUN} $<TARGET_FILE:${T_NAME}> ${T_ARGS})
     # Under Wine a crash such as a stack overflow can end the process with status 0: a run passes
     # only when GoogleTest got to its summary, and fails when any test failed.
     set_tests_properties(${T_NAME} PROPERTIES FIXTURES_REQUIRED wineprefix
@@ -52,7 +66,8 @@ function(talvo_add_wine_script_test)
   if(NOT WIN32)
     return()
   endif()
-  add_test(NAME ${T_NAME} COMMAND ${T_COMMAND})
+  talvo_machine_lock_prefix(lock_prefix ${T_RESOURCE_LOCK})
+  add_test(NAME ${T_NAME} COMMAND ${lock_prefix} ${T_COMMAND})
   set_tests_properties(${T_NAME} PROPERTIES FIXTURES_REQUIRED wineprefix
     ENVIRONMENT "TALVO_WINE_TEMPLATE=${TALVO_WINE_TEMPLATE};TALVO_WINE_RUN=${TALVO_WINE_RUN};TALVO_SOURCE_DIR=${CMAKE_SOURCE_DIR};TALVO_BINARY_DIR=${CMAKE_BINARY_DIR}")
   if(T_TIMEOUT)
