@@ -9,6 +9,16 @@
 
 set(TALVO_WINE_RUN ${CMAKE_SOURCE_DIR}/tools/wine-run.sh)
 set(TALVO_WINE_TEMPLATE ${CMAKE_BINARY_DIR}/wine/template)
+# Which Wine loader and prefix run this build's programs (tools/wine-env.sh).
+# The checks of the program image (label "image") read the file without running it, so they run
+# for the shipped 32-bit build even where Wine cannot start it.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(TALVO_WINE_ARCH win64)
+  set(TALVO_IMAGE_ARCH x86-64)
+else()
+  set(TALVO_WINE_ARCH win32)
+  set(TALVO_IMAGE_ARCH i386)
+endif()
 set(TALVO_FUZZ_SECONDS 20 CACHE STRING "Length of the bounded fuzz pass each fuzz target runs in the tests")
 
 # A RESOURCE_LOCK keeps tests of one ctest run apart; a fixed loopback port is also wanted by other
@@ -38,7 +48,7 @@ function(talvo_add_test)
     # Under Wine a crash such as a stack overflow can end the process with status 0: a run passes
     # only when GoogleTest got to its summary, and fails when any test failed.
     set_tests_properties(${T_NAME} PROPERTIES FIXTURES_REQUIRED wineprefix
-      ENVIRONMENT "TALVO_WINE_TEMPLATE=${TALVO_WINE_TEMPLATE};TALVO_SOURCE_DIR=${CMAKE_SOURCE_DIR};TALVO_BINARY_DIR=${CMAKE_BINARY_DIR}"
+      ENVIRONMENT "TALVO_WINE_ARCH=${TALVO_WINE_ARCH};TALVO_WINE_TEMPLATE=${TALVO_WINE_TEMPLATE};TALVO_SOURCE_DIR=${CMAKE_SOURCE_DIR};TALVO_BINARY_DIR=${CMAKE_BINARY_DIR}"
       PASS_REGULAR_EXPRESSION "\\[  PASSED  \\] [0-9]+ tests?\\."
       FAIL_REGULAR_EXPRESSION "\\[  FAILED  \\]")
   else()
@@ -69,7 +79,7 @@ function(talvo_add_wine_script_test)
   talvo_machine_lock_prefix(lock_prefix ${T_RESOURCE_LOCK})
   add_test(NAME ${T_NAME} COMMAND ${lock_prefix} ${T_COMMAND})
   set_tests_properties(${T_NAME} PROPERTIES FIXTURES_REQUIRED wineprefix
-    ENVIRONMENT "TALVO_WINE_TEMPLATE=${TALVO_WINE_TEMPLATE};TALVO_WINE_RUN=${TALVO_WINE_RUN};TALVO_SOURCE_DIR=${CMAKE_SOURCE_DIR};TALVO_BINARY_DIR=${CMAKE_BINARY_DIR}")
+    ENVIRONMENT "TALVO_WINE_ARCH=${TALVO_WINE_ARCH};TALVO_WINE_TEMPLATE=${TALVO_WINE_TEMPLATE};TALVO_WINE_RUN=${TALVO_WINE_RUN};TALVO_SOURCE_DIR=${CMAKE_SOURCE_DIR};TALVO_BINARY_DIR=${CMAKE_BINARY_DIR}")
   if(T_TIMEOUT)
     set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT})
   else()

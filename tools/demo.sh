@@ -3,20 +3,38 @@
 # talvo-publish into the build folder and served by nginx on 127.0.0.1:80, then TalvoUpdate.exe
 # runs under Wine on a virtual display in a sandbox installation folder beside a stand-in
 # Talvo.exe; its update window opens, the start button is pressed as a user would, and this
-# prints each status and counter change, saves screenshots (build/win32/demo-shots) and says what
+# prints each status and counter change, saves screenshots (build/win32/demo-shots or build/win64/...) and says what
 # was installed. Needs root for port 80. Extra arguments go to the run, e.g.:
 #   tools/demo.sh --installed 3.41      (the main program up to date: the other components only)
+# Where Wine cannot start 32-bit programs (tools/windows-build.sh), the same program built for
+# x86_64 runs instead (build/win64); TALVO_WINDOWS_BUILD=win64 asks for it anywhere.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
+
+step="checking what is installed"
+# Every failure names the step it ended and the command's own words, never a bare status.
+trap 'status=$?; echo "demo: failed while $step (exit status $status; the lines above say why)" >&2; exit $status' ERR
+set -E
+
 tools/setup.sh
-cmake --preset win32 >/dev/null
-cmake --build --preset win32 >/dev/null
-build=build/win32
+step="choosing the Windows build"
+why=$(tools/windows-build.sh --why)
+preset=${why%%:*}
+echo "== The demo runs on $why"
+build=build/$preset
+export TALVO_WINE_ARCH=$preset
+step="building the $preset preset"
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset" >/dev/null
 run_exe() { TALVO_WINE_TEMPLATE=$build/wine/template tools/wine-run.sh "$@"; }
 host=$(sed -n 's/^TALVO_UPDATE_HOST:STRING=//p' $build/CMakeCache.txt)
 
+step="preparing Wine's prefix ($TALVO_WINE_ARCH)"
+tools/wine-prefix.sh "$build/wine/template"
+
 # The release as a maker has it: the description, and the built programs copied into its folders.
+step="copying the sample release"
 release=$build/release
 rm -rf "$release"
 mkdir -p "$release"
@@ -24,20 +42,28 @@ cp -r samples/release "$release/src"
 cp $build/tests/app/talvo_client_standin.exe "$release/src/files/client/Talvo.exe"
 cp $build/tests/publish/talvo_extra_standin.exe "$release/src/files/extra/TalvoExtra.exe"
 
+step="publishing the sample release with talvo-publish"
 echo "== Publishing the sample release (talvo-publish; the document is written only when lint finds nothing):"
 run_exe $build/tools/publish/talvo-publish.exe "Z:$top/$release/src/release.txt" "Z:$top/$release/www" \
   --base-url "http://${host:-127.0.0.1}/talvoupdate/" | tr -d '\r'
 # The maker's web pages (log page, banner) on the same server.
 cp -r samples/release/app samples/release/Banner2008 "$release/www/"
 
+step="reading the published document with talvo-doc"
 echo "== What the updater reads from the published document (talvo-doc):"
-run_exe $build/tools/talvo-doc/talvo-doc.exe dump "Z:$top/$release/www/talvoupdate/PlusInformation.php" \
-  | tr -d '\r' | head -c 1500
-echo
+dump=$(run_exe $build/tools/talvo-doc/talvo-doc.exe dump "Z:$top/$release/www/talvoupdate/PlusInformation.php")
+dump=${dump//$'\r'/}
+echo "${dump:0:1500}"
 
+step="taking port 80 (another demo, benchmark or test holds it)"
+exec 8>/tmp/talvo-port80.lock
+flock -w 600 8
+step="starting nginx on 127.0.0.1:80"
 echo "== nginx serves $release/www on 127.0.0.1:80 (configuration: tools/publish/nginx-example.conf)"
 tools/publish/serve-nginx.sh start "$release/www" "$build/nginx" 127.0.0.1:80
 trap 'tools/publish/serve-nginx.sh stop "$top/$build/nginx"' EXIT
 
+step="running the update window"
 echo "== The update window, driven as a user would:"
-python3 tests/update/window_demo.py --build $build --access-log "$build/nginx/access.log" "$@"
+python3 tests/update/window_demo.py --build $build --shots "$build/demo-shots" \
+  --access-log "$build/nginx/access.log" "$@"

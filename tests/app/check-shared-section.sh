@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # The background counter's section "UpdateAp" must be in the program image and marked shared,
 # or every updater process would count only itself.
-#   check-shared-section.sh PROGRAM.exe
+#   check-shared-section.sh PROGRAM.exe [i386|x86-64]
 set -euo pipefail
-objdump=$(command -v i686-w64-mingw32-objdump || command -v objdump)
+case ${2:-i386} in
+  x86-64) objdump=$(command -v x86_64-w64-mingw32-objdump || command -v objdump) ;;
+  *) objdump=$(command -v i686-w64-mingw32-objdump || command -v objdump) ;;
+esac
 headers=$("$objdump" -h "$1")
 section=$(grep -A1 -E '^ +[0-9]+ UpdateAp ' <<<"$headers" || true)
 if [ -z "$section" ]; then

@@ -45,9 +45,10 @@ def main():
     opts = parser.parse_args()
 
     build = os.path.abspath(opts.build)
-    os.environ.setdefault("TALVO_WINE_TEMPLATE", os.path.join(build, "wine", "template"))
     os.environ.setdefault("TALVO_SOURCE_DIR", SOURCE_DIR)
     sys.path.insert(0, os.path.join(SOURCE_DIR, "tests", "app"))
+    import winebuild
+    winebuild.use_build(build)
     import e2e_startup as e2e
 
     updater = os.path.join(build, "app", "TalvoUpdate.exe")
@@ -56,7 +57,7 @@ def main():
     driver = os.path.join(build, "tests", "update", "talvo_windowdriver.exe")
     for path in (updater, client, helper, driver):
         if not os.path.exists(path):
-            print("missing %s: build the win32 preset first" % path, file=sys.stderr)
+            print("missing %s: build the Windows preset first" % path, file=sys.stderr)
             return 2
     os.makedirs(opts.shots, exist_ok=True)
 

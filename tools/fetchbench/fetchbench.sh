@@ -4,14 +4,16 @@
 #   - a bare WinINet loop making the same calls with the same reads of at most 4096 bytes, on the calling
 #     thread and on a thread of its own (the downloader's worker is one),
 #   - curl (native, for scale).
-#   tools/fetchbench/fetchbench.sh [BUILD_DIR] [ROUNDS]   (BUILD_DIR: a win32 build, default build/win32)
+#   tools/fetchbench/fetchbench.sh [BUILD_DIR] [ROUNDS]
+# BUILD_DIR: a Windows build, by default the one that runs here (tools/windows-build.sh).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
-build=$(realpath "${1:-$top/build/win32}")
+build=$(realpath "${1:-$top/build/$("$top/tools/windows-build.sh")}")
 rounds=${2:-5}
 bench=$build/tools/fetchbench/fetchbench.exe
 [ -x "$bench" ] || { echo "fetchbench: build the target first: cmake --build $build --target fetchbench" >&2; exit 2; }
 export TALVO_WINE_TEMPLATE=${TALVO_WINE_TEMPLATE:-$build/wine/template}
+export TALVO_WINE_ARCH=${TALVO_WINE_ARCH:-$(python3 -c 'import sys; sys.path.insert(0, sys.argv[1]); import winebuild; print(winebuild.arch_of(sys.argv[2]))' "$top/tests/app" "$bench")}
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/fetchbench.XXXXXX")
 server_pid=

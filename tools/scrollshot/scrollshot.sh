@@ -2,14 +2,17 @@
 # A picture of the notice box wrapped with skinned scroll bars, taken under Wine on a virtual
 # display:
 #   tools/scrollshot/scrollshot.sh [OUT.png] [SKIN.bmp]     (default docs/notice-scroll.png)
-# Environment: TALVO_BUILD, a win32 build with the scrollshot target (default build/win32).
+# Environment: TALVO_BUILD, a Windows build with the scrollshot target (default: the one that runs
+# here, tools/windows-build.sh).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
 out=$(realpath -m "${1:-$top/docs/notice-scroll.png}")
 skin=${2:+$(realpath "$2")}
-build=$(realpath "${TALVO_BUILD:-$top/build/win32}")
+preset=$("$top/tools/windows-build.sh")
+build=$(realpath "${TALVO_BUILD:-$top/build/$preset}")
 exe=$build/tools/scrollshot/scrollshot.exe
-[ -f "$exe" ] || { echo "scrollshot: build it first: cmake --build --preset win32 --target scrollshot" >&2; exit 2; }
+[ -f "$exe" ] || { echo "scrollshot: build it first: cmake --build --preset $preset --target scrollshot" >&2; exit 2; }
+export TALVO_WINE_ARCH=${TALVO_WINE_ARCH:-$(python3 -c 'import sys; sys.path.insert(0, sys.argv[1]); import winebuild; print(winebuild.arch_of(sys.argv[2]))' "$top/tests/app" "$exe")}
 export TALVO_WINE_TEMPLATE=${TALVO_WINE_TEMPLATE:-$build/wine/template}
 "$top/tools/wine-prefix.sh" "$TALVO_WINE_TEMPLATE"
 

@@ -6,11 +6,14 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
 out=$(realpath -m "${1:-$top/docs/controls.png}")
 cd "$top"
-cmake --build --preset win32 --target uishot >/dev/null
+# The build that runs here: win64 where Wine cannot start 32-bit programs (the same drawing code).
+preset=$(tools/windows-build.sh)
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset" --target uishot >/dev/null
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-TALVO_WINE_TEMPLATE=${TALVO_WINE_TEMPLATE:-$top/build/win32/wine/template} \
-  "$top/tools/wine-run.sh" "$top/build/win32/tools/uishot/uishot.exe" "Z:${work//\//\\}\\controls.bmp"
+TALVO_WINE_ARCH=$preset TALVO_WINE_TEMPLATE=${TALVO_WINE_TEMPLATE:-$top/build/$preset/wine/template} \
+  "$top/tools/wine-run.sh" "$top/build/$preset/tools/uishot/uishot.exe" "Z:${work//\//\\}\\controls.bmp"
 mkdir -p "$(dirname "$out")"
 convert "$work/controls.bmp" -strip "$out"
 echo "$out"

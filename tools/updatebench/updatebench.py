@@ -81,9 +81,10 @@ def main():
     parser.add_argument("--megabytes", type=int, default=100)
     opts = parser.parse_args()
     build = os.path.abspath(opts.build)
-    os.environ.setdefault("TALVO_WINE_TEMPLATE", os.path.join(build, "wine", "template"))
     os.environ.setdefault("TALVO_SOURCE_DIR", SOURCE_DIR)
     sys.path.insert(0, os.path.join(SOURCE_DIR, "tests", "app"))
+    import winebuild
+    winebuild.use_build(build)
     import e2e_startup as e2e
 
     exe = {name: os.path.join(build, path) for name, path in [
@@ -92,7 +93,7 @@ def main():
         ("floor", "tools/updatebench/updatefloor.exe")]}
     for path in exe.values():
         if not os.path.exists(path):
-            print("missing %s: build the win32 preset first" % path, file=sys.stderr)
+            print("missing %s: build the Windows preset first" % path, file=sys.stderr)
             return 2
 
     xvfb = e2e.ensure_display()

@@ -5,8 +5,9 @@
 #   tools/zipbench/zipbench.sh [WORKDIR]      (default build/zipbench; archives are made there once)
 # Environment:
 #   ZIPBENCH_BUILD  native-bench build folder (default build/native-bench; configured and built here)
-#   ZIPBENCH_WIN32  win32 build folder holding tools/talvo-zip/talvo-zip.exe and wine/template
-#                   (default build/win32; the Wine part is skipped when the program is missing)
+#   ZIPBENCH_WIN32  Windows build folder holding tools/talvo-zip/talvo-zip.exe and wine/template
+#                   (default: the build that runs here, tools/windows-build.sh; the Wine part is
+#                   skipped when the program is missing)
 #   ZIPBENCH_OUT    extraction folder (default on /dev/shm, so disk noise stays out of the ratios)
 #   ZIPBENCH_RUNS   timed runs per command (default 5)
 set -euo pipefail
@@ -16,7 +17,7 @@ cd "$top"
 [ -n "${DISPLAY:-}" ] || exec tools/with-display.sh "$0" "$@"
 work=$(realpath -m "${1:-build/zipbench}")
 build=$(realpath -m "${ZIPBENCH_BUILD:-build/native-bench}")
-win32=$(realpath -m "${ZIPBENCH_WIN32:-build/win32}")
+win32=$(realpath -m "${ZIPBENCH_WIN32:-build/$(tools/windows-build.sh || echo win32)}")
 runs=${ZIPBENCH_RUNS:-5}
 if [ -n "${ZIPBENCH_OUT:-}" ]; then out=$ZIPBENCH_OUT
 elif [ -d /dev/shm ]; then out=/dev/shm/zipbench-out.$$
@@ -74,6 +75,7 @@ done
 exe=$win32/tools/talvo-zip/talvo-zip.exe
 if [ -f "$exe" ]; then
   template=${TALVO_WINE_TEMPLATE:-$win32/wine/template}
+  export TALVO_WINE_ARCH=${TALVO_WINE_ARCH:-$(python3 -c 'import sys; sys.path.insert(0, "tests/app"); import winebuild; print(winebuild.arch_of(sys.argv[1]))' "$exe")}
   wine_clone=$(tools/wine-clone.sh "$template")
   export WINEPREFIX=$wine_clone TALVO_WINE_PREFIX=$wine_clone
   . tools/wine-env.sh
