@@ -123,14 +123,7 @@ UINT CDownloadWorker::Fail(const DownloadFailure& failure) {
   }
   m_hFile.Reset();  // a partly written file is closed and left in place
   job->CloseInternetHandles();
-  job->RunWithOwner([&](CInternetFileDown& owner) {
-    if (failure.bSetError) owner.SetError(TRUE);
-    if (failure.bRequeue && IsFileMode()) {
-      owner.ReLoadFile(job->m_strURL);
-    } else {
-      owner.ClearRunningMark(job);
-    }
-  });
+  job->RunWithOwner([&](CInternetFileDown& owner) { owner.EndJob(*job, failure); });
   return 0;
 }
 

@@ -54,9 +54,7 @@ CInternetFileDown::~CInternetFileDown() {
       job = m_pRunningJob;
     }
     if (!job) break;
-    job->DetachOwner();
-    job->Cancel();
-    ForgetWorker(job.get());
+    CutLoose(job);
     ClearRunningMark(job.get());
   }
   JoinEndedWorkers();
@@ -168,12 +166,7 @@ std::string CInternetFileDown::DownloadToString(std::string strURL, DWORD dwTime
     strReturn = job->m_strResult;
     JoinEndedWorkers();
   } else {
-    // Give up on the job without killing its thread: cut it loose from this object, close its
-    // connection so a blocked call returns, and let the worker end on its own. The job lives
-    // on as long as the worker holds it.
-    job->DetachOwner();
-    job->Cancel();
-    ForgetWorker(job.get());
+    CutLoose(job);
     ClearRunningMark(job.get());
   }
   return strReturn;
@@ -233,6 +226,23 @@ void CInternetFileDown::ClearRunningMark(const DownloadJob* job) {
   if (m_pRunningJob.get() == job) ClearRunningMarkLocked();
 }
 
+void CInternetFileDown::EndJob(const DownloadJob& job, const DownloadFailure& failure) {
+  bool bRequeued;
+  {
+    CScopedLock lock(m_lock);
+    bRequeued = EndJobLocked(job, failure);
+  }
+  if (bRequeued) WriteLog("ReLoadFile\n");
+}
+
+bool CInternetFileDown::EndJobLocked(const DownloadJob& job, const DownloadFailure& failure) {
+  if (failure.bSetError) m_bError = TRUE;
+  const bool bRequeue = failure.bRequeue && !job.IsTextMode();
+  if (bRequeue) m_listURL.push_back(job.m_strURL);
+  if (m_pRunningJob.get() == &job) ClearRunningMarkLocked();
+  return bRequeue;
+}
+
 void CInternetFileDown::ClearRunningMarkLocked() {
   m_pRunningJob.reset();
   if (m_hIdle) ::SetEvent(m_hIdle.Get());
@@ -254,6 +264,12 @@ bool CInternetFileDown::StartWorkerLocked(const std::shared_ptr<DownloadJob>& jo
     // Not joined then: the worker still ends by itself.
   }
   return true;
+}
+
+void CInternetFileDown::CutLoose(const std::shared_ptr<DownloadJob>& job) {
+  job->DetachOwner();
+  job->Cancel();
+  ForgetWorker(job.get());
 }
 
 void CInternetFileDown::ForgetWorker(const DownloadJob* job) {
@@ -290,18 +306,15 @@ void CInternetFileDown::GiveUpStalledTransfer() {
     job = m_pRunningJob;
   }
   // A read blocked on a silent connection may return only when the connection ends, so the
-  // worker is not waited for: it is cut loose and cancelled, as a text request at its time-out.
-  job->DetachOwner();
-  job->Cancel();
-  ForgetWorker(job.get());
+  // worker is not waited for.
+  CutLoose(job);
+  bool bRequeued;
   {
     CScopedLock lock(m_lock);
     // The worker ended the job itself before it was cut loose.
     if (m_pRunningJob != job) return;
-    if (kReadFailed.bSetError) m_bError = TRUE;
-    if (kReadFailed.bRequeue) m_listURL.push_back(job->m_strURL);
-    ClearRunningMarkLocked();
+    bRequeued = EndJobLocked(*job, kReadFailed);
   }
   WriteLog("%s", kReadFailed.szLine);
-  WriteLog("ReLoadFile\n");
+  if (bRequeued) WriteLog("ReLoadFile\n");
 }

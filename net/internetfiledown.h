@@ -18,6 +18,7 @@
 namespace framework {
 class CProgressCtrl;
 }
+struct DownloadFailure;
 struct DownloadJob;
 
 class CInternetFileDown {
@@ -58,8 +59,11 @@ class CInternetFileDown {
   void ReLoadFile(std::string strURL);
   void SetProgress(int nPos);
   void SetError(BOOL bError);
-  // Clears the running mark if `job` holds it (the worker's own failures, a given-up text job).
+  // Clears the running mark if `job` holds it (a given-up text job).
   void ClearRunningMark(const DownloadJob* job);
+  // The one place a row of the failure table is applied to a job that ended: the error flag,
+  // a file-mode URL back into the queue (ReLoadFile), the running mark if the job holds it.
+  void EndJob(const DownloadJob& job, const DownloadFailure& failure);
 
   // The largest text body DownloadToString accepts; a longer one fails the request.
   static constexpr size_t kMaxTextBody = 4u << 20;
@@ -69,8 +73,15 @@ class CInternetFileDown {
   void DownloadNextLocked(BOOL bExecute);
   bool StartWorkerLocked(const std::shared_ptr<DownloadJob>& job);
   void ClearRunningMarkLocked();
+  // Returns whether the URL went back into the queue.
+  bool EndJobLocked(const DownloadJob& job, const DownloadFailure& failure);
 
   void GiveUpStalledTransfer();
+  // Gives up on a job without killing its thread (a text request past its time-out, a silent
+  // file transfer, the downloader being deleted): detached from this object, its connection
+  // closed so a blocked call returns, its thread no longer waited for. The worker ends on its
+  // own, holding the job as long as it needs it.
+  void CutLoose(const std::shared_ptr<DownloadJob>& job);
   // Lets go of the thread of a job that was cut loose: nobody waits for that one.
   void ForgetWorker(const DownloadJob* job);
   // Waits for the threads of the jobs that ended by themselves. Their last steps run after the
