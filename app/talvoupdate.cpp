@@ -14,6 +14,8 @@
 #include "framework/log.h"
 #include "framework/resstring.h"
 #include "framework/scopedhandle.h"
+#include "localstate/filehelpers.h"
+#include "localstate/installjournalfile.h"
 #include "localstate/pathmacros.h"
 #include "localstate/upregistry.h"
 #include "resources/resource.h"
@@ -72,6 +74,10 @@ CTalvoUpdateApp::CTalvoUpdateApp(const StartupTimings& timings) : m_timings(timi
 
 BOOL CTalvoUpdateApp::InitInstance() {
   if (!CheckSingleInstance()) return FALSE;
+  // Alone now, and before anything is compared with what is installed: an installation step cut
+  // off last time is undone (or, if it had completed, tidied up).
+  const JournalRepairResult repair = RepairInstallation(GetInstallJournalPath());
+  if (repair.outcome != JournalRepairResult::kNoJournal) framework::WriteLog("%s\n", DescribeRepair(repair).c_str());
 
   CWinsockSession winsock;
   if (!winsock.Started()) {

@@ -148,8 +148,7 @@ std::vector<std::string> SplitTabs(const std::string& line) {
 }
 
 bool IsRegistryRoot(const std::string& root) {
-  return root == "HKEY_CURRENT_USER" || root == "HKEY_LOCAL_MACHINE" || root == "HKEY_CLASSES_ROOT" ||
-         root == "HKEY_USERS";
+  return root == "HKCU" || root == "HKLM" || root == "HKCR" || root == "HKU" || root == "HKCC";
 }
 
 // Parses the fields after the record's name. False when they do not make that record.

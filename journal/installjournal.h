@@ -44,7 +44,7 @@ struct MovedPath {
 };
 // A registry value as it was before the step changed or deleted it.
 struct RegistryValue {
-  std::string strRoot;  // HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_CLASSES_ROOT or HKEY_USERS
+  std::string strRoot;  // the root names of install jobs: HKCU, HKLM, HKCR, HKU or HKCC
   std::string strSubKey;
   std::string strName;
   bool bExisted = false;

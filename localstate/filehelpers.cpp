@@ -75,3 +75,5 @@ int RenamePath(const std::string& oldPath, const std::string& newPath) {
 }
 
 std::string GetStagingFolder() { return framework::GetModuleFolder() + "\\Update\\"; }
+std::string GetInstallJournalPath() { return framework::GetModuleFolder() + "\\Update.journal"; }
+std::string GetSetAsideFolder() { return framework::GetModuleFolder() + "\\Update.backup"; }

@@ -26,3 +26,7 @@ int RenamePath(const std::string& oldPath, const std::string& newPath);
 // The folder packages are downloaded into and unpacked in: the executable's folder followed by
 // "\Update\" (always ending with a backslash).
 std::string GetStagingFolder();
+// Beside the staging folder: the journal of the installation step under way, and the folder its
+// set-aside files go to (same volume as the installation, so setting aside is a rename).
+std::string GetInstallJournalPath();
+std::string GetSetAsideFolder();

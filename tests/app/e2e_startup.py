@@ -29,6 +29,7 @@ import tempfile
 import threading
 import time
 import traceback
+import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCE_DIR = os.environ.get("TALVO_SOURCE_DIR", os.path.normpath(os.path.join(HERE, "..", "..")))
@@ -545,8 +546,57 @@ def scenario_failure(opts):
         sb.close()
 
 
+def journal_line(*fields):
+    """One line of the installation journal, as the updater writes it (code page 949 fields)."""
+    body = "\t".join(fields).encode("cp949")
+    return body + b"\t%08x\r\n" % (zlib.crc32(body) & 0xFFFFFFFF)
+
+
+def scenario_repair(opts):
+    """An installation of the client program cut off after its new Talvo.exe and version were in
+    place but before the step completed: the next start undoes it before the update check (old
+    program and version back, set-aside folder and journal gone, a log line), and the client that
+    starts is the old one."""
+    sb = Sandbox("repair", opts.updater, opts.client, opts.helper, driver=opts.driver)
+    try:
+        client = os.path.join(sb.install, "Talvo.exe")
+        with open(client, "rb") as f:
+            old_client = f.read()
+        backup = os.path.join(sb.install, "Update.backup")
+        os.makedirs(backup)
+        shutil.move(client, os.path.join(backup, "1"))
+        with open(client, "wb") as f:
+            f.write(b"MZ half of a new program")
+        sb.reg_set(INSTALL_KEY, "VerTalvo", "3.41")
+        with open(os.path.join(sb.install, "Update.journal"), "wb") as f:
+            f.write(journal_line("BEGIN", "1", "3.41", "C:\\Talvo\\Update.backup")
+                    + journal_line("SETASIDE", "C:\\Talvo\\Talvo.exe", "C:\\Talvo\\Update.backup\\1")
+                    + journal_line("NEWFILE", "C:\\Talvo\\Talvo.exe", "C:\\Talvo\\Talvo.exe.new")
+                    + journal_line("REGVALUE", "HKCU", "Software\\Talvo\\Install", "VerTalvo", "1", "1",
+                                   b"3.35\0".hex())
+                    + b"REGVALUE\tHKCU\tSoftw")  # the line being written when the process ended
+        sb.reg_set(INSTALL_KEY, "LogOcxTalvo", "1.0")
+        sb.server.serve(document(xp="3.35", ocx="1.0"))
+        sb.server.start()
+        run = sb.run(timeout=60)
+        check(run.process.returncode == 0, "exit code %d" % run.process.returncode)
+        check(run.logged("Install repair: interrupted installation of component 1 version 3.41 rolled back"),
+              "no repair line: %s" % run.lines)
+        with open(client, "rb") as f:
+            check(f.read() == old_client, "Talvo.exe is not the old program again")
+        check(not os.path.exists(backup), "the set-aside folder is left")
+        check(not os.path.exists(os.path.join(sb.install, "Update.journal")), "the journal is left")
+        code, out = sb.wine(["reg", "query", INSTALL_KEY, "/v", "VerTalvo"])
+        check(b"3.35" in out and b"3.41" not in out, "version not restored: %r" % out)
+        check(run.logged(CHECK_LINE + "program 0"), "the restored version was not what was compared: %s" % run.lines)
+        sb.expect_client_starts(1)
+    finally:
+        sb.close()
+
+
 SCENARIOS = {
     "guard": scenario_guard,
+    "repair": scenario_repair,
     "background": scenario_background,
     "decisions": scenario_decisions,
     "retries": scenario_retries,

@@ -24,14 +24,14 @@ std::string Encode(const std::vector<Record>& records) {
 // A step of every kind of change, with the texts that need escaping.
 std::vector<Record> FullStep() {
   RegistryValue value;
-  value.strRoot = "HKEY_CURRENT_USER";
+  value.strRoot = "HKCU";
   value.strSubKey = "Software\\Talvo\\Install";
   value.strName = "Ver\tTalvo%";
   value.bExisted = true;
   value.nType = 1;
   value.strData = std::string("3.35\0", 5);
   RegistryValue absent;
-  absent.strRoot = "HKEY_LOCAL_MACHINE";
+  absent.strRoot = "HKLM";
   absent.strSubKey = "SOFTWARE\\TalvoExtra";
   absent.strName = "";
   return {
@@ -43,7 +43,7 @@ std::vector<Record> FullStep() {
       MovedPath{"C:\\Talvo\\old", "C:\\Talvo\\new"},
       value,
       absent,
-      RegistryKey{"HKEY_CURRENT_USER", "Software\\TalvoExtra"},
+      RegistryKey{"HKCU", "Software\\TalvoExtra"},
   };
 }
 
@@ -188,10 +188,12 @@ TEST(InstallJournal, NoChangedByteMakesTheRepairTouchAnotherFile) {
       std::string changed = text;
       changed[i] = static_cast<char>(static_cast<unsigned char>(changed[i]) ^ delta);
       for (const RepairStep& step : PlanRepair(ReadJournal(changed))) {
-        if (step.op == RepairOp::kRemoveNewFile || step.op == RepairOp::kRemoveFile)
+        if (step.op == RepairOp::kRemoveNewFile || step.op == RepairOp::kRemoveFile) {
           EXPECT_TRUE(mayGo.count(step.strPath)) << "byte " << i << " removes " << step.strPath;
-        if (step.op == RepairOp::kRestoreFile)
+        }
+        if (step.op == RepairOp::kRestoreFile) {
           EXPECT_TRUE(mayGo.count(step.strPath + " <- " + step.strGuard)) << "byte " << i << " restores " << step.strPath;
+        }
       }
     }
   }

@@ -1,0 +1,44 @@
+// The installation journal on disk: each record appended and flushed to the disk before the
+// change it announces is made, and the repair that reads it back at start-up.
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+#include "framework/scopedhandle.h"
+#include "journal/installjournal.h"
+
+class CInstallJournalFile {
+ public:
+  // Starts an empty journal at strPath, replacing any journal there. FALSE when it cannot be
+  // created.
+  BOOL Create(const std::string& strPath);
+  // TRUE once the record's line is on the disk (FlushFileBuffers).
+  BOOL Append(const journal::Record& record);
+  // Closes the journal and deletes it: the step it records needs nothing more.
+  BOOL CloseAndDelete();
+
+ private:
+  framework::UniqueHandle m_hFile;
+  std::string m_strPath;
+};
+
+struct JournalRepairResult {
+  enum Outcome {
+    kNoJournal,   // nothing was interrupted
+    kRolledBack,  // an unfinished step was undone
+    kFinished,    // a complete step's set-aside files were removed
+    kKept,        // damaged, or a step of the repair failed: journal and set-aside files stay
+  };
+  Outcome outcome = kNoJournal;
+  int nKind = 0;                // the component of the step, when the journal named one
+  std::string strVersion;
+  std::string strDetail;        // what failed, for the log
+};
+
+// Reads the journal at strPath (if any) and finishes or undoes the step it records. The journal
+// is deleted only when the repair is complete.
+JournalRepairResult RepairInstallation(const std::string& strJournalPath);
+
+// One line for the log: what was repaired, or why nothing could be.
+std::string DescribeRepair(const JournalRepairResult& result);
