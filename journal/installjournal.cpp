@@ -12,8 +12,8 @@ namespace {
 const char kLineEnd[] = "\r\n";
 
 const char* RecordName(const Record& record) {
-  static const char* const kNames[] = {"BEGIN",   "SETASIDE", "NEWFILE", "NEWFOLDER",
-                                       "MOVED",   "REGVALUE", "REGKEY",  "COMMIT"};
+  static const char* const kNames[] = {"BEGIN", "SETASIDE", "NEWFILE", "NEWFOLDER", "RMFOLDER",
+                                       "MOVED", "REGVALUE", "REGKEY",  "COMMIT"};
   static_assert(std::variant_size_v<Record> == sizeof kNames / sizeof kNames[0], "one name per record");
   return kNames[record.index()];
 }
@@ -119,7 +119,7 @@ std::vector<std::string> RawFields(const Record& record) {
           return {Escape(r.strOriginal), Escape(r.strBackup)};
         } else if constexpr (std::is_same_v<T, NewFile>) {
           return {Escape(r.strPath), Escape(r.strTemporary)};
-        } else if constexpr (std::is_same_v<T, NewFolder>) {
+        } else if constexpr (std::is_same_v<T, NewFolder> || std::is_same_v<T, RemovedFolder>) {
           return {Escape(r.strPath)};
         } else if constexpr (std::is_same_v<T, MovedPath>) {
           return {Escape(r.strFrom), Escape(r.strTo)};
@@ -170,6 +170,7 @@ bool ParseRecord(const std::string& name, const std::vector<std::string>& f, Rec
   if (name == "SETASIDE" && texts(2)) { out = SetAside{t[0], t[1]}; return true; }
   if (name == "NEWFILE" && texts(2)) { out = NewFile{t[0], t[1]}; return true; }
   if (name == "NEWFOLDER" && texts(1)) { out = NewFolder{t[0]}; return true; }
+  if (name == "RMFOLDER" && texts(1)) { out = RemovedFolder{t[0]}; return true; }
   if (name == "MOVED" && texts(2)) { out = MovedPath{t[0], t[1]}; return true; }
   if (name == "REGVALUE") {
     RegistryValue value;
@@ -217,6 +218,7 @@ std::string CheckRecords(const std::vector<Record>& records) {
     if (const auto* n = std::get_if<NewFile>(&r); n && (n->strPath.empty() || n->strTemporary.empty()))
       return where + "NEWFILE without a path";
     if (const auto* n = std::get_if<NewFolder>(&r); n && n->strPath.empty()) return where + "NEWFOLDER without a path";
+    if (const auto* n = std::get_if<RemovedFolder>(&r); n && n->strPath.empty()) return where + "RMFOLDER without a path";
     if (const auto* m = std::get_if<MovedPath>(&r); m && (m->strFrom.empty() || m->strTo.empty()))
       return where + "MOVED without a path";
     if (const auto* v = std::get_if<RegistryValue>(&r); v && (!IsRegistryRoot(v->strRoot) || v->strSubKey.empty()))
@@ -312,6 +314,8 @@ std::vector<RepairStep> PlanRepair(const JournalReading& reading) {
       plan.push_back({RepairOp::kRemoveNewFile, n->strPath, guard, {}, {}});
     } else if (const auto* f = std::get_if<NewFolder>(&r)) {
       plan.push_back({RepairOp::kRemoveEmptyFolder, f->strPath, {}, {}, {}});
+    } else if (const auto* gone = std::get_if<RemovedFolder>(&r)) {
+      plan.push_back({RepairOp::kCreateFolder, gone->strPath, {}, {}, {}});
     } else if (const auto* m = std::get_if<MovedPath>(&r)) {
       plan.push_back({RepairOp::kMoveBack, m->strFrom, m->strTo, {}, {}});
     } else if (const auto* v = std::get_if<RegistryValue>(&r)) {

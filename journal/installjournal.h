@@ -37,6 +37,10 @@ struct NewFile {
 struct NewFolder {
   std::string strPath;
 };
+// An empty folder the step removed.
+struct RemovedFolder {
+  std::string strPath;
+};
 // A file or folder renamed by the step.
 struct MovedPath {
   std::string strFrom;
@@ -59,7 +63,8 @@ struct RegistryKey {
 // Every change of the step is in place and its version recorded.
 struct Commit {};
 
-using Record = std::variant<Begin, SetAside, NewFile, NewFolder, MovedPath, RegistryValue, RegistryKey, Commit>;
+using Record =
+    std::variant<Begin, SetAside, NewFile, NewFolder, RemovedFolder, MovedPath, RegistryValue, RegistryKey, Commit>;
 
 // One journal line, CR LF included.
 std::string EncodeRecord(const Record& record);
@@ -88,6 +93,7 @@ enum class RepairOp {
   kRestoreFile,         // move strGuard (the set-aside copy) back to strPath, replacing what is
                         // there; nothing to do when the copy is missing (the move never happened)
   kRemoveEmptyFolder,   // remove the folder strPath if it exists and is empty
+  kCreateFolder,        // create the folder strPath again (its parents exist by then)
   kMoveBack,            // move strGuard back to strPath when strGuard exists and strPath does not
   kRestoreRegistryValue,  // put the value back as it was (deleted when it did not exist)
   kRemoveRegistryKey,   // delete the key if it exists and holds nothing

@@ -100,6 +100,8 @@ bool Carry(const RepairStep& step) {
                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
     case RepairOp::kRemoveEmptyFolder:
       return RemoveFolderIfEmpty(step.strPath);
+    case RepairOp::kCreateFolder:
+      return ::CreateDirectoryA(step.strPath.c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS;
     case RepairOp::kMoveBack:
       if (!Exists(step.strGuard) || Exists(step.strPath)) return true;
       return ::MoveFileExA(step.strGuard.c_str(), step.strPath.c_str(), MOVEFILE_WRITE_THROUGH) != 0;

@@ -42,7 +42,7 @@ class InstallJournalRepair : public ::testing::Test {
 // undone, whatever kind of change.
 TEST_F(InstallJournalRepair, UnfinishedStepIsUndone) {
   const std::string a = folder + "\\a.dat", b = folder + "\\b.dat", made = folder + "\\made";
-  const std::string from = folder + "\\old", to = folder + "\\new";
+  const std::string from = folder + "\\old", to = folder + "\\new", emptied = folder + "\\empty";
   WriteFileBytes(a, "old a");
   ::CreateDirectoryA(from.c_str(), nullptr);
   SetRawString(HKEY_CURRENT_USER, kKey, "Ver", "3.35");
@@ -52,7 +52,7 @@ TEST_F(InstallJournalRepair, UnfinishedStepIsUndone) {
   // As the installer does it: each record first, then its change.
   ::CreateDirectoryA(backup.c_str(), nullptr);
   WriteJournal({Begin{1, "3.41", backup}, SetAside{a, backup + "\\1"}, NewFile{a, a + ".new"}, NewFile{b, b + ".new"},
-                NewFolder{made}, MovedPath{from, to}, oldVersion, RegistryKey{"HKCU", std::string(kKey) + "\\Fresh"},
+                NewFolder{made}, MovedPath{from, to}, RemovedFolder{emptied}, oldVersion, RegistryKey{"HKCU", std::string(kKey) + "\\Fresh"},
                 noValue});
   ASSERT_TRUE(::MoveFileA(a.c_str(), (backup + "\\1").c_str()));
   WriteFileBytes(a, "new a");
@@ -72,6 +72,7 @@ TEST_F(InstallJournalRepair, UnfinishedStepIsUndone) {
   EXPECT_FALSE(Exists(made));
   EXPECT_TRUE(IsFolder(from));
   EXPECT_FALSE(Exists(to));
+  EXPECT_TRUE(IsFolder(emptied));
   EXPECT_EQ(QueryRaw(HKEY_CURRENT_USER, kKey, "Ver").bytes, std::string("3.35\0", 5));
   EXPECT_FALSE(KeyPresent(HKEY_CURRENT_USER, std::string(kKey) + "\\Fresh"));
   EXPECT_FALSE(Exists(backup));
