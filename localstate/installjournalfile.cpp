@@ -8,7 +8,6 @@ using journal::RepairOp;
 using journal::RepairStep;
 
 BOOL CInstallJournalFile::Create(const std::string& strPath) {
-  m_strPath = strPath;
   m_hFile.Reset(::CreateFileA(strPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr));
   return m_hFile ? TRUE : FALSE;
@@ -22,11 +21,6 @@ BOOL CInstallJournalFile::Append(const journal::Record& record) {
       written != line.size())
     return FALSE;
   return ::FlushFileBuffers(m_hFile.Get());
-}
-
-BOOL CInstallJournalFile::CloseAndDelete() {
-  const bool bClosed = !m_hFile || ::CloseHandle(m_hFile.Release());
-  return bClosed && (::DeleteFileA(m_strPath.c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND);
 }
 
 namespace {

@@ -15,12 +15,11 @@ class CInstallJournalFile {
   BOOL Create(const std::string& strPath);
   // TRUE once the record's line is on the disk (FlushFileBuffers).
   BOOL Append(const journal::Record& record);
-  // Closes the journal and deletes it: the step it records needs nothing more.
-  BOOL CloseAndDelete();
+  // The repair reads and deletes the journal once it is closed.
+  void Close() { m_hFile.Reset(); }
 
  private:
   framework::UniqueHandle m_hFile;
-  std::string m_strPath;
 };
 
 struct JournalRepairResult {

@@ -1,0 +1,250 @@
+#include "localstate/installtransaction.h"
+
+#include <vector>
+
+#include "framework/log.h"
+#include "framework/scopedhandle.h"
+#include "localstate/upregistry.h"
+
+namespace {
+
+const char kTemporarySuffix[] = ".talvo-new";
+
+bool Exists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool IsFolder(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string ParentOf(const std::string& path) {
+  const size_t slash = path.find_last_of('\\');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+// The name the journal knows the root by; empty for roots whose values cannot be put back.
+std::string JournalRootName(const std::string& strRootName) {
+  const HKEY root = GetRootKey(strRootName);
+  if (root == HKEY_CURRENT_USER) return "HKCU";
+  if (root == HKEY_LOCAL_MACHINE) return "HKLM";
+  if (root == HKEY_CLASSES_ROOT) return "HKCR";
+  if (root == HKEY_USERS) return "HKU";
+  if (root == HKEY_CURRENT_CONFIG) return "HKCC";
+  return std::string();
+}
+
+std::string ErrorText(DWORD error) { return "error " + std::to_string(error); }
+
+}  // namespace
+
+CInstallTransaction::CInstallTransaction(std::string strJournalPath, std::string strSetAsideFolder)
+    : m_strJournalPath(std::move(strJournalPath)), m_strSetAsideFolder(std::move(strSetAsideFolder)) {}
+
+CInstallTransaction::~CInstallTransaction() {
+  if (m_bOpen) Rollback();
+}
+
+BOOL CInstallTransaction::Begin(int nKind, const std::string& strVersion) {
+  m_strFailure.clear();
+  m_strBlockedFile.clear();
+  if (m_bOpen) return Fail("an installation step is already under way", m_strJournalPath);
+  if (!m_journal.Create(m_strJournalPath)) return Fail("cannot write the installation journal", m_strJournalPath);
+  m_bOpen = true;
+  m_nSetAside = 0;
+  // The journal names the folder before it exists, so the repair also removes it.
+  if (!Record(journal::Begin{nKind, strVersion, m_strSetAsideFolder})) return FALSE;
+  Point();
+  if (!IsFolder(m_strSetAsideFolder) && !::CreateDirectoryA(m_strSetAsideFolder.c_str(), nullptr))
+    return Fail("cannot create the folder for replaced files", m_strSetAsideFolder);
+  return TRUE;
+}
+
+void CInstallTransaction::Point() {
+  ++m_nPoint;
+  if (m_pointHook) m_pointHook(m_nPoint);
+}
+
+BOOL CInstallTransaction::Record(const journal::Record& record) {
+  Point();
+  if (!m_bOpen || !m_journal.Append(record)) return Fail("cannot write the installation journal", m_strJournalPath);
+  return TRUE;
+}
+
+BOOL CInstallTransaction::Fail(const std::string& strWhat, const std::string& strPath) {
+  m_strFailure = strWhat + ": " + strPath + " (" + ErrorText(::GetLastError()) + ")";
+  framework::WriteLog("Install step: %s\n", m_strFailure.c_str());
+  return FALSE;
+}
+
+BOOL CInstallTransaction::SetAside(const std::string& strPath) {
+  const std::string backup = m_strSetAsideFolder + "\\" + std::to_string(++m_nSetAside);
+  if (!Record(journal::SetAside{strPath, backup})) return FALSE;
+  Point();
+  ::SetFileAttributesA(strPath.c_str(), FILE_ATTRIBUTE_NORMAL);
+  // Another volume (the system folder, say) is copied across; the set-aside copy must exist
+  // before the original is gone.
+  if (!::MoveFileExA(strPath.c_str(), backup.c_str(), MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH)) {
+    m_strBlockedFile = strPath;
+    return Fail("cannot replace", strPath);
+  }
+  return TRUE;
+}
+
+BOOL CInstallTransaction::InstallFileCopy(const std::string& strSource, const std::string& strTarget) {
+  if (!Exists(strSource)) return Fail("no such file", strSource);
+  if (!CreateFolderTree(ParentOf(strTarget))) return FALSE;
+  if (Exists(strTarget) && !SetAside(strTarget)) return FALSE;
+  const std::string temporary = strTarget + kTemporarySuffix;
+  if (!Record(journal::NewFile{strTarget, temporary})) return FALSE;
+  Point();
+  if (!::CopyFileA(strSource.c_str(), temporary.c_str(), FALSE)) {
+    const DWORD error = ::GetLastError();
+    ::DeleteFileA(temporary.c_str());
+    ::SetLastError(error);
+    return Fail("cannot write", temporary);
+  }
+  Point();
+  if (!::MoveFileExA(temporary.c_str(), strTarget.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    m_strBlockedFile = strTarget;
+    return Fail("cannot replace", strTarget);
+  }
+  return TRUE;
+}
+
+BOOL CInstallTransaction::RemoveFile(const std::string& strPath) {
+  if (!Exists(strPath)) return TRUE;
+  return SetAside(strPath);
+}
+
+BOOL CInstallTransaction::CreateFolderTree(const std::string& strPath) {
+  std::string path = strPath;
+  if (!path.empty() && path.back() == '\\') path.pop_back();
+  if (path.empty() || Exists(path)) return TRUE;
+  if (path.size() >= MAX_PATH) return Fail("path too long", path);
+  const std::string parent = ParentOf(path);
+  if (!parent.empty() && !CreateFolderTree(parent)) return FALSE;
+  if (!Record(journal::NewFolder{path})) return FALSE;
+  Point();
+  if (!::CreateDirectoryA(path.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS)
+    return Fail("cannot create the folder", path);
+  return TRUE;
+}
+
+BOOL CInstallTransaction::RemoveEmptyFolderTree(const std::string& strPath) {
+  std::vector<std::string> subfolders;
+  {
+    WIN32_FIND_DATAA fd;
+    framework::UniqueFindHandle find(::FindFirstFileA((strPath + "\\*.*").c_str(), &fd));
+    if (!find) return FALSE;
+    do {
+      const std::string name = fd.cFileName;
+      if (name == "." || name == "..") continue;
+      // A file stays where it is, and so does the folder that holds it.
+      if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return FALSE;
+      subfolders.push_back(strPath + "\\" + name);
+    } while (::FindNextFileA(find.Get(), &fd));
+  }
+  for (const std::string& sub : subfolders) RemoveEmptyFolderTree(sub);
+  if (!Record(journal::RemovedFolder{strPath})) return FALSE;
+  Point();
+  return ::RemoveDirectoryA(strPath.c_str());
+}
+
+BOOL CInstallTransaction::MovePath(const std::string& strFrom, const std::string& strTo) {
+  if (!Exists(strFrom) || Exists(strTo)) return FALSE;
+  if (!Record(journal::MovedPath{strFrom, strTo})) return FALSE;
+  Point();
+  return ::MoveFileA(strFrom.c_str(), strTo.c_str());
+}
+
+BOOL CInstallTransaction::WillChangeRegistryValue(const std::string& strRootName, const std::string& strSubKey,
+                                                  const std::string& strName) {
+  journal::RegistryValue value;
+  value.strRoot = JournalRootName(strRootName);
+  value.strSubKey = strSubKey;
+  value.strName = strName;
+  if (value.strRoot.empty() || strSubKey.empty()) return Fail("cannot record the registry value", strRootName + "\\" + strSubKey);
+  HKEY hKey = nullptr;
+  if (::RegOpenKeyExA(GetRootKey(strRootName), strSubKey.c_str(), 0, KEY_QUERY_VALUE, &hKey) == ERROR_SUCCESS) {
+    framework::UniqueRegKey key(hKey);
+    DWORD type = 0, size = 0;
+    if (::RegQueryValueExA(key.Get(), strName.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
+      std::string data(size, '\0');
+      if (::RegQueryValueExA(key.Get(), strName.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&data[0]),
+                             &size) != ERROR_SUCCESS)
+        return Fail("cannot read the registry value", strSubKey + " " + strName);
+      data.resize(size);
+      value.bExisted = true;
+      value.nType = type;
+      value.strData = data;
+    }
+  }
+  return Record(value);
+}
+
+BOOL CInstallTransaction::RecordKeyTree(HKEY hRoot, const std::string& strRootName, const std::string& strSubKey) {
+  HKEY hKey = nullptr;
+  if (::RegOpenKeyExA(hRoot, strSubKey.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS) return TRUE;
+  framework::UniqueRegKey key(hKey);
+  std::vector<std::string> names, subKeys;
+  char szName[16384];
+  for (DWORD i = 0;; ++i) {
+    DWORD length = sizeof szName;
+    if (::RegEnumValueA(key.Get(), i, szName, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    names.emplace_back(szName, length);
+  }
+  for (DWORD i = 0;; ++i) {
+    DWORD length = sizeof szName;
+    if (::RegEnumKeyExA(key.Get(), i, szName, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    subKeys.emplace_back(szName, length);
+  }
+  key.Reset();
+  for (const std::string& name : names)
+    if (!WillChangeRegistryValue(strRootName, strSubKey, name)) return FALSE;
+  for (const std::string& sub : subKeys)
+    if (!RecordKeyTree(hRoot, strRootName, strSubKey + "\\" + sub)) return FALSE;
+  return TRUE;
+}
+
+BOOL CInstallTransaction::WillDeleteRegistryKey(const std::string& strRootName, const std::string& strSubKey) {
+  return RecordKeyTree(GetRootKey(strRootName), strRootName, strSubKey);
+}
+
+BOOL CInstallTransaction::WillCreateRegistryKey(const std::string& strRootName, const std::string& strSubKey) {
+  const std::string root = JournalRootName(strRootName);
+  if (root.empty()) return Fail("cannot record the registry key", strRootName + "\\" + strSubKey);
+  // Top-down, so the repair (last first) removes the deepest level first.
+  for (size_t end = 0; end != std::string::npos;) {
+    end = strSubKey.find('\\', end + 1);
+    const std::string level = strSubKey.substr(0, end);
+    if (level.empty()) continue;
+    HKEY hKey = nullptr;
+    if (::RegOpenKeyExA(GetRootKey(strRootName), level.c_str(), 0, KEY_READ, &hKey) == ERROR_SUCCESS) {
+      ::RegCloseKey(hKey);
+      continue;
+    }
+    if (!Record(journal::RegistryKey{root, level})) return FALSE;
+  }
+  return TRUE;
+}
+
+BOOL CInstallTransaction::Commit() {
+  if (!m_bOpen) return FALSE;
+  if (!Record(journal::Commit{})) return FALSE;
+  m_bOpen = false;
+  m_journal.Close();
+  Point();
+  // Complete: what is left is tidying, which the repair also does after an interruption.
+  const JournalRepairResult tidy = RepairInstallation(m_strJournalPath);
+  if (tidy.outcome == JournalRepairResult::kKept) framework::WriteLog("%s\n", DescribeRepair(tidy).c_str());
+  return TRUE;
+}
+
+BOOL CInstallTransaction::Rollback() {
+  if (!m_bOpen) return TRUE;
+  m_bOpen = false;
+  m_journal.Close();
+  const JournalRepairResult undone = RepairInstallation(m_strJournalPath);
+  framework::WriteLog("%s\n", DescribeRepair(undone).c_str());
+  return undone.outcome != JournalRepairResult::kKept;
+}

@@ -1,0 +1,77 @@
+// The changes one installation step makes to installed files, folders and the registry, made so
+// that the step can always be undone as a whole: each change is recorded in the journal (flushed
+// to the disk) before it is made, an installed file is moved aside instead of being overwritten or
+// deleted, and a new file is written under a temporary name and then moved into its place. Until
+// Commit the step can be rolled back, here or, after an interruption, at the next start.
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+#include "localstate/installjournalfile.h"
+
+class CInstallTransaction {
+ public:
+  CInstallTransaction(std::string strJournalPath, std::string strSetAsideFolder);
+  // A step neither committed nor rolled back is rolled back.
+  ~CInstallTransaction();
+  CInstallTransaction(const CInstallTransaction&) = delete;
+  CInstallTransaction& operator=(const CInstallTransaction&) = delete;
+
+  // Starts the journal of the step that installs version `strVersion` of component `nKind`.
+  BOOL Begin(int nKind, const std::string& strVersion);
+
+  // Puts a copy of strSource at strTarget, its folders created; an installed file there is set
+  // aside first. The source stays.
+  BOOL InstallFileCopy(const std::string& strSource, const std::string& strTarget);
+  // Sets the installed file aside; a missing file is no failure.
+  BOOL RemoveFile(const std::string& strPath);
+  // Creates the folder with every missing parent; an existing one is no failure.
+  BOOL CreateFolderTree(const std::string& strPath);
+  // Removes the folder and its empty subfolders; FALSE at the first file found (which stays).
+  BOOL RemoveEmptyFolderTree(const std::string& strPath);
+  // Renames a file or folder; FALSE when the new path exists.
+  BOOL MovePath(const std::string& strFrom, const std::string& strTo);
+  // Records the value as it is now, before the caller changes or deletes it (root given by the
+  // install jobs' root names). Every value of a key about to be deleted is recorded this way.
+  BOOL WillChangeRegistryValue(const std::string& strRootName, const std::string& strSubKey,
+                               const std::string& strName);
+  // Records every value below the key (its whole tree), before the caller deletes it.
+  BOOL WillDeleteRegistryKey(const std::string& strRootName, const std::string& strSubKey);
+  // Records the levels of the key that do not exist yet, before the caller creates it.
+  BOOL WillCreateRegistryKey(const std::string& strRootName, const std::string& strSubKey);
+
+  // Every change is in place: the step is complete; set-aside files are removed.
+  BOOL Commit();
+  // Undoes every change made so far. FALSE when something could not be put back; the journal
+  // then stays for the repair at the next start.
+  BOOL Rollback();
+
+  // Why the last change failed ("cannot replace C:\...\Talvo.exe"), for the user.
+  const std::string& GetFailure() const { return m_strFailure; }
+  // The file the last change could not replace or remove, or empty.
+  const std::string& GetBlockedFile() const { return m_strBlockedFile; }
+
+  // Test programs end the process at a given point of the step (every journal line and every
+  // change is one), to show that any interruption can be repaired.
+  using PointHook = std::function<void(int nPoint)>;
+  void SetPointHook(PointHook hook) { m_pointHook = std::move(hook); }
+
+ private:
+  BOOL Record(const journal::Record& record);
+  void Point();
+  BOOL Fail(const std::string& strWhat, const std::string& strPath);
+  BOOL SetAside(const std::string& strPath);
+  BOOL RecordKeyTree(HKEY hRoot, const std::string& strRootName, const std::string& strSubKey);
+
+  std::string m_strJournalPath;
+  std::string m_strSetAsideFolder;
+  CInstallJournalFile m_journal;
+  bool m_bOpen = false;
+  int m_nSetAside = 0;
+  int m_nPoint = 0;
+  std::string m_strFailure;
+  std::string m_strBlockedFile;
+  PointHook m_pointHook;
+};
