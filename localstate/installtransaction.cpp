@@ -1,5 +1,7 @@
 #include "localstate/installtransaction.h"
 
+#include <restartmanager.h>
+
 #include <vector>
 
 #include "framework/log.h"
@@ -247,4 +249,41 @@ BOOL CInstallTransaction::Rollback() {
   const JournalRepairResult undone = RepairInstallation(m_strJournalPath);
   framework::WriteLog("%s\n", DescribeRepair(undone).c_str());
   return undone.outcome != JournalRepairResult::kKept;
+}
+
+std::string DescribeFileHolders(const std::string& strPath) {
+  DWORD session = 0;
+  WCHAR szKey[CCH_RM_SESSION_KEY + 1] = {};
+  if (::RmStartSession(&session, 0, szKey) != ERROR_SUCCESS) return std::string();
+  std::string names;
+  const int wideLength = ::MultiByteToWideChar(CP_ACP, 0, strPath.c_str(), -1, nullptr, 0);
+  std::wstring widePath(wideLength > 0 ? static_cast<size_t>(wideLength) : 0, L'\0');
+  if (wideLength > 0 && ::MultiByteToWideChar(CP_ACP, 0, strPath.c_str(), -1, &widePath[0], wideLength) > 0) {
+    LPCWSTR files[] = {widePath.c_str()};
+    UINT needed = 0, count = 0;
+    DWORD reasons = 0;
+    RM_PROCESS_INFO infos[8] = {};
+    if (::RmRegisterResources(session, 1, files, 0, nullptr, 0, nullptr) == ERROR_SUCCESS) {
+      count = sizeof infos / sizeof infos[0];
+      const DWORD listed = ::RmGetList(session, &needed, &count, infos, &reasons);
+      if (listed == ERROR_SUCCESS || listed == ERROR_MORE_DATA) {
+        for (UINT i = 0; i < count && i < sizeof infos / sizeof infos[0]; ++i) {
+          char szName[CCH_RM_MAX_APP_NAME * 2 + 1] = {};
+          ::WideCharToMultiByte(CP_ACP, 0, infos[i].strAppName, -1, szName, sizeof szName - 1, nullptr, nullptr);
+          if (!szName[0]) continue;
+          if (!names.empty()) names += ", ";
+          names += szName;
+        }
+      }
+    }
+  }
+  ::RmEndSession(session);
+  return names;
+}
+
+BOOL HasFreeSpace(const std::string& strFolder, unsigned long long nBytes, unsigned long long* pnFree) {
+  ULARGE_INTEGER available = {};
+  if (!::GetDiskFreeSpaceExA(strFolder.c_str(), &available, nullptr, nullptr)) return FALSE;
+  if (pnFree) *pnFree = available.QuadPart;
+  return available.QuadPart >= nBytes;
 }

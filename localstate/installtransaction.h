@@ -75,3 +75,10 @@ class CInstallTransaction {
   std::string m_strBlockedFile;
   PointHook m_pointHook;
 };
+
+// The programs the system says hold the file open (Restart Manager), e.g. "Talvo.exe"; empty when
+// it cannot tell.
+std::string DescribeFileHolders(const std::string& strPath);
+
+// Whether the volume of strFolder has nBytes free for the caller; the free bytes in *pnFree.
+BOOL HasFreeSpace(const std::string& strFolder, unsigned long long nBytes, unsigned long long* pnFree);

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <memory>
 #include <functional>
 #include <map>
 #include <string>
@@ -22,6 +23,7 @@ using namespace testsupport;
 namespace {
 
 const char kInterruptFlag[] = "--interrupt-at";
+const char kHoldFlag[] = "--hold";
 const char kKey[] = "Software\\TalvoTransactionTest";
 const UINT kEndedCode = 77;
 
@@ -161,15 +163,42 @@ TEST(InstallTransaction, EveryInterruptionIsRepairedToTheOldOrTheNewInstallation
   EXPECT_GT(finished, 0);
 }
 
-// A file held open without sharing cannot be replaced: the step fails there, names the file, and
-// everything it had changed is undone at once.
+// Another program holding `path` open without sharing, until the object goes.
+class HoldingProgram {
+ public:
+  explicit HoldingProgram(const std::string& path) {
+    char szSelf[MAX_PATH] = {};
+    ::GetModuleFileNameA(nullptr, szSelf, MAX_PATH);
+    std::string commandLine = "\"" + std::string(szSelf) + "\" " + kHoldFlag + " \"" + path + "\"";
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (!::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return;
+    m_process.Reset(pi.hProcess);
+    framework::UniqueHandle thread(pi.hThread);
+    for (int i = 0; i < 500 && !Exists(path + ".held"); ++i) ::Sleep(20);
+  }
+  ~HoldingProgram() {
+    if (m_process) {
+      ::TerminateProcess(m_process.Get(), 0);
+      ::WaitForSingleObject(m_process.Get(), 10000);
+    }
+  }
+
+ private:
+  framework::UniqueHandle m_process;
+};
+
+// A file held open without sharing by another program cannot be replaced: the step fails there,
+// names the file and, as far as the system can tell, the program holding it, and everything it
+// had changed is undone at once.
 TEST(InstallTransaction, FileThatCannotBeReplacedRollsTheStepBack) {
   const Layout l = TestLayout();
   MakeOldInstallation(l);
   const auto before = Snapshot(l);
-  framework::UniqueHandle held(::CreateFileA((l.Install() + "\\old.dat").c_str(), GENERIC_READ, 0, nullptr,
-                                             OPEN_EXISTING, 0, nullptr));
-  ASSERT_TRUE(held);
+  auto held = std::make_unique<HoldingProgram>(l.Install() + "\\old.dat");
+  ASSERT_TRUE(Exists(l.Install() + "\\old.dat.held"));
+  ::DeleteFileA((l.Install() + "\\old.dat.held").c_str());
   {
     CInstallTransaction step(l.Journal(), l.Backup());
     ASSERT_TRUE(step.Begin(1, "3.41"));
@@ -177,9 +206,14 @@ TEST(InstallTransaction, FileThatCannotBeReplacedRollsTheStepBack) {
     EXPECT_FALSE(step.RemoveFile(l.Install() + "\\old.dat"));
     EXPECT_EQ(step.GetBlockedFile(), l.Install() + "\\old.dat");
     EXPECT_NE(step.GetFailure().find("old.dat"), std::string::npos);
+    // Wine's Restart Manager names no program; Windows names this test program, the holder.
+    const std::string holders = DescribeFileHolders(step.GetBlockedFile());
+    if (!holders.empty()) {
+      EXPECT_NE(holders.find("installtransaction_test"), std::string::npos) << holders;
+    }
     EXPECT_TRUE(step.Rollback());
   }
-  held.Reset();
+  held.reset();
   EXPECT_EQ(Describe(Snapshot(l)), Describe(before));
   EXPECT_FALSE(Exists(l.Journal()));
 }
@@ -200,6 +234,11 @@ TEST(InstallTransaction, StepLeftUncommittedIsUndoneWhenItEnds) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 3 && std::string(argv[1]) == kHoldFlag) {
+    framework::UniqueHandle held(::CreateFileA(argv[2], GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    WriteFileBytes(std::string(argv[2]) + ".held", held ? "yes" : "no");
+    ::Sleep(INFINITE);
+  }
   // The child of the interruption test: the step, ended at the given point as by a power cut.
   if (argc == 4 && std::string(argv[1]) == kInterruptFlag) {
     const int endAt = std::atoi(argv[2]);
