@@ -10,7 +10,7 @@ packages=(
   mingw-w64 g++-mingw-w64-i686 g++-mingw-w64-x86-64 libz-mingw-w64-dev
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   cmake ninja-build make g++ clang libclang-rt-14-dev python3 python3-pil
-  googletest zlib1g-dev
+  googletest zlib1g-dev libssl-dev openssl
   xvfb xauth x11-utils imagemagick xdotool
   locales fonts-nanum fonts-baekmuk
   curl unzip zip libarchive-tools hyperfine time file binutils
