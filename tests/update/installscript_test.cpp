@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "catalogue/projectdata.h"
+#include "framework/scopedhandle.h"
 #include "localstate/filehelpers.h"
 #include "tests/localstate/testsupport.h"
 #include "update/installscript.h"
@@ -442,6 +443,73 @@ TEST_F(InstallScript, LoginControlPackageRegistersTheSystemFoldersControlWithout
   ASSERT_EQ(marks.size(), 1u) << ReadFileBytes(m_strMarks);
   EXPECT_THAT(marks[0], StartsWith("register|"));
   EXPECT_THAT(marks[0], EndsWith(" /s " + control));
+}
+
+// ---- One step, wholly done or wholly undone ----
+
+// A file the step must replace is held open without sharing: the step fails there, names the file,
+// and what it had already changed (a copy, a folder, a registry value) is undone; no line is
+// marked done and no version recorded, so the whole component is offered again.
+TEST_F(InstallScript, StepThatCannotReplaceAFileIsUndoneAsAWhole) {
+  WriteFileBytes(Path("first.dat"), "old first");
+  WriteFileBytes(Path("held.dat"), "old held");
+  testsupport::SetRawString(HKEY_CURRENT_USER, kInstallKey, "VerTalvo", "3.35");
+  Stage("first.dat", "new first");
+  Stage("held.dat", "new held");
+  Load("[FOLDER]\nCREATE=" + Path("made") + "\n"
+       "[FILES]\nCOPY=" + m_strDir + ",first.dat\nCOPY=" + m_strDir + ",held.dat\n"
+       "[REGISTRY]\nADDVAL=HKCU\\" + std::string(kTestKey) + ",v,x\n");
+  const std::vector<std::string> folderLines = m_data.m_saFolder, fileLines = m_data.m_saFiles;
+  InstallStepResult result;
+  {
+    framework::UniqueHandle held(::CreateFileA(Path("held.dat").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                                               nullptr));
+    ASSERT_TRUE(held);
+    result = OnUpgradeNow(m_data, KIND_CLIENT_PROGRAM, "3.41");
+  }
+  EXPECT_TRUE(result.bFailed);
+  EXPECT_EQ(result.strBlockedFile, Path("held.dat"));
+  EXPECT_THAT(result.strFailure, HasSubstr("held.dat"));
+  EXPECT_EQ(ReadFileBytes(Path("first.dat")), "old first");
+  EXPECT_EQ(ReadFileBytes(Path("held.dat")), "old held");
+  EXPECT_FALSE(Exists(Path("made")));
+  EXPECT_TRUE(testsupport::QueryRaw(HKEY_CURRENT_USER, kTestKey, "v").missing);
+  EXPECT_EQ(testsupport::QueryRaw(HKEY_CURRENT_USER, kInstallKey, "VerTalvo").bytes, std::string("3.35") + '\0');
+  EXPECT_EQ(m_data.m_saFolder, folderLines);
+  EXPECT_EQ(m_data.m_saFiles, fileLines);
+  EXPECT_FALSE(Exists(GetInstallJournalPath()));
+  EXPECT_FALSE(Exists(GetSetAsideFolder()));
+
+  // Once the file is free, the same pass goes through.
+  EXPECT_FALSE(OnUpgradeNow(m_data, KIND_CLIENT_PROGRAM, "3.41").bFailed);
+  EXPECT_EQ(ReadFileBytes(Path("held.dat")), "new held");
+  EXPECT_EQ(testsupport::QueryRaw(HKEY_CURRENT_USER, kInstallKey, "VerTalvo").bytes, std::string("3.41") + '\0');
+  for (const std::string& line : m_data.m_saFiles) EXPECT_THAT(line, StartsWith("DONE="));
+}
+
+// The new files need more room than the volume has: nothing is changed at all, and the message
+// says how much is needed.
+TEST_F(InstallScript, StepWithoutRoomForItsFilesChangesNothing) {
+  WriteFileBytes(Path("big.dat"), "old");
+  {
+    // A sparse staged file far larger than any free space here.
+    framework::UniqueHandle staged(::CreateFileA((m_strStaging + "big.dat").c_str(), GENERIC_WRITE, 0, nullptr,
+                                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(staged);
+    LARGE_INTEGER size;
+    size.QuadPart = 8LL << 40;
+    ASSERT_TRUE(::SetFilePointerEx(staged.Get(), size, nullptr, FILE_BEGIN));
+    ASSERT_TRUE(::SetEndOfFile(staged.Get()));
+  }
+  Load("[FOLDER]\nCREATE=" + Path("made") + "\n[FILES]\nCOPY=" + m_strDir + ",big.dat\n");
+  const InstallStepResult result = OnUpgradeNow(m_data, KIND_CLIENT_PROGRAM, "3.41");
+  EXPECT_TRUE(result.bFailed);
+  EXPECT_THAT(result.strFailure, HasSubstr("not enough free space"));
+  EXPECT_THAT(result.strFailure, HasSubstr("8589934592 KB needed"));
+  EXPECT_EQ(ReadFileBytes(Path("big.dat")), "old");
+  EXPECT_FALSE(Exists(Path("made")));
+  EXPECT_TRUE(testsupport::QueryRaw(HKEY_CURRENT_USER, kInstallKey, "VerTalvo").missing);
+  EXPECT_FALSE(Exists(GetInstallJournalPath()));
 }
 
 struct DecisionState : CUpdateAppState {};
