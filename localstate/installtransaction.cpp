@@ -37,6 +37,11 @@ std::string JournalRootName(const std::string& strRootName) {
 
 std::string ErrorText(DWORD error) { return "error " + std::to_string(error); }
 
+CInstallTransaction::PointHook& ProcessPointHook() {
+  static CInstallTransaction::PointHook hook;
+  return hook;
+}
+
 }  // namespace
 
 CInstallTransaction::CInstallTransaction(std::string strJournalPath, std::string strSetAsideFolder)
@@ -61,9 +66,15 @@ BOOL CInstallTransaction::Begin(int nKind, const std::string& strVersion) {
   return TRUE;
 }
 
+void CInstallTransaction::SetProcessPointHook(PointHook hook) { ProcessPointHook() = std::move(hook); }
+
 void CInstallTransaction::Point() {
   ++m_nPoint;
-  if (m_pointHook) m_pointHook(m_nPoint);
+  if (m_pointHook) {
+    m_pointHook(m_nPoint);
+  } else if (ProcessPointHook()) {
+    ProcessPointHook()(m_nPoint);
+  }
 }
 
 BOOL CInstallTransaction::Record(const journal::Record& record) {

@@ -70,6 +70,9 @@ class CInstallTransaction {
   // change is one), to show that any interruption can be repaired.
   using PointHook = std::function<void(int nPoint)>;
   void SetPointHook(PointHook hook) { m_pointHook = std::move(hook); }
+  // The same for every step the process makes that has no hook of its own (a test program sets it
+  // before anything is installed).
+  static void SetProcessPointHook(PointHook hook);
 
  private:
   BOOL Record(const journal::Record& record);

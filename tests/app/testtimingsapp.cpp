@@ -6,6 +6,9 @@
 // TALVO_TEST_THROW_AT_FETCH="text": a text the catalogue fetches (the notice, the log page)
 // whose URL holds the text throws std::bad_alloc instead, as running out of memory in the
 // middle of the document's parse would.
+// TALVO_TEST_END_AT_INSTALL_POINT=N: the process ends (exit code 77, as a power cut would end
+// it) at the N-th point of its installation steps, counted over the whole run (every journal line
+// and every change is one); 0 only logs each point ("Install point N").
 #include <windows.h>
 
 #include <cstdlib>
@@ -14,6 +17,8 @@
 
 #include "app/talvoupdate.h"
 #include "catalogue/noticefetch.h"
+#include "framework/log.h"
+#include "localstate/installtransaction.h"
 
 namespace {
 
@@ -54,6 +59,21 @@ std::string FetchOrRunOutOfMemory(const std::string& url, unsigned long timeoutM
   if (!failAt.empty() && url.find(failAt) != std::string::npos) throw std::bad_alloc();
   return g_programFetcher(url, timeoutMs);
 }
+
+// Installed before the application object starts its run (definitions of one file are initialised
+// in order, and this one comes first).
+const bool g_installPointsWatched = [] {
+  const std::string text = EnvironmentText("TALVO_TEST_END_AT_INSTALL_POINT");
+  if (text.empty()) return false;
+  const long endAt = std::strtol(text.c_str(), nullptr, 10);
+  CInstallTransaction::SetProcessPointHook([endAt](int) {
+    static long count = 0;
+    ++count;
+    framework::WriteLog("Install point %ld\n", count);
+    if (count == endAt) ::TerminateProcess(::GetCurrentProcess(), 77);
+  });
+  return true;
+}();
 
 }  // namespace
 
