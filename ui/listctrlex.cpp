@@ -98,6 +98,23 @@ void CListCtrlEx::UpdateStartButton() {
   start->SetFocus();
 }
 
+void CListCtrlEx::SetEntryChecked(size_t i, BOOL checked) {
+  if (i >= m_rowButtons.size()) return;
+  CxSkinButton& button = *m_rowButtons[i];
+  if ((button.m_nRowChecked != 0) == (checked != FALSE)) return;
+  ShowRowFaces(button, checked != FALSE);
+  button.m_nRowChecked = checked ? 1 : 0;
+  button.Invalidate();
+  UpdateStartButton();
+}
+
+void CListCtrlEx::FreezeEntries() {
+  for (const auto& button : m_rowButtons) {
+    button->m_nRowLocked = 1;
+    button->EnableWindow(FALSE);
+  }
+}
+
 void CListCtrlEx::ToggleEntry(CxSkinButton& button) {
   const bool select = button.m_nRowChecked == 0;
   ShowRowFaces(button, select);

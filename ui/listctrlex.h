@@ -27,6 +27,10 @@ class CListCtrlEx : public framework::CListCtrl {
   void AddHiddenItem();
   // TRUE when any entry, hidden ones included, is selected.
   BOOL IsAnyChecked() const;
+  // Selects or deselects entry i as a click would show it, without asking its lock.
+  void SetEntryChecked(size_t i, BOOL checked);
+  // No entry can be toggled any more (a run has taken the selection).
+  void FreezeEntries();
 
   // Entry i < row count belongs to row i; hidden entries follow. The list owns the buttons.
   std::vector<std::unique_ptr<CxSkinButton>> m_rowButtons;

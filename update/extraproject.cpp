@@ -1,6 +1,5 @@
 #include "update/extraproject.h"
 
-#include <cstdlib>
 #include <string>
 
 #include "catalogue/projectdata.h"
@@ -9,18 +8,16 @@
 
 namespace {
 
+// The folder the path names and the file name after it. A path without a folder part names no
+// folder to look in (never the drive's root or the current folder), and a path the system could
+// not use at all is no installation either.
 BOOL FolderHoldsFile(const std::string& strPath) {
-  char szDrive[_MAX_DRIVE] = {};
-  char szDir[_MAX_DIR] = {};
-  char szName[_MAX_FNAME] = {};
-  char szExt[_MAX_EXT] = {};
-  if (_splitpath_s(strPath.c_str(), szDrive, sizeof szDrive, szDir, sizeof szDir, szName, sizeof szName,
-                   szExt, sizeof szExt) != 0)
-    return FALSE;
-  const std::string strWanted = std::string(szName) + szExt;
-  std::string strPattern = std::string(szDrive) + szDir;
-  if (strPattern.empty() || strPattern.back() != '\\') strPattern += '\\';
-  strPattern += "*.*";
+  if (strPath.size() >= MAX_PATH) return FALSE;
+  const size_t slash = strPath.find_last_of("\\/");
+  if (slash == std::string::npos || slash == 0) return FALSE;
+  const std::string strWanted = strPath.substr(slash + 1);
+  if (strWanted.empty()) return FALSE;
+  const std::string strPattern = strPath.substr(0, slash + 1) + "*.*";
   WIN32_FIND_DATAA found = {};
   framework::UniqueFindHandle search(::FindFirstFileA(strPattern.c_str(), &found));
   if (!search) return FALSE;

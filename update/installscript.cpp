@@ -119,7 +119,7 @@ BOOL CompleteComponent(CInstallTransaction& step, const std::string& strProject,
 
 // The new files of the pass need room on their volumes before the first change; a set-aside file
 // needs room too where it is copied to another volume. Empty when there is enough.
-std::string CheckFreeSpace(const CProjectData& projectData, const std::string& strSource) {
+std::string CheckFreeSpace(const CProjectData& projectData, const std::string& strSource, InstallStepResult& result) {
   std::vector<std::pair<std::string, unsigned long long>> needs;  // volume, bytes
   auto need = [&](const std::string& path, unsigned long long bytes) {
     char szVolume[MAX_PATH] = {};
@@ -159,6 +159,8 @@ std::string CheckFreeSpace(const CProjectData& projectData, const std::string& s
     unsigned long long free = 0;
     if (!HasFreeSpace(volume, bytes, &free) && free < bytes) {
       const unsigned long long kb = 1024;
+      result.nSpaceNeededKB = (bytes + kb - 1) / kb;
+      result.strVolume = volume;
       return "not enough free space on " + volume + ": " + std::to_string((bytes + kb - 1) / kb) + " KB needed, " +
              std::to_string(free / kb) + " KB free";
     }
@@ -182,7 +184,7 @@ InstallStepResult OnUpgradeNow(CProjectData& projectData, int nKind, const std::
                         result.strHolders.empty() ? "" : ", held by ", result.strHolders.c_str());
     return result;
   };
-  if (const std::string shortage = CheckFreeSpace(projectData, strSource); !shortage.empty())
+  if (const std::string shortage = CheckFreeSpace(projectData, strSource, result); !shortage.empty())
     return fail(nullptr, shortage);
 
   CInstallTransaction step(GetInstallJournalPath(), GetSetAsideFolder());

@@ -16,6 +16,8 @@ struct InstallStepResult {
   std::string strFailure;      // what could not be done, for the user
   std::string strBlockedFile;  // the file that could not be replaced or removed, if that was it
   std::string strHolders;      // the programs holding it, where the system can tell
+  unsigned long long nSpaceNeededKB = 0;  // too little room: what the new files need on strVolume
+  std::string strVolume;
 };
 
 // Runs every pending job line of `projectData` in section order (FOLDER, FILES, REGISTRY), each

@@ -41,6 +41,15 @@ const char kStatusExtracting[] = "업데이트 파일의 압축을 해제합니�
 const char kStatusInstalling[] = "파일을 해당 폴더에 설치합니다.";
 const char kStatusDone[] = "업데이트가 완료되었습니다.";
 const char kPackageMissingText[] = "서버에서 파일을 찾을 수 없습니다.";
+const char kStatusFailed[] = "업데이트를 완료하지 못했습니다.";
+const char kInstallFailedText[] = "설치하지 못했습니다.";
+const char kFileBlockedText[] = "다음 파일을 바꿀 수 없습니다:";
+const char kFileHeldByText[] = "사용 중인 프로그램:";
+const char kNoRoomText[] = "디스크 공간이 부족합니다. 필요한 공간(KB):";
+// Posting the worker's last word is retried for this long before the window is left to find
+// the worker gone by itself.
+constexpr int kEndPostAttempts = 100;
+constexpr DWORD kEndPostPauseMs = 20;
 
 void ExecuteProgram(const std::string& strPath) {
   ::ShellExecuteA(nullptr, "open", strPath.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
@@ -209,6 +218,7 @@ void CTalvoUpdateDlg::FillComponentList() {
     if (!row.bOutdated) continue;
     auto pEntry = std::make_unique<EtcProject>();
     m_listComponents.AddItem(row.pszLabel + row.strVersion, row.nImage, row.strCompulsion != "0", TRUE);
+    m_arrEntryLabels.push_back(row.pszLabel + row.strVersion);
     pEntry->m_strDownloadUrl = row.strUrl;
     pEntry->m_strName = row.strVersion;
     pEntry->m_nKind = row.nKind;
@@ -221,6 +231,7 @@ void CTalvoUpdateDlg::FillComponentList() {
   for (auto it = projects.begin(); it != projects.end(); it = projects.erase(it)) {
     if (IsExtraProjectInstalled(**it)) continue;
     m_listComponents.AddHiddenItem();
+    m_arrEntryLabels.push_back((*it)->m_strName);
     (*it)->m_nKind = KIND_EXTRA_PROJECT;
     m_arrComponents.push_back(std::move(*it));
   }
@@ -312,14 +323,19 @@ void CTalvoUpdateDlg::OnPaint() {
   ::DrawIcon(dc.Get(), (rc.right - rc.left - cxIcon + 1) / 2, (rc.bottom - rc.top - cyIcon + 1) / 2, m_hIcon);
 }
 
+void CTalvoUpdateDlg::TakeRunSelection() {
+  m_arrRunEntries.clear();
+  const auto& rows = m_listComponents.m_rowButtons;
+  for (size_t i = 0; i < rows.size() && i < m_arrComponents.size(); ++i)
+    if (!m_bStop && (rows[i]->m_nRowChecked || rows[i]->m_nRowLocked)) m_arrRunEntries.push_back(i);
+  m_nTotal = static_cast<int>(m_arrRunEntries.size());
+  m_listComponents.FreezeEntries();
+}
+
 void CTalvoUpdateDlg::OnClickUpdate() {
   m_btnUpdate.EnableWindow(FALSE);
   if (m_bRunStarted) return;
-  m_nTotal = 0;
-  if (!m_bStop) {
-    for (const auto& pButton : m_listComponents.m_rowButtons)
-      if (pButton->m_nRowChecked || pButton->m_nRowLocked) ++m_nTotal;
-  }
+  TakeRunSelection();
   if (m_nTotal > 0) {
     m_progress.SetBarBitmap(3, IDB_PROGRESS_BLOCK);
     StartWorker();
@@ -331,13 +347,15 @@ void CTalvoUpdateDlg::OnClickUpdate() {
 int CTalvoUpdateDlg::StartCompulsoryUpdate() {
   if (m_bRunStarted) return 0;
   m_nTotal = 0;
-  for (const auto& pButton : m_listComponents.m_rowButtons) {
-    if (pButton->m_nRowLocked == 0 || m_bStop)
-      pButton->m_nRowChecked = 0;
+  const auto& rows = m_listComponents.m_rowButtons;
+  for (size_t i = 0; i < rows.size(); ++i) {
+    if (rows[i]->m_nRowLocked == 0 || m_bStop)
+      m_listComponents.SetEntryChecked(i, FALSE);  // shown deselected too
     else
       ++m_nTotal;
   }
   if (m_nTotal <= 0) return 0;
+  TakeRunSelection();
   m_progress.SetBarBitmap(3, IDB_PROGRESS_BLOCK);
   // The start button would start the same run again.
   m_btnUpdate.EnableWindow(FALSE);
@@ -352,8 +370,13 @@ void CTalvoUpdateDlg::OnClickClose() {
 
 BOOL CTalvoUpdateDlg::OnClose() {
   // While a run is under way (or its window is about to close) a close request is dropped:
-  // one worker per window, and the window ends by itself when the run is over.
-  if (m_bRunStarted) return TRUE;
+  // one worker per window, and the window ends by itself when the run is over. A worker that has
+  // ended without its last word arriving is taken as ended here.
+  if (m_bRunStarted) {
+    if (m_hWorker && ::WaitForSingleObject(m_hWorker.Get(), 0) == WAIT_OBJECT_0)
+      OnWorkerEnded(static_cast<WorkerEnd>(m_nWorkerEnd));
+    return TRUE;
+  }
   if (StartCompulsoryUpdate()) return TRUE;
   DeleteEntries();
   return FALSE;
@@ -416,16 +439,19 @@ UINT CTalvoUpdateDlg::UpdateThread(void* param) {
   } catch (...) {
     framework::WriteLog("Update worker stopped by an exception\n");
   }
-  ::PostMessageA(pDlg->m_hWnd, WM_UPDATE_WORKER_ENDED, static_cast<WPARAM>(end), 0);
+  ::InterlockedExchange(&pDlg->m_nWorkerEnd, end);
+  for (int attempt = 0; attempt < kEndPostAttempts; ++attempt) {
+    if (::PostMessageA(pDlg->m_hWnd, WM_UPDATE_WORKER_ENDED, static_cast<WPARAM>(end), 0)) return 1;
+    ::Sleep(kEndPostPauseMs);
+  }
+  framework::WriteLog("Update worker's end not posted: %lu\n", ::GetLastError());
   return 1;
 }
 
 CTalvoUpdateDlg::WorkerEnd CTalvoUpdateDlg::RunSelectedEntries() {
   int nDone = 0;
-  for (size_t i = 0; i < m_arrComponents.size(); ++i) {
-    const auto& rowButtons = m_listComponents.m_rowButtons;
-    // A row deselected before the worker reaches it is skipped.
-    if (i >= rowButtons.size() || !rowButtons[i]->m_nRowChecked) continue;
+  for (const size_t i : m_arrRunEntries) {
+    if (i >= m_arrComponents.size()) continue;
     ++nDone;
     char szCounter[32];
     std::snprintf(szCounter, sizeof szCounter, "%d/%d", nDone, m_nTotal);
@@ -451,12 +477,19 @@ CTalvoUpdateDlg::WorkerEnd CTalvoUpdateDlg::RunSelectedEntries() {
       m_bStop = 1;
       return kPackageMissing;
     }
-    if (pDown->GetError() != 1) InstallPackage(strFile);
+    // A file handed over arrived whole; the downloader's error flag also stays set after a send
+    // attempt that failed before one that got through, so it does not decide. What the file holds
+    // does: only a package that unpacks is installed.
+    const EntryResult result = InstallPackage(strFile) ? EntryResult::kInstalled
+                               : m_strInstallFailure.empty() ? EntryResult::kNotExtracted
+                                                              : EntryResult::kNotInstalled;
     if (m_app.m_bUpdateProgram == 1 && m_app.m_bOptionBackup == 1) {
       COptionSetting().BackupFile();
       m_app.m_bOptionBackup = 0;
     }
-    UpdateStep(3, static_cast<int>(i));
+    // A failed entry's program is never started.
+    UpdateStep(3, result == EntryResult::kInstalled ? static_cast<int>(i) : -1);
+    if (result != EntryResult::kInstalled) return FailEntry(i, result);
   }
   SetStatusText(IDC_STATUS, kStatusDone);
   framework::WriteLog("Update list done at %lu ms\n", static_cast<unsigned long>(::GetTickCount()));
@@ -510,15 +543,36 @@ void CTalvoUpdateDlg::UpdateStep(int nStep, int nIndex) {
   }
 }
 
-void CTalvoUpdateDlg::InstallPackage(const std::string& strPackage) {
+CTalvoUpdateDlg::WorkerEnd CTalvoUpdateDlg::FailEntry(size_t nIndex, EntryResult result) {
+  const std::string strLabel = nIndex < m_arrEntryLabels.size() ? m_arrEntryLabels[nIndex] : std::string();
+  SetStatusText(IDC_STATUS, kStatusFailed);
+  std::string strText;
+  if (result == EntryResult::kNotInstalled) {
+    strText = strLabel + " " + kInstallFailedText + "\n\n" + m_strInstallFailure;
+  } else {
+    strText = std::string(kPackageMissingText) + "\n\n" + strLabel;
+  }
+  framework::WriteLog("Update entry %u failed (%d)\n", static_cast<unsigned>(nIndex), static_cast<int>(result));
+  framework::AfxMessageBox(strText, MB_OK);
+  m_bStop = 1;
+  return kPackageMissing;
+}
+
+BOOL CTalvoUpdateDlg::InstallPackage(const std::string& strPackage) {
+  m_strInstallFailure.clear();
   UpdateStep(1, 0);
-  ExtractPackage(strPackage);
+  return ExtractPackage(strPackage) && m_strInstallFailure.empty();
 }
 
 BOOL CTalvoUpdateDlg::ExtractPackage(const std::string& strPackage) {
   const std::string strFolder = strPackage.substr(0, strPackage.find_last_of('\\') + 1);
   CZipFile zip;
-  zip.Open(strPackage);
+  // A reply that is no package (an empty 401/407 answer, a proxy's page, a body cut short) is
+  // never taken for one: without a readable directory and at least one entry nothing installs.
+  if (!zip.Open(strPackage) || zip.GetCount() <= 0) {
+    framework::WriteLog("Package refused: %s (%s)\n", strPackage.c_str(), DescribeZipFailure(zip.GetLastFailure()));
+    return FALSE;
+  }
   const int n = zip.GetCount();
   for (int i = 0; i < n; ++i) {
     CZipEntry* pEntry = zip.GetEntry(i);
@@ -537,7 +591,11 @@ BOOL CTalvoUpdateDlg::ExtractPackage(const std::string& strPackage) {
     }
     ::SetFileAttributesA(strTarget.c_str(), FILE_ATTRIBUTE_NORMAL);
     ::DeleteFileA(strTarget.c_str());
-    if (!pEntry->ExtractTo(strTarget)) return FALSE;
+    if (!pEntry->ExtractTo(strTarget)) {
+      framework::WriteLog("Package entry not extracted: %s (%s)\n", strTarget.c_str(),
+                          DescribeZipFailure(zip.GetLastFailure()));
+      return FALSE;
+    }
     m_progress.SetPos(i * 100 / n);
   }
   zip.Close();
@@ -550,7 +608,18 @@ void CTalvoUpdateDlg::OnUpgradeNow() {
   if (!m_pProjectData || m_nCurIndex < 0 ||
       static_cast<size_t>(m_nCurIndex) >= m_arrComponents.size())
     return;
-  ::OnUpgradeNow(*m_pProjectData, m_nCurKind, m_arrComponents[m_nCurIndex]->m_strName);
+  const InstallStepResult result =
+      ::OnUpgradeNow(*m_pProjectData, m_nCurKind, m_arrComponents[m_nCurIndex]->m_strName);
+  if (!result.bFailed) return;
+  if (!result.strBlockedFile.empty()) {
+    m_strInstallFailure = std::string(kFileBlockedText) + "\n" + result.strBlockedFile;
+    if (!result.strHolders.empty()) m_strInstallFailure += "\n" + std::string(kFileHeldByText) + " " + result.strHolders;
+  } else if (result.nSpaceNeededKB != 0) {
+    m_strInstallFailure = std::string(kNoRoomText) + " " + std::to_string(result.nSpaceNeededKB) + " (" +
+                          result.strVolume + ")";
+  } else {
+    m_strInstallFailure = result.strFailure.empty() ? std::string(kInstallFailedText) : result.strFailure;
+  }
 }
 
 void CTalvoUpdateDlg::SetStatusText(int nID, const std::string& strText) {

@@ -47,9 +47,11 @@ class CTalvoUpdateDlg : public framework::CDialog, public framework::IStartButto
   static UINT UpdateThread(void* param);
   // 0 download, 1 extract, 2 install, 3 clean up (and start the extra project's program).
   void UpdateStep(int nStep, int nIndex);
-  void InstallPackage(const std::string& strPackage);
-  // Unpacks the package beside itself, deletes it and runs the install step. FALSE when an entry
-  // could not be extracted (nothing installed, the package stays for the clean-up).
+  // TRUE when the package was unpacked and its installation step is in place.
+  BOOL InstallPackage(const std::string& strPackage);
+  // Unpacks the package beside itself, deletes it and runs the install step. FALSE when the package
+  // is no zip archive, holds no entry, or an entry could not be extracted (nothing installed, the
+  // package stays for the clean-up).
   BOOL ExtractPackage(const std::string& strPackage);
   // Starts a run of the compulsory rows only (optional rows are deselected). 1 when it started.
   int StartCompulsoryUpdate();
@@ -81,6 +83,8 @@ class CTalvoUpdateDlg : public framework::CDialog, public framework::IStartButto
  private:
   // How the worker's run ended, told to the window's thread.
   enum WorkerEnd { kListDone = 0, kPackageMissing = 1 };
+  // How one entry of the run ended.
+  enum class EntryResult { kInstalled, kNotFetched, kNotExtracted, kNotInstalled };
 
   void OnSysCommand(UINT nID);
   void OnPaint();
@@ -93,8 +97,14 @@ class CTalvoUpdateDlg : public framework::CDialog, public framework::IStartButto
   BOOL OnEraseBkgnd(HDC hDC);
   void OnWorkerEnded(WorkerEnd end);
 
-  // Starts UpdateThread for m_nTotal entries; FALSE when the thread could not start.
+  // Takes the selection once, on this thread, and freezes the rows: the worker runs exactly these
+  // entries (m_nTotal of them) whatever happens to the rows meanwhile.
+  void TakeRunSelection();
+  // Starts UpdateThread for the entries taken; FALSE when the thread could not start.
   BOOL StartWorker();
+  // The entry could not be installed: says so (which component, and why where known) as the
+  // missing package does, and stops the run.
+  WorkerEnd FailEntry(size_t nIndex, EntryResult result);
   WorkerEnd RunSelectedEntries();
   void WriteOptionSettings();
   // Blanks, hides, sets and shows the item, so the transparent label repaints cleanly.
@@ -106,4 +116,10 @@ class CTalvoUpdateDlg : public framework::CDialog, public framework::IStartButto
   CUpdateAppState& m_app;
   framework::UniqueHandle m_hWorker;  // the one worker of this window, until it has ended
   bool m_bRunStarted = false;         // a run was started: the window closes by itself
+  std::vector<size_t> m_arrRunEntries;      // taken when the run starts; the worker reads only these
+  std::vector<std::string> m_arrEntryLabels;  // per entry, what the user knows it by
+  std::string m_strInstallFailure;          // the last install step's failure, for the message
+  // The worker's end, also when its message to the window was lost (then a close request finds
+  // the worker gone and ends the run itself).
+  volatile LONG m_nWorkerEnd = kListDone;
 };

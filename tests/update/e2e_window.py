@@ -16,6 +16,7 @@ import os
 import re
 import struct
 import sys
+import time
 import zipfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -30,6 +31,7 @@ EXTRACTING = "업데이트 파일의 압축을 해제합니다."
 INSTALLING = "파일을 해당 폴더에 설치합니다."
 DONE = "업데이트가 완료되었습니다."
 MISSING = "서버에서 파일을 찾을 수 없습니다."
+FAILED = "업데이트를 완료하지 못했습니다."
 NOTICE = "탈보 3.41 업데이트 안내\n\n- 검색 속도가 빨라졌습니다.\n- 확장 도구가 새로 나왔습니다.\n"
 EXTRA_KEY = r"HKLM\SOFTWARE\TalvoExtra"
 DAT_KEY = 0x5EC7A31D
@@ -372,8 +374,103 @@ def scenario_about(opts):
         sb.close()
 
 
+def set_faults(sb, faults):
+    with open(sb.server.faults, "w") as f:
+        json.dump(faults, f)
+
+
+def scenario_notpackage(opts):
+    """A reply that is no package (the empty file of a 401 answer, a captive portal's page) is never
+    installed: the box names the component, nothing of it is recorded, and the run stops as it does
+    for a missing package."""
+    for what, fault in (("401", {"status": 401}), ("portal page", {"body": "<html>Wi-Fi login</html>"})):
+        sb = WindowSandbox("notpackage", opts, document())
+        try:
+            set_faults(sb, {"/talvoupdate/TalvoXP_341.zip": fault})
+            run, window = sb.open_window()
+            lines = sb.drive("find", 10000, "click-start", "watch", 120000, "ok")
+            check(events(lines, "box") == [MISSING + "\\n\\n" + ROW_LABELS[0]], "%s: boxes %s" % (what, events(lines, "box")))
+            check(events(lines, "counter") == ["1/6"], "%s: counter %s" % (what, events(lines, "counter")))
+            statuses = events(lines, "status")
+            check(DONE not in statuses and FAILED in statuses, "%s: statuses %s" % (what, statuses))
+            check(run.wait(60) == 0, "%s: exit code" % what)
+            check(sb.reg_query(e2e.INSTALL_KEY, "VerTalvo") == "3.35.1", "%s: main program version recorded" % what)
+            check(not sb.read("Talvo.exe").endswith(CLIENT_MARK), "%s: Talvo.exe replaced" % what)
+            check(sb.package_requests() == ["GET /talvoupdate/TalvoXP_341.zip"], "%s: %s" % (what, sb.package_requests()))
+            check(not os.path.exists(sb.path("Update")), "%s: staging folder left" % what)
+            check(not sb.extra_started(), "%s: extra program started" % what)
+            sb.expect_client_starts(1)
+        finally:
+            sb.close()
+
+
+def scenario_badentry(opts):
+    """The extra project's package holds an entry that would leave the staging folder: it is not
+    installed, its program is not started, the box names it; what came before it stays installed."""
+    sb = WindowSandbox("badentry", opts, document())
+    try:
+        with open(os.path.join(sb.server.root, "talvoupdate", "extra_10.zip"), "wb") as f:
+            f.write(zip_bytes([("extra.exe", sb.read("Talvo.exe")), ("../escape.txt", b"out")]))
+        run, window = sb.open_window()
+        lines = sb.drive("find", 10000, "click-start", "watch", 120000, "ok")
+        check(events(lines, "box") == [MISSING + "\\n\\n확장 도구"], "boxes %s" % events(lines, "box"))
+        check(events(lines, "counter")[-1:] == ["6/6"], "counter %s" % events(lines, "counter"))
+        check(DONE not in events(lines, "status"), "the run reported completion")
+        check(run.wait(60) == 0, "exit code")
+        check(sb.reg_query(e2e.INSTALL_KEY, "VerTalvo") == "3.41", "main program not installed")
+        check(sb.reg_query(e2e.INSTALL_KEY, "VerListTalvo") == "27", "server list not installed")
+        check(not os.path.exists(os.path.join(sb.prefix, "drive_c", "escape.txt")), "entry left the folder")
+        check(not os.path.exists(sb.path("Update")), "staging folder left")
+        time.sleep(1)
+        check(not sb.extra_started(), "the extra program of a failed package was started")
+        sb.expect_client_starts(1)
+    finally:
+        sb.close()
+
+
+def scenario_retry(opts):
+    """The first request for a package is refused and the second gets it: the downloader's error
+    flag stays set, and the package is installed all the same."""
+    sb = WindowSandbox("retry", opts, document())
+    try:
+        set_faults(sb, {"/talvoupdate/TalvoXP_341.zip": {"reset_before_response": True, "times": 1}})
+        run, window = sb.open_window()
+        lines = sb.drive("find", 10000, "click-start", "watch", 120000, "ok")
+        check(events(lines, "box") == [], "boxes %s" % events(lines, "box"))
+        check(events(lines, "status")[-1:] == [DONE], "statuses %s" % events(lines, "status"))
+        check(run.wait(60) == 0, "exit code")
+        check(sb.reg_query(e2e.INSTALL_KEY, "VerTalvo") == "3.41", "main program not installed")
+        check(sb.read("Talvo.exe").endswith(CLIENT_MARK), "Talvo.exe not replaced")
+        sb.expect_client_starts(1)
+    finally:
+        sb.close()
+
+
+def scenario_frozen(opts):
+    """The selection is taken when the run starts: a row clicked while it runs is neither run nor
+    counted."""
+    sb = WindowSandbox("frozen", opts, document(), slow_packages=True)
+    try:
+        run, window = sb.open_window()
+        lines = sb.drive("find", 10000, "click-row", 2, "sleep", 700, "click-start", "sleep", 700,
+                         "click-row", 2, "watch", 180000)
+        counters = events(lines, "counter")
+        check(counters == ["%d/5" % n for n in range(1, 6)], "counter went %s" % counters)
+        check(events(lines, "status")[-1:] == [DONE], "statuses %s" % events(lines, "status"))
+        check(run.wait(60) == 0, "exit code")
+        check(not os.path.exists(sb.path("config", "talvo.dat")), "the deselected filter data was installed")
+        check(not any("filter_105" in r for r in sb.package_requests()), "the filter package was fetched")
+        sb.expect_client_starts(1)
+    finally:
+        sb.close()
+
+
 SCENARIOS = {
     "full": scenario_full,
+    "notpackage": scenario_notpackage,
+    "badentry": scenario_badentry,
+    "retry": scenario_retry,
+    "frozen": scenario_frozen,
     "compulsory": scenario_compulsory,
     "missing": scenario_missing,
     "keys": scenario_keys,

@@ -101,12 +101,13 @@ TEST_F(ExtractPackageTest, TargetsOf256CharactersOrMoreFailTheEntry) {
   EXPECT_TRUE(Exists(m_package));
 }
 
-// A package that cannot be read has no entries: nothing fails, the package goes.
+// A reply that is no package is never taken for one: its extraction fails, and the file stays
+// for the clean-up, which removes the whole staging folder.
 TEST_F(ExtractPackageTest, AnUnreadablePackageInstallsNothing) {
   WriteFileBytes(m_package, "not a zip");
   CTalvoUpdateDlg dlg(m_decision);
-  EXPECT_TRUE(dlg.ExtractPackage(m_package));
-  EXPECT_FALSE(Exists(m_package));
+  EXPECT_FALSE(dlg.ExtractPackage(m_package));
+  EXPECT_TRUE(Exists(m_package));
 }
 
 TEST(ExtraProjectInstalled, RegistryKeyFirstThenAnExactFileName) {
@@ -134,7 +135,12 @@ TEST(ExtraProjectInstalled, RegistryKeyFirstThenAnExactFileName) {
       {"no such file", "", folder + "\\Other.exe", FALSE},
       {"macros are not expanded", "", "<TARGETDIR>\\Tool.exe", FALSE},
       {"neither key nor path", "", "", FALSE},
+      // Only the folder the path names is searched: not the drive's root for a bare name.
+      {"a bare file name", "", "TalvoBareTool.exe", FALSE},
+      {"a name longer than the system allows", "", folder + "\\" + std::string(300, 'a') + ".exe", FALSE},
+      {"a folder longer than the system allows", "", folder + "\\" + std::string(300, 'd') + "\\Tool.exe", FALSE},
   };
+  WriteFileBytes("C:\\TalvoBareTool.exe", "x");
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     EtcProject project;
@@ -142,6 +148,7 @@ TEST(ExtraProjectInstalled, RegistryKeyFirstThenAnExactFileName) {
     project.m_strPath = c.path;
     EXPECT_EQ(IsExtraProjectInstalled(project), c.installed);
   }
+  ::DeleteFileA("C:\\TalvoBareTool.exe");
 }
 
 }  // namespace

@@ -281,7 +281,7 @@ int Watch(unsigned long ms, bool answerBoxes) {
     const HWND hBox = FindProcessBox("");
     if (hBox && hBox != hSeenBox) {
       hSeenBox = hBox;
-      Say("box %lu %s", Elapsed(), TextOf(::GetDlgItem(hBox, 0xFFFF)).c_str());
+      Say("box %lu %s", Elapsed(), OneLine(TextOf(::GetDlgItem(hBox, 0xFFFF))).c_str());
       if (answerBoxes) ClickCenter(::GetDlgItem(hBox, IDOK));
     }
     ::Sleep(5);
