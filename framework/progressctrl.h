@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <atomic>
+
 #include "framework/wnd.h"
 
 namespace framework {
@@ -18,9 +20,21 @@ class CProgressCtrl : public CWnd {
   // handled it. Returns the previous position.
   virtual int SetPos(int nPos);
   virtual int GetPos() const;
+  // For a worker thread: hands the position over without waiting for the window's thread. The
+  // latest position wins and is set (SetPos) when that thread next handles its messages, so the
+  // last one is always shown and nothing is shown out of order. From the window's own thread, or
+  // for a bar not bound to this object (or no window at all), it is SetPos.
+  void PostPos(int nPos);
   void SetStep(int nStep) {
     if (m_hWnd) ::SendMessageA(m_hWnd, PBM_SETSTEP, static_cast<WPARAM>(nStep), 0);
   }
+
+ protected:
+  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+ private:
+  std::atomic<int> m_nPostedPos{0};
+  std::atomic<bool> m_bPosPosted{false};
 };
 
 }  // namespace framework

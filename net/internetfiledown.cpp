@@ -212,8 +212,9 @@ void CInternetFileDown::SetProgress(int nPos) {
     CScopedLock lock(m_lock);
     pProgress = m_pProgress;
   }
-  // Not under the lock: the bar's thread may be asking IsRunning() meanwhile.
-  if (pProgress) pProgress->SetPos(nPos);
+  // Not under the lock, and without waiting for the bar's thread, which may be busy or asking
+  // IsRunning() meanwhile.
+  if (pProgress) pProgress->PostPos(nPos);
 }
 
 void CInternetFileDown::SetError(BOOL bError) {

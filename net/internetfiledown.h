@@ -35,8 +35,8 @@ class CInternetFileDown {
   // path as given; the file name is appended directly, so it ends with a backslash.
   void SetSavePath(std::string strPath);
   std::string GetSavePath();
-  // Not owned. Moved from the worker by a sent message: the bar's thread must keep handling
-  // messages while a file-mode job runs.
+  // Not owned. Moved from the worker without waiting (CProgressCtrl::PostPos): the bar shows the
+  // latest position when its thread handles its messages.
   void SetProgressCtrl(framework::CProgressCtrl* pProgress);
   BOOL GetError();
   // Whether a worker runs. A file transfer that has received nothing for the idle limit is given

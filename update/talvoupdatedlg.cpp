@@ -468,7 +468,7 @@ CTalvoUpdateDlg::WorkerEnd CTalvoUpdateDlg::RunSelectedEntries() {
     auto pDown = std::make_unique<CInternetFileDown>();
     pDown->SetSavePath("");
     m_progress.SetRange(0, 100);
-    m_progress.SetPos(0);
+    m_progress.PostPos(0);
     pDown->SetProgressCtrl(&m_progress);
     pDown->DownloadNow(m_arrComponents[i]->m_strDownloadUrl, FALSE, TRUE);
     const std::string strFile = pDown->GetFinishedFile();
@@ -500,11 +500,11 @@ void CTalvoUpdateDlg::WriteOptionSettings() {
   const std::vector<std::string>& settings = m_pProjectData->GetOptionSettings();
   const int n = static_cast<int>(settings.size());
   m_progress.SetRange(0, n);
-  m_progress.SetPos(0);
+  m_progress.PostPos(0);
   COptionSetting option;
   for (int k = 0; k < n; ++k) {
     if (!option.WriteSetting(settings[static_cast<size_t>(k)])) return;  // version not recorded
-    m_progress.SetPos(k + 1);
+    m_progress.PostPos(k + 1);
   }
   WriteOptionsVersion(m_pProjectData->GetProjectName(), m_pProjectData->GetOptionsVersion());
 }
@@ -515,19 +515,19 @@ void CTalvoUpdateDlg::UpdateStep(int nStep, int nIndex) {
   switch (nStep) {
     case 0:
       SetStatusText(IDC_STATUS, kStatusDownloading);
-      m_progress.SetPos(0);
+      m_progress.PostPos(0);
       break;
     case 1:
-      m_progress.SetPos(0);
+      m_progress.PostPos(0);
       SetStatusText(IDC_STATUS, kStatusExtracting);
       break;
     case 2:
-      m_progress.SetPos(0);
+      m_progress.PostPos(0);
       SetStatusText(IDC_STATUS, kStatusInstalling);
       OnUpgradeNow();
       break;
     case 3: {
-      m_progress.SetPos(100);
+      m_progress.PostPos(100);
       std::string strStaging = GetStagingFolder();
       if (!strStaging.empty() && strStaging.back() == '\\') strStaging.pop_back();
       DeleteDirectoryTree(strStaging, TRUE);
@@ -596,7 +596,7 @@ BOOL CTalvoUpdateDlg::ExtractPackage(const std::string& strPackage) {
                           DescribeZipFailure(zip.GetLastFailure()));
       return FALSE;
     }
-    m_progress.SetPos(i * 100 / n);
+    m_progress.PostPos(i * 100 / n);
   }
   zip.Close();
   ::DeleteFileA(strPackage.c_str());
