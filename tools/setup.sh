@@ -3,7 +3,8 @@
 # that is already done): Wine with its 32-bit and 64-bit loaders (the 64-bit one runs the x86_64
 # build where the kernel cannot run 32-bit programs), mingw-w64 for i686 and x86_64, CMake, Xvfb, the Korean locale
 # and fonts, GoogleTest sources, zlib for both builds, clang with libFuzzer, Python 3 with Pillow
-# (the skin's drawing script), nginx (serves published releases in the demo and the tests).
+# (the skin's drawing script), nginx (serves published releases in the demo and the tests), openssl
+# (signs documents in the signed-release tests).
 set -euo pipefail
 packages=(
   wine wine64 wine32:i386 libgnutls30:i386
@@ -14,7 +15,7 @@ packages=(
   xvfb xauth x11-utils imagemagick xdotool
   locales fonts-nanum fonts-baekmuk
   curl unzip zip libarchive-tools hyperfine time file binutils
-  nginx
+  nginx openssl
 )
 missing=()
 for p in "${packages[@]}"; do
