@@ -41,7 +41,7 @@ class CTalvoUpdateApp : public framework::CWinApp, public CUpdateAppState {
   // With a release key: TRUE when m_strInformation is signed with it and not older than what this
   // machine has accepted (a newer release is then recorded); `strDocument` gets the signed bytes.
   // Without a key: TRUE, and the whole document. A refused document counts as none:
-  // m_strInformation is emptied. Either way one diagnostic line says why.
+  // m_strInformation is emptied. With a key, one diagnostic line tells the outcome.
   BOOL AcceptRelease(std::string& strDocument);
   // Windows version numbers recorded at start-up, as text (mask 0x110: "major.minor").
   std::string GetWinVersionText(DWORD mask);
