@@ -19,6 +19,7 @@
 #include "localstate/pathmacros.h"
 #include "localstate/upregistry.h"
 #include "resources/resource.h"
+#include "talvobuildconfig.h"
 #include "update/talvoupdatedlg.h"
 
 namespace {
@@ -66,7 +67,11 @@ constexpr DWORD kClientCaptionBufferSize = 100;
 
 CTalvoUpdateApp::CTalvoUpdateApp() : CTalvoUpdateApp(StartupTimings()) {}
 
-CTalvoUpdateApp::CTalvoUpdateApp(const StartupTimings& timings) : m_timings(timings) {
+CTalvoUpdateApp::CTalvoUpdateApp(const StartupTimings& timings)
+    : CTalvoUpdateApp(timings, TALVO_RELEASE_PUBLIC_KEY) {}
+
+CTalvoUpdateApp::CTalvoUpdateApp(const StartupTimings& timings, const std::string& releasePublicKey)
+    : m_timings(timings), m_strReleasePublicKey(releasePublicKey) {
   // The catalogue fetches its notice through whatever it is given; in the program that is the
   // downloader.
   SetTextFetcher(&FetchTextWithDownloader);
@@ -107,10 +112,11 @@ void CTalvoUpdateApp::CheckAndUpdate() {
       FALSE;
   m_bOptionBackup = FALSE;
 
-  if (CheckUpdateServer()) {
+  std::string strDocument;
+  if (CheckUpdateServer() && AcceptRelease(strDocument)) {
     pProjectData = std::make_unique<CProjectData>();
     dlg.m_pProjectData = pProjectData.get();
-    if (dlg.m_pProjectData->Parse(m_strInformation)) {
+    if (dlg.m_pProjectData->Parse(strDocument)) {
       CProjectData& data = *dlg.m_pProjectData;
       const std::string strName = data.GetProjectName();
       InstalledVersions installed;

@@ -14,6 +14,8 @@ class CTalvoUpdateApp : public framework::CWinApp, public CUpdateAppState {
   CTalvoUpdateApp();
   // Test programs shorten the probe's and the request's waits through this; the product never does.
   explicit CTalvoUpdateApp(const StartupTimings& timings);
+  // Test programs carry a test release key this way; the product takes the build's.
+  CTalvoUpdateApp(const StartupTimings& timings, const std::string& releasePublicKey);
 
   // Guard, server check, catalogue, version comparison, dialog, client start. Always FALSE.
   // Every run that gets past the guard and the socket start-up starts the client, whatever
@@ -36,6 +38,11 @@ class CTalvoUpdateApp : public framework::CWinApp, public CUpdateAppState {
   BOOL RequestInformation();
   // Worker of RequestInformation; `param` is the application object.
   static UINT InformationThread(void* param);
+  // With a release key: TRUE when m_strInformation is signed with it and not older than what this
+  // machine has accepted (a newer release is then recorded); `strDocument` gets the signed bytes.
+  // Without a key: TRUE, and the whole document. A refused document counts as none:
+  // m_strInformation is emptied. With a key, one diagnostic line tells the outcome.
+  BOOL AcceptRelease(std::string& strDocument);
   // Windows version numbers recorded at start-up, as text (mask 0x110: "major.minor").
   std::string GetWinVersionText(DWORD mask);
 
@@ -43,6 +50,8 @@ class CTalvoUpdateApp : public framework::CWinApp, public CUpdateAppState {
   std::string m_strInformation;
 
   StartupTimings m_timings;
+  // The release key line ("ecdsa-p256:..."); empty in a build without one, which reads any document.
+  std::string m_strReleasePublicKey;
 
  private:
   // Steps after the guard and the socket start-up: server check, catalogue, version comparison

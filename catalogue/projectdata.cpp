@@ -1,6 +1,7 @@
 #include "catalogue/projectdata.h"
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 #include <memory>
 #include <string_view>
@@ -266,7 +267,56 @@ const std::pair<const char*, std::string EtcProject::*> kEtcKeys[] = {
     {"PRO_REG", &EtcProject::m_strReg},       {"PRO_COMPULSION", &EtcProject::m_strCompulsion},
 };
 
+// The package address keys that take a pin, with their section and the pin they fill.
+struct PinKey {
+  const char* urlKey;
+  int section;
+  PackagePin ProjectInfo::*pin;
+};
+
+const PinKey kComponentPins[] = {
+    {"XP_DOWNLOADURL", CProjectData::SECTION_PRODUCT, &ProjectInfo::m_XPDownloadPin},
+    {"98_DOWNLOADURL", CProjectData::SECTION_PRODUCT, &ProjectInfo::m_98DownloadPin},
+    {"DOWN_DAT_URL", CProjectData::SECTION_POLICE_DATA, &ProjectInfo::m_DatDownloadPin},
+    {"SERVER_DOWN_URL", CProjectData::SECTION_SERVER_LIST, &ProjectInfo::m_ServerDownloadPin},
+    {"OCX_DOWN_URL", CProjectData::SECTION_LOGIN_OCX, &ProjectInfo::m_OcxDownloadPin},
+};
+const char kEtcPinUrlKey[] = "PRO_DOWN_URL";
+
+// "<URLKEY>_SIZE" or "<URLKEY>_SHA256": the address key named and the text of the pin it fills.
+bool SplitPinKey(const std::string& key, std::string& urlKey, std::string PackagePin::*& field) {
+  const std::pair<const char*, std::string PackagePin::*> suffixes[] = {
+      {kPinSizeSuffix, &PackagePin::m_strSize}, {kPinSha256Suffix, &PackagePin::m_strSha256}};
+  for (const auto& suffix : suffixes) {
+    const size_t length = std::strlen(suffix.first);
+    if (key.size() > length && key.compare(key.size() - length, length, suffix.first) == 0) {
+      urlKey = key.substr(0, key.size() - length);
+      field = suffix.second;
+      return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
+
+bool CProjectData::StorePinKey(int section, const std::string& key, const std::string& value) {
+  std::string urlKey;
+  std::string PackagePin::*field = nullptr;
+  if (!SplitPinKey(key, urlKey, field)) return false;
+  if (section == SECTION_ETC_BASE + m_nEtcCount) {
+    if (urlKey != kEtcPinUrlKey) return false;
+    m_CurEtcProject.m_DownloadPin.*field = value;
+    return true;
+  }
+  for (const PinKey& pinKey : kComponentPins) {
+    if (pinKey.section == section && urlKey == pinKey.urlKey) {
+      (m_ProjectInfo.*(pinKey.pin)).*field = value;
+      return true;
+    }
+  }
+  return false;
+}
 
 bool CProjectData::StoreComponentKey(int section, const std::string& key, const std::string& value) {
   if (section == SECTION_PRODUCT && key == "DEBUG") {
@@ -289,7 +339,7 @@ bool CProjectData::StoreComponentKey(int section, const std::string& key, const 
       return true;
     }
   }
-  return false;
+  return StorePinKey(section, key, value);
 }
 
 bool CProjectData::StoreEtcKey(const std::string& key, const std::string& value) {
@@ -303,7 +353,7 @@ bool CProjectData::StoreEtcKey(const std::string& key, const std::string& value)
       return true;
     }
   }
-  return false;
+  return StorePinKey(SECTION_ETC_BASE + m_nEtcCount, key, value);
 }
 
 int CProjectData::SectionOfKey(const std::string& key) {
@@ -324,6 +374,13 @@ int CProjectData::SectionOfKey(const std::string& key) {
   if (key == "ETC_END") return SECTION_ETC_BASE;
   if (IsOptionsKey(key)) return SECTION_OPTIONS;
   if (key == "NOTICE_URL") return SECTION_NOTICE;
+  std::string urlKey;
+  std::string PackagePin::*field = nullptr;
+  if (SplitPinKey(key, urlKey, field)) {
+    if (urlKey == kEtcPinUrlKey) return SECTION_ETC_BASE;
+    for (const PinKey& pinKey : kComponentPins)
+      if (urlKey == pinKey.urlKey) return pinKey.section;
+  }
   return SECTION_UNKNOWN;
 }
 

@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "catalogue/packagepin.h"
+
 // Kinds of the components the update dialog lists (EtcProject::m_nKind).
 enum ComponentKind {
   KIND_CLIENT_PROGRAM = 1,
@@ -30,6 +32,7 @@ struct EtcProject {
   std::string m_strReg;
   std::string m_strCompulsion;
   int m_nKind = 0;  // set by the dialog when it lists the project, never by the catalogue
+  PackagePin m_DownloadPin;  // PRO_DOWN_URL_SIZE, PRO_DOWN_URL_SHA256
 };
 
 // The product section and the component sections.
@@ -58,6 +61,12 @@ struct ProjectInfo {
   std::string m_strOptionCompulsion;
   std::string m_strNoticeUrl;
   std::string m_strNotice;
+  // Size and SHA-256 of each component package (see packagepin.h).
+  PackagePin m_XPDownloadPin;
+  PackagePin m_98DownloadPin;
+  PackagePin m_DatDownloadPin;
+  PackagePin m_ServerDownloadPin;
+  PackagePin m_OcxDownloadPin;
 };
 
 // Told what the parser does with a document, for tools that check documents before they are
@@ -145,6 +154,12 @@ class CProjectData {
   std::string GetOptionCompulsion() const { return m_ProjectInfo.m_strOptionCompulsion; }
   std::string GetNoticeUrl() const { return m_ProjectInfo.m_strNoticeUrl; }
   std::string GetNotice() const { return m_ProjectInfo.m_strNotice; }
+  // Pins of the component packages; an extra project carries its own (EtcProject::m_DownloadPin).
+  PackagePin GetXPDownloadPin() const { return m_ProjectInfo.m_XPDownloadPin; }
+  PackagePin Get98DownloadPin() const { return m_ProjectInfo.m_98DownloadPin; }
+  PackagePin GetDatDownloadPin() const { return m_ProjectInfo.m_DatDownloadPin; }
+  PackagePin GetServerDownloadPin() const { return m_ProjectInfo.m_ServerDownloadPin; }
+  PackagePin GetOcxDownloadPin() const { return m_ProjectInfo.m_OcxDownloadPin; }
   std::vector<std::string>& GetOptionSettings() { return m_ProjectInfo.m_saOptionSettings; }
   const std::vector<std::string>& GetOptionSettings() const { return m_ProjectInfo.m_saOptionSettings; }
 
@@ -174,6 +189,8 @@ class CProjectData {
   // Each returns whether the section takes the key.
   bool StoreComponentKey(int section, const std::string& key, const std::string& value);
   bool StoreEtcKey(const std::string& key, const std::string& value);
+  // <KEY>_SIZE and <KEY>_SHA256 of a package address key of the section.
+  bool StorePinKey(int section, const std::string& key, const std::string& value);
   void StoreOptionsKey(const std::string& key, const std::string& value);
   void StoreJobLine(const std::string& line);
   void CommitEtcProject();

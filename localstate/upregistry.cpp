@@ -48,6 +48,11 @@ void WriteOptionsVersion(const std::string& name, const std::string& version) {
   WriteInstallValue("Options" + name, version);
 }
 
+std::string ReadAcceptedRelease(const std::string& name) { return ReadInstallValue("Release" + name); }
+void WriteAcceptedRelease(const std::string& name, const std::string& number) {
+  WriteInstallValue("Release" + name, number);
+}
+
 std::string ReadDatVersion() {
   const std::string strPath = framework::GetModuleFolder() + "\\config\\talvo.dat";
   framework::UniqueHandle file(::CreateFileA(

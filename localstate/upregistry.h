@@ -23,6 +23,11 @@ void WriteServerListVersion(const std::string& name, const std::string& version)
 void WriteLoginOcxVersion(const std::string& name, const std::string& version);
 void WriteOptionsVersion(const std::string& name, const std::string& version);
 
+// The highest release number of a signed document this machine has accepted, "Release" + name,
+// REG_SZ decimal like the versions; "" when none is recorded.
+std::string ReadAcceptedRelease(const std::string& name);
+void WriteAcceptedRelease(const std::string& name, const std::string& number);
+
 // The version in the first 5 scrambled bytes of "\config\talvo.dat" beside the executable;
 // "0" when the file cannot be opened.
 std::string ReadDatVersion();

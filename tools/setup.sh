@@ -3,18 +3,19 @@
 # that is already done): Wine with its 32-bit and 64-bit loaders (the 64-bit one runs the x86_64
 # build where the kernel cannot run 32-bit programs), mingw-w64 for i686 and x86_64, CMake, Xvfb, the Korean locale
 # and fonts, GoogleTest sources, zlib for both builds, clang with libFuzzer, Python 3 with Pillow
-# (the skin's drawing script), nginx (serves published releases in the demo and the tests).
+# (the skin's drawing script), nginx (serves published releases in the demo and the tests), openssl
+# (signs documents in the signed-release tests).
 set -euo pipefail
 packages=(
   wine wine64 wine32:i386 libgnutls30:i386
   mingw-w64 g++-mingw-w64-i686 g++-mingw-w64-x86-64 libz-mingw-w64-dev
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   cmake ninja-build make g++ clang libclang-rt-14-dev python3 python3-pil
-  googletest zlib1g-dev libssl-dev openssl
+  googletest zlib1g-dev libssl-dev
   xvfb xauth x11-utils imagemagick xdotool
   locales fonts-nanum fonts-baekmuk
   curl unzip zip libarchive-tools hyperfine time file binutils
-  nginx
+  nginx openssl
 )
 missing=()
 for p in "${packages[@]}"; do

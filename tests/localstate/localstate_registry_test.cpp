@@ -233,6 +233,7 @@ const VersionComponent kComponents[] = {
     {"VerList", ReadServerListVersion, WriteServerListVersion},
     {"LogOcx", ReadLoginOcxVersion, WriteLoginOcxVersion},
     {"Options", ReadOptionsVersion, WriteOptionsVersion},
+    {"Release", ReadAcceptedRelease, WriteAcceptedRelease},  // the highest signed release accepted
 };
 
 TEST_F(VersionStore, WithoutTheKeyEveryReaderGivesAnEmptyVersionAndCreatesNothing) {
