@@ -114,6 +114,7 @@ void CTalvoUpdateApp::CheckAndUpdate() {
 
   std::string strDocument;
   if (CheckUpdateServer() && AcceptRelease(strDocument)) {
+    m_bCheckPackages = m_strReleasePublicKey.empty() ? FALSE : TRUE;
     pProjectData = std::make_unique<CProjectData>();
     dlg.m_pProjectData = pProjectData.get();
     if (dlg.m_pProjectData->Parse(strDocument)) {

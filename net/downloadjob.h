@@ -3,7 +3,11 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <cstdint>
+#include <memory>
 #include <string>
+
+#include "crypto/sha256hasher.h"
 
 #include "framework/scopedhandle.h"
 #include "framework/scopedlock.h"
@@ -21,6 +25,9 @@ struct DownloadJob {
   std::string m_strLocalPath;  // file mode: the download folder; text mode: empty
   framework::UniqueHandle m_hEvent;  // text mode: manual-reset completion event; file mode: none
   BOOL m_bExecute = FALSE;     // file mode: open the file with the shell afterwards
+  // File mode, when the caller asked for it: the body's SHA-256, fed as it arrives, and its size.
+  std::unique_ptr<crypto::CSha256Hasher> m_pHasher;
+  uint64_t m_nBodyBytes = 0;
 
   bool IsTextMode() const { return m_hEvent.IsValid(); }
 

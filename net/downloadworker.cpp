@@ -282,6 +282,8 @@ const DownloadFailure* CDownloadWorker::ReceiveBody() {
     if (IsFileMode()) {
       DWORD written = 0;
       if (!::WriteFile(m_hFile.Get(), szReadBuf, n, &written, nullptr) || written != n) return &kWriteFailed;
+      if (job.m_pHasher) job.m_pHasher->Update(szReadBuf, n);
+      job.m_nBodyBytes += n;
     } else {
       if (job.m_strResult.size() + n > CInternetFileDown::kMaxTextBody) return &kReadFailed;
       job.m_strResult.append(szReadBuf, n);
@@ -309,7 +311,13 @@ const DownloadFailure* CDownloadWorker::CloseSink() {
 UINT CDownloadWorker::Complete() {
   DownloadJob& job = *m_job;
   job.CloseInternetHandles();
-  job.RunWithOwner([&](CInternetFileDown& owner) { owner.FinishJob(m_strLocalFile, job.m_bExecute); });
+  crypto::Sha256Digest digest{};
+  const bool bHashed = job.m_pHasher && job.m_pHasher->Finish(digest);
+  job.RunWithOwner([&](CInternetFileDown& owner) {
+    // Before the file is listed, so whoever finds the file finds its digest.
+    if (bHashed) owner.RecordDigest(digest, job.m_nBodyBytes);
+    owner.FinishJob(m_strLocalFile, job.m_bExecute);
+  });
   if (job.IsTextMode()) ::SetEvent(job.m_hEvent.Get());
   return 1;
 }

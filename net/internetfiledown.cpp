@@ -128,8 +128,10 @@ void CInternetFileDown::DownloadNextLocked(BOOL bExecute) {
     return;
   }
   job->m_bExecute = bExecute;
+  if (m_bHashBodies) job->m_pHasher.reset(new (std::nothrow) crypto::CSha256Hasher());
   job->SetOwner(this);
   m_listFile.clear();
+  m_bHaveDigest = false;
   if (job->m_strURL.empty()) return;
   if (!StartWorkerLocked(job)) {
     // No thread: the URL stays first in the queue for the next start.
@@ -194,6 +196,26 @@ void CInternetFileDown::FinishJob(std::string strLocalPath, BOOL bExecute) {
   CScopedLock lock(m_lock);
   ClearRunningMarkLocked();
   if (!m_listURL.empty() && !m_bClosing) DownloadNextLocked(FALSE);
+}
+
+void CInternetFileDown::SetHashBodies(BOOL bHash) {
+  CScopedLock lock(m_lock);
+  m_bHashBodies = bHash;
+}
+
+BOOL CInternetFileDown::GetFinishedDigest(crypto::Sha256Digest& digest, unsigned long long& nSize) {
+  CScopedLock lock(m_lock);
+  if (!m_bHaveDigest) return FALSE;
+  digest = m_finishedDigest;
+  nSize = m_nFinishedSize;
+  return TRUE;
+}
+
+void CInternetFileDown::RecordDigest(const crypto::Sha256Digest& digest, unsigned long long nSize) {
+  CScopedLock lock(m_lock);
+  m_finishedDigest = digest;
+  m_nFinishedSize = nSize;
+  m_bHaveDigest = true;
 }
 
 void CInternetFileDown::ReLoadFile(std::string strURL) {

@@ -13,6 +13,7 @@
 
 #include "framework/scopedhandle.h"
 #include "framework/scopedlock.h"
+#include "crypto/publickeyline.h"
 #include "net/downloadtimings.h"
 
 namespace framework {
@@ -54,8 +55,15 @@ class CInternetFileDown {
   std::string GetNextURL();
   std::string GetFinishedFile();
 
+  // File mode: each body's SHA-256 is computed while it arrives (so checking it costs next to
+  // nothing). GetFinishedDigest gives that of the last file finished since the last start; FALSE
+  // when none was hashed or the system could not hash it.
+  void SetHashBodies(BOOL bHash);
+  BOOL GetFinishedDigest(crypto::Sha256Digest& digest, unsigned long long& nSize);
+
   // Called by the worker.
   void FinishJob(std::string strLocalPath, BOOL bExecute);
+  void RecordDigest(const crypto::Sha256Digest& digest, unsigned long long nSize);
   void ReLoadFile(std::string strURL);
   void SetProgress(int nPos);
   void SetError(BOOL bError);
@@ -98,6 +106,10 @@ class CInternetFileDown {
   std::list<std::string> m_listFile;  // local paths fetched since the last start
   std::string m_strSavePath = "C:\\";
   BOOL m_bError = FALSE;  // set by failures, never cleared
+  BOOL m_bHashBodies = FALSE;
+  bool m_bHaveDigest = false;  // the last finished file's digest, since the last start
+  crypto::Sha256Digest m_finishedDigest{};
+  unsigned long long m_nFinishedSize = 0;
   bool m_bClosing = false;  // the destructor runs: no further job is chained
   // The threads of the workers started and not cut loose, with their jobs (for identity only).
   std::vector<std::pair<const DownloadJob*, framework::UniqueHandle>> m_workers;

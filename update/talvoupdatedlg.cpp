@@ -51,6 +51,30 @@ const char kNoRoomText[] = "디스크 공간이 부족합니다. 필요한 공�
 constexpr int kEndPostAttempts = 100;
 constexpr DWORD kEndPostPauseMs = 20;
 
+// The downloaded body against the size and SHA-256 the signed document pins for it; a package
+// without a well-formed pin matches nothing.
+bool MatchesItsPin(CInternetFileDown& down, const EtcProject& entry, int nOrdinal) {
+  uint64_t nPinnedSize = 0;
+  crypto::Sha256Digest pinned{};
+  crypto::Sha256Digest got{};
+  unsigned long long nGotSize = 0;
+  if (!entry.m_DownloadPin.Read(nPinnedSize, pinned)) {
+    framework::WriteLog("Package check: package %d has no size and SHA-256 in the document\n", nOrdinal);
+    return false;
+  }
+  if (!down.GetFinishedDigest(got, nGotSize)) {
+    framework::WriteLog("Package check: package %d could not be hashed\n", nOrdinal);
+    return false;
+  }
+  if (nGotSize != nPinnedSize || got != pinned) {
+    framework::WriteLog("Package check: package %d does not match: %llu bytes, document says %llu\n", nOrdinal,
+                        nGotSize, static_cast<unsigned long long>(nPinnedSize));
+    return false;
+  }
+  framework::WriteLog("Package check: package %d: size and SHA-256 match\n", nOrdinal);
+  return true;
+}
+
 void ExecuteProgram(const std::string& strPath) {
   ::ShellExecuteA(nullptr, "open", strPath.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
@@ -194,6 +218,7 @@ void CTalvoUpdateDlg::FillComponentList() {
   const bool bXP = IsXPFamily(m_app.m_nOSType);
   struct StandardRow {
     BOOL bOutdated;
+    PackagePin pin;
     const char* pszLabel;
     int nImage;
     std::string strVersion;
@@ -202,16 +227,16 @@ void CTalvoUpdateDlg::FillComponentList() {
     int nKind;
   };
   const StandardRow rows[] = {
-      {m_app.m_bUpdateProgram, "Talvo Ver ", 0, bXP ? data.GetXPVersion() : data.Get98Version(),
+      {m_app.m_bUpdateProgram, bXP ? data.GetXPDownloadPin() : data.Get98DownloadPin(), "Talvo Ver ", 0, bXP ? data.GetXPVersion() : data.Get98Version(),
        bXP ? data.GetXPDownloadUrl() : data.Get98DownloadUrl(),
        bXP ? data.GetXPCompulsion() : data.Get98Compulsion(), KIND_CLIENT_PROGRAM},
-      {m_app.m_bUpdateLoginOcx, "로그인 엔진 Ver ", 0, data.GetOcxVersion(), data.GetOcxDownloadUrl(),
+      {m_app.m_bUpdateLoginOcx, data.GetOcxDownloadPin(), "로그인 엔진 Ver ", 0, data.GetOcxVersion(), data.GetOcxDownloadUrl(),
        data.GetOcxCompulsion(), KIND_LOGIN_CONTROL},
-      {m_app.m_bUpdateDat, "검색어 필터 Ver ", 1, data.GetDatVersion(), data.GetDatDownloadUrl(),
+      {m_app.m_bUpdateDat, data.GetDatDownloadPin(), "검색어 필터 Ver ", 1, data.GetDatVersion(), data.GetDatDownloadUrl(),
        data.GetDatCompulsion(), KIND_FILTER_DATA},
-      {m_app.m_bUpdateServerList, "서버 리스트 Ver ", 2, data.GetServerVersion(),
+      {m_app.m_bUpdateServerList, data.GetServerDownloadPin(), "서버 리스트 Ver ", 2, data.GetServerVersion(),
        data.GetServerDownloadUrl(), data.GetServerCompulsion(), KIND_SERVER_LIST},
-      {m_app.m_bUpdateOptions, "최적화 옵션 Ver ", 0, data.GetOptionsVersion(), std::string(),
+      {m_app.m_bUpdateOptions, PackagePin(), "최적화 옵션 Ver ", 0, data.GetOptionsVersion(), std::string(),
        data.GetOptionCompulsion(), KIND_OPTION_SETTINGS},
   };
   for (const StandardRow& row : rows) {
@@ -220,6 +245,7 @@ void CTalvoUpdateDlg::FillComponentList() {
     m_listComponents.AddItem(row.pszLabel + row.strVersion, row.nImage, row.strCompulsion != "0", TRUE);
     m_arrEntryLabels.push_back(row.pszLabel + row.strVersion);
     pEntry->m_strDownloadUrl = row.strUrl;
+    pEntry->m_DownloadPin = row.pin;
     pEntry->m_strName = row.strVersion;
     pEntry->m_nKind = row.nKind;
     m_arrComponents.push_back(std::move(pEntry));
@@ -470,12 +496,19 @@ CTalvoUpdateDlg::WorkerEnd CTalvoUpdateDlg::RunSelectedEntries() {
     m_progress.SetRange(0, 100);
     m_progress.PostPos(0);
     pDown->SetProgressCtrl(&m_progress);
+    pDown->SetHashBodies(m_app.m_bCheckPackages);
     pDown->DownloadNow(m_arrComponents[i]->m_strDownloadUrl, FALSE, TRUE);
     const std::string strFile = pDown->GetFinishedFile();
     if (strFile.empty()) {
       framework::AfxMessageBox(kPackageMissingText, MB_OK);
       m_bStop = 1;
       return kPackageMissing;
+    }
+    if (m_app.m_bCheckPackages && !MatchesItsPin(*pDown, *m_arrComponents[i], nDone)) {
+      // Not what the signed document pins: as good as a package the server does not have.
+      ::DeleteFileA(strFile.c_str());
+      UpdateStep(3, -1);
+      return FailEntry(i, EntryResult::kNotFetched);
     }
     // A file handed over arrived whole; the downloader's error flag also stays set after a send
     // attempt that failed before one that got through, so it does not decide. What the file holds

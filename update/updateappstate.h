@@ -15,6 +15,9 @@ class CUpdateAppState {
   BOOL m_bUpdateOptions = FALSE;
   // The option file is moved aside once, after the first package of the run; the worker clears it.
   volatile BOOL m_bOptionBackup = FALSE;
+  // The document was signed with the build's release key: each package must match the size and
+  // SHA-256 it pins before anything is extracted from it.
+  BOOL m_bCheckPackages = FALSE;
   // The running update window; set and cleared by the window itself. Not owned.
   CTalvoUpdateDlg* m_pUpdateDlg = nullptr;
 

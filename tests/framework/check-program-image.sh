@@ -16,7 +16,7 @@ head=$($objdump -f "$exe")
 grep -q "file format pei-$arch" <<<"$head" || fail "not a pei-$arch image"
 headers=$($objdump -p "$exe")
 grep -Eq '^Subsystem[[:space:]]+00000002' <<<"$headers" || fail "not the GUI subsystem"
-allowed='^(KERNEL32|USER32|GDI32|ADVAPI32|SHELL32|SHLWAPI|WININET|WS2_32|WSOCK32|COMCTL32|COMDLG32|OLE32|OLEAUT32|MSIMG32|msvcrt|ATL|VERSION|UXTHEME|BCRYPT)\.dll$'
+allowed='^(KERNEL32|USER32|GDI32|ADVAPI32|SHELL32|SHLWAPI|WININET|WS2_32|WSOCK32|COMCTL32|COMDLG32|OLE32|OLEAUT32|MSIMG32|msvcrt|ATL|VERSION|UXTHEME|RSTRTMGR|BCRYPT)\.dll$'
 while read -r dll; do
   grep -Eiq "$allowed" <<<"$dll" || fail "imports non-system DLL $dll"
 done < <(sed -n 's/.*DLL Name: //p' <<<"$headers")

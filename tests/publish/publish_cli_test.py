@@ -3,6 +3,7 @@
 
     publish_cli_test.py TALVO_PUBLISH TALVO_DOC
 """
+import hashlib
 import os
 import shutil
 import subprocess
@@ -22,7 +23,9 @@ def run(*args):
     return subprocess.run(list(args), capture_output=True, timeout=60)
 
 
-class PublishTest(unittest.TestCase):
+class ReleaseFixture(unittest.TestCase):
+    """A copy of the sample release with stand-in programs, and an output folder."""
+
     def setUp(self):
         self.work = tempfile.mkdtemp(prefix="talvo-publish-")
         self.src = os.path.join(self.work, "src")
@@ -51,6 +54,8 @@ class PublishTest(unittest.TestCase):
         with open(os.path.join(self.out, relative), "rb") as f:
             return f.read()
 
+
+class PublishTest(ReleaseFixture):
     def test_the_sample_release_publishes_clean_and_reproducibly(self):
         result = self.publish()
         self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
@@ -141,6 +146,88 @@ class PublishTest(unittest.TestCase):
         result = self.publish()
         self.assertEqual(result.returncode, 2)
         self.assertIn(b"is no plain file", result.stderr)
+
+
+class SignedPublishTest(ReleaseFixture):
+    """A signed release: keygen, publish with the key, lint with its public key line."""
+
+    def setUp(self):
+        super().setUp()
+        self.key = os.path.join(self.work, "release.pem")
+        made = run(PUBLISH, "keygen", self.key)
+        self.assertEqual(made.returncode, 0, made.stderr)
+        self.public = made.stdout.decode().strip()
+
+    def lint(self, path, *extra):
+        return run(DOC, "lint", path, "--public-key", self.public, *extra)
+
+    def test_keygen_keeps_the_private_key_to_its_owner_and_never_overwrites_it(self):
+        self.assertRegex(self.public, r"^ecdsa-p256:[0-9a-f]{128}$")
+        self.assertEqual(os.stat(self.key).st_mode & 0o777, 0o600)
+        with open(self.key, "rb") as f:
+            before = f.read()
+        again = run(PUBLISH, "keygen", self.key)
+        self.assertNotEqual(again.returncode, 0)
+        with open(self.key, "rb") as f:
+            self.assertEqual(f.read(), before)
+
+    def test_signed_release_pins_its_packages_counts_up_and_lints_clean(self):
+        result = self.publish("--sign-key", self.key)
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        text = self.read(DOCUMENT).decode("cp949")
+        for key, package in (("XP_DOWNLOADURL", "TalvoXP_341.zip"), ("PRO_DOWN_URL", "extra0.zip")):
+            body = self.read(os.path.join("talvoupdate", package))
+            self.assertIn("\r\n%s_SIZE=%d\r\n" % (key, len(body)), text)
+            self.assertIn("\r\n%s_SHA256=%s\r\n" % (key, hashlib.sha256(body).hexdigest()), text)
+        self.assertTrue(text.endswith("\r\n[END]\r\n[RELEASE]\r\nNUMBER=1\r\n[SIGNATURE]\r\n" +
+                                      text.split("[SIGNATURE]\r\n")[1]))
+        document = os.path.join(self.out, DOCUMENT)
+        served = os.path.join(self.work, "served.php")
+        shutil.copy(document, served)
+        lint = self.lint(document, "--release", self.out)
+        self.assertEqual(lint.returncode, 0, lint.stdout + lint.stderr)
+        # The next publication counts up from the served document, and only a rising number lints.
+        self.assertEqual(self.publish("--sign-key", self.key).returncode, 0)
+        self.assertIn("\r\n[RELEASE]\r\nNUMBER=2\r\n", self.read(DOCUMENT).decode("cp949"))
+        self.assertEqual(self.lint(document, "--against", served).returncode, 0)
+        replayed = self.lint(served, "--against", document)
+        self.assertEqual(replayed.returncode, 1)
+        self.assertIn(b"[release-number]", replayed.stdout)
+
+    def test_every_change_after_signing_is_found(self):
+        self.assertEqual(self.publish("--sign-key", self.key).returncode, 0)
+        document = self.read(DOCUMENT)
+        signature_at = document.index(b"[SIGNATURE]")
+        cases = [
+            ("a version", lambda d: d.replace(b"XP_VERSION=3.41", b"XP_VERSION=3.42", 1), b"[signature]"),
+            ("a package address", lambda d: d.replace(b"TalvoXP_341.zip", b"TalvoXP_342.zip", 1), b"[signature]"),
+            ("a job line", lambda d: d.replace(b"COPY=", b"COPY =", 1), b"[signature]"),
+            ("the release number", lambda d: d.replace(b"NUMBER=1", b"NUMBER=9", 1), b"[signature]"),
+            ("the signature", lambda d: d[:-5] + (b"0" if d[-5:-4] != b"0" else b"1") + d[-4:], b"[signature]"),
+            ("a line moved after the signature", lambda d: d + b"XP_VERSION=9.99\r\n", b"[signature]"),
+            ("unsigned", lambda d: d[:signature_at], b"[signature]"),
+        ]
+        for what, change, finding in cases:
+            with self.subTest(what):
+                path = os.path.join(self.work, "changed.php")
+                with open(path, "wb") as f:
+                    f.write(change(document))
+                result = self.lint(path)
+                self.assertEqual(result.returncode, 1, result.stdout)
+                self.assertIn(finding, result.stdout)
+        other = os.path.join(self.work, "other.pem")
+        other_public = run(PUBLISH, "keygen", other).stdout.decode().strip()
+        wrong_key = run(DOC, "lint", os.path.join(self.out, DOCUMENT), "--public-key", other_public)
+        self.assertEqual(wrong_key.returncode, 1)
+        self.assertIn(b"[signature]", wrong_key.stdout)
+
+    def test_a_package_swapped_after_signing_is_found(self):
+        self.assertEqual(self.publish("--sign-key", self.key).returncode, 0)
+        with open(os.path.join(self.out, "talvoupdate", "serverlist_27.zip"), "wb") as f:
+            f.write(self.read(os.path.join("talvoupdate", "filter_105.zip")))
+        result = self.lint(os.path.join(self.out, DOCUMENT), "--release", self.out)
+        self.assertEqual(result.returncode, 1)
+        self.assertIn(b"[package-pin] SERVER_DOWN_URL", result.stdout)
 
 
 class LintCommandTest(unittest.TestCase):

@@ -1,5 +1,13 @@
 #include "tools/publish/publisher.h"
 
+#include <cstdlib>
+#include <functional>
+
+#include "catalogue/signeddocument.h"
+#ifdef TALVO_PUBLISH_SIGNING
+#include "tools/publish/releasesigning.h"
+#endif
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -123,7 +131,7 @@ class Publisher {
       if (!WritePackage(package)) return;
     if (!m_release.strNoticeFile.empty() && !CopyNotice()) return;
 
-    const std::string document = Document();
+    std::string document = Document();
     m_result.strDocumentPath = kDocumentPath;
     const fs::path documentPath = m_out / kDocumentPath;
 
@@ -136,6 +144,7 @@ class Publisher {
     } else if (!m_options.strAgainst.empty()) {
       return Error(m_options.strAgainst + ": cannot read it");
     }
+    if (!m_options.strSignKey.empty() && !Sign(document, lint.pOldDocument)) return;
     m_result.findings = LintDocument(document, lint);
     if (!m_result.findings.empty() && !m_options.bForce) {
       m_result.nExitCode = 1;
@@ -268,6 +277,47 @@ class Publisher {
 
   std::string PackageOf(const ReleaseComponent& c) const { return m_baseUrl + c.strPackage; }
 
+  // The size and SHA-256 of a package as written below the output folder, beside its address key.
+  void PinLines(const std::string& urlKey, const ReleaseComponent& c,
+                const std::function<void(const std::string&)>& line) const {
+#ifdef TALVO_PUBLISH_SIGNING
+    if (m_options.strSignKey.empty()) return;
+    std::string sha;
+    unsigned long long size = 0;
+    const fs::path path = m_out / fs::u8path(Cp949ToUtf8(m_servedFolder + c.strPackage));
+    if (!signing::Sha256OfFile(Utf8(path), sha, size)) return;  // the lint then finds it unpinned
+    line(urlKey + "_SIZE=" + std::to_string(size));
+    line(urlKey + "_SHA256=" + sha);
+#else
+    (void)urlKey, (void)c, (void)line;
+#endif
+  }
+
+  // The release one above the served document's (1 for the first), then the signature over every
+  // byte before it, as the last section.
+  bool Sign(std::string& document, const std::string* old) {
+#ifdef TALVO_PUBLISH_SIGNING
+    long previous = 0;
+    if (old) {
+      const SignedDocument served = SplitSignedDocument(*old);
+      const ReleaseNumber number =
+          ReadReleaseNumber(served.state == SignatureState::kSigned ? served.covered : std::string_view(*old));
+      if (number.state == ReleaseNumberState::kFound) previous = static_cast<long>(number.number);
+    }
+    if (previous >= 0x7FFFFFFF) return Error("the served document's release number cannot rise any more"), false;
+    m_result.nRelease = previous + 1;
+    document += "[RELEASE]\r\nNUMBER=" + std::to_string(m_result.nRelease) + "\r\n";
+    std::string signature, error;
+    if (!signing::Sign(m_options.strSignKey, document, signature, error)) return Error(error), false;
+    document += "[SIGNATURE]\r\nECDSA-P256-SHA256=" + signature + "\r\n";
+    return true;
+#else
+    (void)document, (void)old;
+    Error("this build of talvo-publish cannot sign: use the host build (OpenSSL)");
+    return false;
+#endif
+  }
+
   std::string Document() const {
     std::string doc;
     const auto line = [&doc](const std::string& text) { doc += text + "\r\n"; };
@@ -280,7 +330,10 @@ class Publisher {
         if (!opened && section != "Talvo") line("[" + section + "]");
         opened = true;
         line(std::string(keys->szVersion) + "=" + c.strVersion);
-        if (keys->szUrl) line(std::string(keys->szUrl) + "=" + PackageOf(c));
+        if (keys->szUrl) {
+          line(std::string(keys->szUrl) + "=" + PackageOf(c));
+          PinLines(keys->szUrl, c, line);
+        }
         line(std::string(keys->szCompulsion) + "=" + c.strCompulsion);
         for (const std::string& setting : c.saSettings) line("OPTIONS_SETTING=" + setting);
       }
@@ -319,6 +372,7 @@ class Publisher {
       line("[ETC" + std::to_string(etc++) + "]");
       line("NAME=" + c.strName);
       line("PRO_DOWN_URL=" + PackageOf(c));
+      PinLines("PRO_DOWN_URL", c, line);
       if (!c.strProgram.empty()) line("PRO_EXE=" + c.strProgram);
       if (!c.strPath.empty()) line("PRO_PATH=" + c.strPath);
       if (!c.strRegistry.empty()) line("PRO_REG=" + c.strRegistry);

@@ -14,6 +14,8 @@ struct PublishOptions {
   std::string strAgainst;      // the served document to compare versions with; empty: the one in
                                // strOutDir, if any
   bool bForce = false;         // write the document despite findings
+  std::string strSignKey;      // private key file: pin each package by size and SHA-256, number the
+                               // release one above the served document's, and sign the document
 };
 
 struct PublishResult {
@@ -22,6 +24,7 @@ struct PublishResult {
   std::vector<std::string> saWritten;  // paths below strOutDir, in the order written
   std::vector<LintFinding> findings;
   std::string strDocumentPath;        // below strOutDir
+  long nRelease = 0;                  // the signed document's release number
 };
 
 PublishResult Publish(const PublishOptions& options);

@@ -213,6 +213,8 @@ class LintObserver : public CParseObserver {
                                "each ending with ETC_END=1");
       return;
     }
+    // The signed form's sections: read by updaters built with a release key, skipped by the rest.
+    if (name == "RELEASE" || name == "SIGNATURE") return;
     Report("unknown-section", "[" + name + "] names no section: its lines are ignored" + next +
                                   " (a typo?); known sections: [Talvo] [POLICE_DATA] [SERVER_LIST] [LOGIN_OCX] "
                                   "[OPTIONS] [NOTICE] [FOLDER] [FILES] [REGISTRY] [ETC0]... [END]");

@@ -1,18 +1,23 @@
 // talvo-doc: shows what the updater reads from an update information document, and the traps in it.
 //   talvo-doc dump FILE
-//   talvo-doc lint FILE [--against OLD_FILE] [--release DIR]
+//   talvo-doc lint FILE [--against OLD_FILE] [--release DIR] [--public-key LINE]
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "catalogue/noticefetch.h"
 #include "catalogue/projectdata.h"
+#include "catalogue/signeddocument.h"
 #include "tools/talvo-doc/cataloguejson.h"
 #include "tools/talvo-doc/cp949.h"
 #include "tools/talvo-doc/doclint.h"
+#ifdef TALVO_DOC_SIGNING
+#include "tools/publish/releasesigning.h"
+#endif
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -23,7 +28,10 @@ namespace {
 
 const char kUsage[] =
     "usage: talvo-doc dump FILE\n"
-    "       talvo-doc lint FILE [--against OLD_FILE] [--release DIR]\n"
+    "       talvo-doc lint FILE [--against OLD_FILE] [--release DIR] [--public-key LINE]\n"
+    "    --public-key: the document must be signed by that key (ecdsa-p256:...), its release number\n"
+    "    must rise above OLD_FILE's, and with --release each pinned package must have its size and\n"
+    "    SHA-256 (host build only).\n"
     "  dump: parses the update information document FILE (code page 949) as the updater does and\n"
     "    prints the catalogue as one JSON object (UTF-8). No network request is made.\n"
     "  lint: one line per trap found in FILE (\"FILE:LINE: [id] what the updater does; how to write\n"
@@ -57,15 +65,87 @@ void WriteText(const std::string& text) {
   std::fwrite(text.data(), 1, text.size(), stdout);
 }
 
+#ifdef TALVO_DOC_SIGNING
+// The signed form: a signature by the key over everything before it, a release number above the
+// served document's, and (with the release folder) each pinned package's size and SHA-256.
+void LintSignedForm(const std::string& text, const std::string& publicKey, const std::string* old,
+                    const std::string& releaseDir, std::vector<LintFinding>& findings) {
+  const SignedDocument signedDoc = SplitSignedDocument(text);
+  if (signedDoc.state != SignatureState::kSigned) {
+    findings.push_back({0, "signature", std::string("not signed: ") + DescribeSignatureState(signedDoc.state) +
+                                            "; updaters with a release key refuse it (talvo-publish --sign-key)"});
+    return;
+  }
+  std::string hex;
+  for (unsigned char b : signedDoc.signature) {
+    static const char kDigits[] = "0123456789abcdef";
+    hex += kDigits[b >> 4];
+    hex += kDigits[b & 15];
+  }
+  if (!signing::Verify(publicKey, std::string(signedDoc.covered), hex))
+    findings.push_back({0, "signature", "the signature is not by this key, or the document changed after signing: "
+                                        "updaters with the key refuse it"});
+  const ReleaseNumber release = ReadReleaseNumber(signedDoc.covered);
+  if (release.state != ReleaseNumberState::kFound) {
+    findings.push_back({0, "release-number", std::string("release number: ") + DescribeReleaseNumberState(release.state)});
+  } else if (old != nullptr) {
+    const SignedDocument served = SplitSignedDocument(*old);
+    const ReleaseNumber before =
+        ReadReleaseNumber(served.state == SignatureState::kSigned ? served.covered : std::string_view(*old));
+    if (before.state == ReleaseNumberState::kFound && release.number <= before.number)
+      findings.push_back({0, "release-number", "release " + std::to_string(release.number) +
+                                                   " does not rise above the served document's " +
+                                                   std::to_string(before.number) +
+                                                   ": updaters that accepted it refuse this one"});
+  }
+  if (releaseDir.empty()) return;
+  // Each "<KEY>_SIZE=" and "<KEY>_SHA256=" against the package "<KEY>=" names below the folder.
+  std::map<std::string, std::string> values;
+  size_t start = 0;
+  while (start < signedDoc.covered.size()) {
+    size_t end = signedDoc.covered.find('\n', start);
+    if (end == std::string::npos) end = signedDoc.covered.size();
+    std::string line(signedDoc.covered.substr(start, end - start));
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const size_t eq = line.find('=');
+    if (eq != std::string::npos) values[line.substr(0, eq)] = line.substr(eq + 1);
+    start = end + 1;
+  }
+  for (const auto& [key, size] : values) {
+    if (key.size() <= 5 || key.compare(key.size() - 5, 5, "_SIZE") != 0) continue;
+    const std::string urlKey = key.substr(0, key.size() - 5);
+    const auto url = values.find(urlKey);
+    const auto sha = values.find(urlKey + "_SHA256");
+    if (url == values.end() || sha == values.end()) continue;
+    const size_t host = url->second.find("://");
+    const size_t path = url->second.find('/', host == std::string::npos ? 0 : host + 3);
+    if (path == std::string::npos) continue;
+    std::string file = releaseDir + url->second.substr(path);
+    const size_t query = file.find('?');
+    if (query != std::string::npos) file.resize(query);
+    std::string gotSha;
+    unsigned long long gotSize = 0;
+    if (!signing::Sha256OfFile(file, gotSha, gotSize)) continue;  // a missing package is reported above
+    if (std::to_string(gotSize) != size || gotSha != sha->second)
+      findings.push_back({0, "package-pin", urlKey + ": " + file + " has " + std::to_string(gotSize) +
+                                                " bytes and SHA-256 " + gotSha + ", the document pins " + size +
+                                                " and " + sha->second + ": updaters with a key refuse it"});
+  }
+}
+#endif
+
 int Lint(int argc, char** argv) {
   const char* file = nullptr;
   const char* against = nullptr;
+  const char* publicKey = nullptr;
   LintOptions options;
   for (int i = 2; i < argc; ++i) {
     if (std::strcmp(argv[i], "--against") == 0 && i + 1 < argc) {
       against = argv[++i];
     } else if (std::strcmp(argv[i], "--release") == 0 && i + 1 < argc) {
       options.strReleaseDir = argv[++i];
+    } else if (std::strcmp(argv[i], "--public-key") == 0 && i + 1 < argc) {
+      publicKey = argv[++i];
     } else if (file == nullptr && argv[i][0] != '-') {
       file = argv[i];
     } else {
@@ -86,7 +166,15 @@ int Lint(int argc, char** argv) {
     }
   }
   if (against != nullptr) options.pOldDocument = &oldText;
-  const std::vector<LintFinding> findings = LintDocument(text, options);
+  std::vector<LintFinding> findings = LintDocument(text, options);
+  if (publicKey != nullptr) {
+#ifdef TALVO_DOC_SIGNING
+    LintSignedForm(text, publicKey, options.pOldDocument, options.strReleaseDir, findings);
+#else
+    std::fputs("talvo-doc: this build cannot check signatures: use the host build (OpenSSL)\n", stderr);
+    return 2;
+#endif
+  }
   std::string out;
   // The path stays as given; only the document's own text is code page 949.
   for (const LintFinding& finding : findings) out += file + Cp949ToUtf8(FormatFinding("", finding)) + "\n";
