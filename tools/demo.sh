@@ -8,6 +8,9 @@
 #   tools/demo.sh --installed 3.41      (the main program up to date: the other components only)
 # Where Wine cannot start 32-bit programs (tools/windows-build.sh), the same program built for
 # x86_64 runs instead (build/win64); TALVO_WINDOWS_BUILD=win64 asks for it anywhere.
+# The sample release is published signed, with the test release key (tests/crypto/fixtures), by
+# the host build of talvo-publish (OpenSSL signs); the updater that runs is the build that
+# carries that key's public half, and the demo prints its checks as they happen.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
@@ -42,10 +45,15 @@ cp -r samples/release "$release/src"
 cp $build/tests/app/talvo_client_standin.exe "$release/src/files/client/Talvo.exe"
 cp $build/tests/publish/talvo_extra_standin.exe "$release/src/files/extra/TalvoExtra.exe"
 
+step="building the host talvo-publish (it signs the release)"
+cmake --preset native-bench >/dev/null
+cmake --build --preset native-bench --target talvo-publish >/dev/null
+
 step="publishing the sample release with talvo-publish"
-echo "== Publishing the sample release (talvo-publish; the document is written only when lint finds nothing):"
-run_exe $build/tools/publish/talvo-publish.exe "Z:$top/$release/src/release.txt" "Z:$top/$release/www" \
-  --base-url "http://${host:-127.0.0.1}/talvoupdate/" | tr -d '\r'
+echo "== Publishing the sample release, signed (talvo-publish --sign-key; the document is written only when lint finds nothing):"
+build/native-bench/tools/publish/talvo-publish "$release/src/release.txt" "$release/www" \
+  --base-url "http://${host:-127.0.0.1}/talvoupdate/" --sign-key tests/crypto/fixtures/test-release-key.pem
+echo "release key:  $(cat tests/crypto/fixtures/test-release-key.pub)"
 # The maker's web pages (log page, banner) on the same server.
 cp -r samples/release/app samples/release/Banner2008 "$release/www/"
 
@@ -66,4 +74,4 @@ trap 'tools/publish/serve-nginx.sh stop "$top/$build/nginx"' EXIT
 step="running the update window"
 echo "== The update window, driven as a user would:"
 python3 tests/update/window_demo.py --build $build --shots "$build/demo-shots" \
-  --access-log "$build/nginx/access.log" "$@"
+  --updater "$build/tests/app/TalvoUpdateSignedTest.exe" --access-log "$build/nginx/access.log" "$@"

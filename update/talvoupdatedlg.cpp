@@ -53,25 +53,25 @@ constexpr DWORD kEndPostPauseMs = 20;
 
 // The downloaded body against the size and SHA-256 the signed document pins for it; a package
 // without a well-formed pin matches nothing.
-bool MatchesItsPin(CInternetFileDown& down, const EtcProject& entry, int nOrdinal) {
+bool MatchesItsPin(CInternetFileDown& down, const EtcProject& entry, int nOrdinal, int nTotal) {
   uint64_t nPinnedSize = 0;
   crypto::Sha256Digest pinned{};
   crypto::Sha256Digest got{};
   unsigned long long nGotSize = 0;
   if (!entry.m_DownloadPin.Read(nPinnedSize, pinned)) {
-    framework::WriteLog("Package check: package %d has no size and SHA-256 in the document\n", nOrdinal);
+    framework::WriteLog("Package check: package %d/%d has no size and SHA-256 in the document\n", nOrdinal, nTotal);
     return false;
   }
   if (!down.GetFinishedDigest(got, nGotSize)) {
-    framework::WriteLog("Package check: package %d could not be hashed\n", nOrdinal);
+    framework::WriteLog("Package check: package %d/%d could not be hashed\n", nOrdinal, nTotal);
     return false;
   }
   if (nGotSize != nPinnedSize || got != pinned) {
-    framework::WriteLog("Package check: package %d does not match: %llu bytes, document says %llu\n", nOrdinal,
-                        nGotSize, static_cast<unsigned long long>(nPinnedSize));
+    framework::WriteLog("Package check: package %d/%d does not match: %llu bytes, the document says %llu\n",
+                        nOrdinal, nTotal, nGotSize, static_cast<unsigned long long>(nPinnedSize));
     return false;
   }
-  framework::WriteLog("Package check: package %d: size and SHA-256 match\n", nOrdinal);
+  framework::WriteLog("Package check: package %d/%d: size and SHA-256 match\n", nOrdinal, nTotal);
   return true;
 }
 
@@ -504,7 +504,7 @@ CTalvoUpdateDlg::WorkerEnd CTalvoUpdateDlg::RunSelectedEntries() {
       m_bStop = 1;
       return kPackageMissing;
     }
-    if (m_app.m_bCheckPackages && !MatchesItsPin(*pDown, *m_arrComponents[i], nDone)) {
+    if (m_app.m_bCheckPackages && !MatchesItsPin(*pDown, *m_arrComponents[i], nDone, m_nTotal)) {
       // Not what the signed document pins: as good as a package the server does not have.
       ::DeleteFileA(strFile.c_str());
       UpdateStep(3, -1);

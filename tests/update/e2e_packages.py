@@ -25,7 +25,7 @@ import e2e_window as ew  # noqa: E402
 import releasesigning  # noqa: E402
 
 check = e2e.check
-MATCH = re.compile(r"Package check: package (\d+): size and SHA-256 match")
+MATCH = re.compile(r"Package check: package (\d+)/6: size and SHA-256 match")
 URL_KEYS = {"XP_DOWNLOADURL": "TalvoXP_341.zip", "98_DOWNLOADURL": "TalvoXP_341.zip",
             "OCX_DOWN_URL": "TalvoLogin_1008.zip", "DOWN_DAT_URL": "filter_105.zip",
             "SERVER_DOWN_URL": "serverlist_27.zip", "PRO_DOWN_URL": "extra_10.zip"}

@@ -42,6 +42,7 @@ def main():
     parser.add_argument("--access-log", required=True, help="access log of the server on port 80 (nginx format)")
     parser.add_argument("--shots", default=os.path.join(SOURCE_DIR, "build", "win32", "demo-shots"))
     parser.add_argument("--installed", default="3.35.1", help="main program version recorded before the run")
+    parser.add_argument("--updater", help="the updater to run (default: the build's TalvoUpdate.exe)")
     opts = parser.parse_args()
 
     build = os.path.abspath(opts.build)
@@ -51,7 +52,7 @@ def main():
     winebuild.use_build(build)
     import e2e_startup as e2e
 
-    updater = os.path.join(build, "app", "TalvoUpdate.exe")
+    updater = opts.updater or os.path.join(build, "app", "TalvoUpdate.exe")
     client = os.path.join(build, "tests", "app", "talvo_client_standin.exe")
     helper = os.path.join(build, "tests", "app", "talvo_e2e_helper.exe")
     driver = os.path.join(build, "tests", "update", "talvo_windowdriver.exe")
@@ -80,7 +81,23 @@ def main():
         began = time.monotonic()
         during = False
         window_told = False
+        checks_told = 0
+
+        def tell_checks():
+            # The release and package checks the updater reports, as they come.
+            nonlocal checks_told
+            lines = list(run.lines)
+            for logged in lines[checks_told:]:
+                found = re.search(r"(Release check|Package check): (.*)", logged)
+                if found:
+                    # Wine's debug channel quotes the line and escapes its line end.
+                    told = re.sub(r'(\\n)?"?\s*$', "", found.group(2))
+                    told = told.replace("document signature good", "document signature: good")
+                    print("%-14s %s" % ("check:", told))
+            checks_told = len(lines)
+
         for raw in proc.stdout:
+            tell_checks()
             line = raw.decode("cp949", "replace").rstrip("\r\n")
             kind, _, rest = line.partition(" ")
             if kind == "window" and not window_told:
@@ -119,6 +136,7 @@ def main():
         proc.stdout.close()
         proc.wait(30)
         run.wait(60)
+        tell_checks()
         for request in requests(opts.access_log, served):
             print("server saw:    %s" % request)
         for value in ("VerTalvo", "LogOcxTalvo", "VerListTalvo", "OptionsTalvo"):
