@@ -9,7 +9,7 @@ using journal::RepairStep;
 
 BOOL CInstallJournalFile::Create(const std::string& strPath) {
   m_hFile.Reset(::CreateFileA(strPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr));
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
   return m_hFile ? TRUE : FALSE;
 }
 
