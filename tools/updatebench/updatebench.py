@@ -6,7 +6,12 @@ to the window's close, and in the same prefix the floor for the same work: the s
 fetched with a bare WinINet loop (4 KB reads), unpacked with the same zip reader and their files
 copied into place (updatefloor.exe). The window's 500 ms close timer is taken out of its time.
 
-    updatebench.py [--build build/win32] [--rounds 3] [--megabytes 100]
+    updatebench.py [--build build/win32] [--rounds 3] [--megabytes 100] [--signed]
+
+--signed: the document is signed with the test release key and pins every package; each round
+then also runs the updater built with that key (tests/app TalvoUpdateSignedTest), which checks the
+signature and each package's size and SHA-256, right after the product without a key on the same
+document, and the two are compared.
 
 Needs root (port 80) and a built win32 tree (TalvoUpdate, talvo_windowdriver, updatefloor).
 """
@@ -29,7 +34,28 @@ PACKAGES = [("TalvoXP.zip", "Talvo.bin", 0.4), ("TalvoLogin.zip", "TalvoLogin.oc
             ("extra.zip", "extra.bin", 0.15)]
 
 
-def make_release(root, megabytes):
+def sign_release(folder, document, names):
+    """The document with each package pinned, a release number and the test key's signature."""
+    sys.path.insert(0, os.path.join(SOURCE_DIR, "tests", "crypto"))
+    import hashlib
+    import releasesigning
+    keys = {"XP_DOWNLOADURL": "TalvoXP.zip", "98_DOWNLOADURL": "TalvoXP.zip", "DOWN_DAT_URL": "filter.zip",
+            "SERVER_DOWN_URL": "serverlist.zip", "OCX_DOWN_URL": "TalvoLogin.zip", "PRO_DOWN_URL": "extra.zip"}
+    lines = []
+    for line in document.decode("cp949").split("\r\n"):
+        if not line:
+            continue
+        lines.append(line)
+        key = line.split("=", 1)[0]
+        if key in keys:
+            with open(os.path.join(folder, keys[key]), "rb") as f:
+                body = f.read()
+            lines += ["%s_SIZE=%d" % (key, len(body)), "%s_SHA256=%s" % (key, hashlib.sha256(body).hexdigest())]
+    lines += ["[RELEASE]", "NUMBER=1"]
+    return releasesigning.signed_document(("\r\n".join(lines) + "\r\n").encode("cp949"))
+
+
+def make_release(root, megabytes, signed=False):
     folder = os.path.join(root, "talvoupdate")
     os.makedirs(folder, exist_ok=True)
     total = 0
@@ -52,8 +78,11 @@ def make_release(root, megabytes):
              "[ETC0]", "NAME=bench", "PRO_DOWN_URL=%sextra.zip" % url, "PRO_COMPULSION=0", "ETC_END=1",
              "[FOLDER]", "CREATE=<TARGETDIR>\\config", "CREATE=<TARGETDIR>\\installed",
              "[FILES]"] + ["COPY=<TARGETDIR>\\installed,%s" % member for _, member, _ in PACKAGES] + ["[END]"]
+    document = ("\r\n".join(lines) + "\r\n").encode("cp949")
+    if signed:
+        document = sign_release(folder, document, [name for name, _, _ in PACKAGES])
     with open(os.path.join(folder, "PlusInformation.php"), "wb") as f:
-        f.write(("\r\n".join(lines) + "\r\n").encode("cp949"))
+        f.write(document)
     return total, [url + name for name, _, _ in PACKAGES]
 
 
@@ -79,6 +108,7 @@ def main():
     parser.add_argument("--build", default=os.path.join(SOURCE_DIR, "build", "win32"))
     parser.add_argument("--rounds", type=int, default=3)
     parser.add_argument("--megabytes", type=int, default=100)
+    parser.add_argument("--signed", action="store_true")
     opts = parser.parse_args()
     build = os.path.abspath(opts.build)
     os.environ.setdefault("TALVO_SOURCE_DIR", SOURCE_DIR)
@@ -90,7 +120,8 @@ def main():
     exe = {name: os.path.join(build, path) for name, path in [
         ("updater", "app/TalvoUpdate.exe"), ("client", "tests/app/talvo_client_standin.exe"),
         ("helper", "tests/app/talvo_e2e_helper.exe"), ("driver", "tests/update/talvo_windowdriver.exe"),
-        ("floor", "tools/updatebench/updatefloor.exe")]}
+        ("floor", "tools/updatebench/updatefloor.exe")]
+        + ([("signed", "tests/app/TalvoUpdateSignedTest.exe")] if opts.signed else [])}
     for path in exe.values():
         if not os.path.exists(path):
             print("missing %s: build the Windows preset first" % path, file=sys.stderr)
@@ -99,7 +130,7 @@ def main():
     xvfb = e2e.ensure_display()
     sb = e2e.Sandbox("updatebench", exe["updater"], exe["client"], exe["helper"])
     try:
-        total, urls = make_release(sb.server.root, opts.megabytes)
+        total, urls = make_release(sb.server.root, opts.megabytes, opts.signed)
         with open(os.path.join(sb.server.root, "talvoupdate", "PlusInformation.php"), "rb") as f:
             sb.server.serve(f.read())
         sb.server.start()
@@ -109,7 +140,12 @@ def main():
         print("release: %d packages, %.1f MB on http://127.0.0.1:80; %d rounds under Wine" % (
             len(urls), total / 1048576.0, opts.rounds))
         rows = []
-        for round_no in range(1, opts.rounds + 1):
+        signed_rows = []
+
+        def window_run(updater):
+            """Start click to close of one update by `updater`; (ms, phases, lines) or None."""
+            with open(updater, "rb") as src, open(os.path.join(sb.install, "TalvoUpdate.exe"), "wb") as dst:
+                dst.write(src.read())
             for value in ("VerTalvo", "LogOcxTalvo", "VerListTalvo", "OptionsTalvo"):
                 sb.reg_delete(e2e.INSTALL_KEY, value)
             run = sb.start()
@@ -120,10 +156,26 @@ def main():
             closed = [int(l.split()[1]) for l in lines if l.startswith("closed ")]
             run.wait(60)
             if code != 0 or not clicked or not closed:
-                print("round %d: the window run failed: %s" % (round_no, lines))
+                print("the window run failed: %s" % lines)
+                return None
+            return closed[0] - clicked[0], step_times(run.lines), run.lines
+
+        for round_no in range(1, opts.rounds + 1):
+            done = window_run(exe["updater"])
+            if done is None:
                 return 1
-            window_ms = closed[0] - clicked[0]
-            phases = step_times(run.lines)
+            window_ms, phases, _ = done
+            if opts.signed:
+                checked = window_run(exe["signed"])
+                if checked is None:
+                    return 1
+                matches = sum(1 for line in checked[2] if "size and SHA-256 match" in line)
+                if matches != 5:
+                    print("round %d: the signed run checked %d packages, expected 5" % (round_no, matches))
+                    return 1
+                signed_rows.append(checked[0] - CLOSE_TIMER_MS)
+                print("round %d: signed updater %d ms without the close timer (fetch %d, extract %d, install %d)" % (
+                    round_no, checked[0] - CLOSE_TIMER_MS, checked[1][0], checked[1][1], checked[1][2]))
             code, out = sb.wine(["C:\\Talvo\\floor.exe", "C:\\Talvo\\floorwork"] + urls, timeout=900)
             parts = out.decode("cp949", "replace").split()
             if code != 0 or not parts or parts[0] != "floor":
@@ -141,6 +193,10 @@ def main():
         base = statistics.median(r[2] for r in rows)
         print("median: window %.0f ms without the close timer, floor %.0f ms, ratio %.2f (goal 1.2)" % (
             work, base, work / base))
+        if signed_rows:
+            checked = statistics.median(signed_rows)
+            print("median: signed release checked %.0f ms against unsigned %.0f ms: ratio %.3f (goal 1.05)" % (
+                checked, work, checked / work))
         return 0
     finally:
         sb.close()
