@@ -6,7 +6,7 @@
 
 #include "framework/resstring.h"
 #include "framework/winapp.h"
-#include "ui/skinresourceids.h"
+#include "resources/resource.h"
 
 namespace {
 
@@ -168,7 +168,7 @@ void CImageProgressCtrl::PaintTo(HDC target) {
 
     DrawBackground(canvas.Get());
     // The block is taken afresh at every paint, so the block style always holds.
-    SetBarBitmap(kWholePiece, skin::kBmpProgressBlock);
+    SetBarBitmap(kWholePiece, IDB_PROGRESS_BLOCK);
     const skin::ProgressValue value = ReadValue();
     const skin::Rect filled = DrawBar(canvas.Get(), value);
     DrawCaption(canvas.Get(), value, filled);

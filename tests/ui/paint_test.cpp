@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <string>
 
+#include "resources/resource.h"
 #include "tests/ui/uitest.h"
 #include "ui/imageprogressctrl.h"
 #include "ui/xskinbutton.h"
@@ -18,10 +19,11 @@ using uitest::Canvas;
 using uitest::PictureAt;
 
 // Test pictures (tests/ui/make_test_skin.py).
-constexpr UINT kNormal = 138, kPressed = 139, kHover = 140, kFocus = 202, kDisabled = 203;
+constexpr UINT kNormal = IDB_START_UPDATE_NORMAL, kPressed = IDB_START_UPDATE_PRESSED, kHover = IDB_START_UPDATE_HOVER;
+constexpr UINT kFocus = 202, kDisabled = 203;
 constexpr UINT kSmallPattern = 200;  // 10 × 6, every pixel its own colour
 constexpr UINT kLargePattern = 201;  // 40 × 30, likewise
-constexpr UINT kProgressBack = 166, kBlock = 147;
+constexpr UINT kProgressBack = IDB_PROGRESS_BACKGROUND, kBlock = IDB_PROGRESS_BLOCK;
 constexpr UINT kBackStart = 210, kBackMiddle = 211, kBackEnd = 212;
 constexpr UINT kBarStart = 213, kBarMiddle = 214, kBarEnd = 215;
 constexpr COLORREF kUntouched = RGB(0xFF, 0x00, 0xFF);
