@@ -78,6 +78,8 @@ BITMAPS = {
     # focus and disabled faces
     202: (74, 20, solid((0x00, 0xC0, 0xC0))),
     203: (74, 20, solid((0x60, 0x60, 0x20))),
+    # magenta (the key colour) on every other pixel
+    204: (4, 2, lambda x, y: (0xFF, 0x00, 0xFF) if (x + y) % 2 == 0 else (0x20, 0x40, 0x60)),
     # progress background pieces: start cap, middle, end cap
     210: (4, 14, solid((0xC0, 0x40, 0x00))),
     211: (3, 14, solid((0x00, 0x40, 0xC0))),
