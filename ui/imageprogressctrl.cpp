@@ -73,6 +73,7 @@ void CImageProgressCtrl::SetBkBitmap(int part, UINT bitmapId) {
 void CImageProgressCtrl::SetBarBitmap(int part, UINT bitmapId) {
   if (part < 0 || part > 3) return;
   LoadPiece(m_bmpBar[part], m_infoBar[part], bitmapId);
+  if (part == kWholePiece) m_nBlockId = bitmapId;
 }
 
 void CImageProgressCtrl::PreSubclassWindow() {
@@ -160,8 +161,8 @@ void CImageProgressCtrl::PaintTo(HDC target) {
     ::BitBlt(canvas.Get(), 0, 0, width, height, target, 0, 0, SRCCOPY);
 
     DrawBackground(canvas.Get());
-    // The block is taken afresh at every paint, so the block style always holds.
-    SetBarBitmap(kWholePiece, IDB_PROGRESS_BLOCK);
+    // The block style always holds: a slot 3 set to another picture takes the block again.
+    if (m_nBlockId != IDB_PROGRESS_BLOCK) SetBarBitmap(kWholePiece, IDB_PROGRESS_BLOCK);
     const skin::ProgressValue value = ReadValue();
     const skin::Rect filled = DrawBar(canvas.Get(), value);
     DrawCaption(canvas.Get(), value, filled);

@@ -239,7 +239,7 @@ TEST_F(ProgressPaint, BlockRowForThePosition) {
   }
 }
 
-TEST_F(ProgressPaint, TheBlockIsTakenFromTheProgramAtEveryPaint) {
+TEST_F(ProgressPaint, AnotherPictureInTheBlockSlotGivesWayToTheProgramsBlockAtThePaint) {
   Attach();
   progress.SetBkBitmap(3, kProgressBack);
   progress.SetBarBitmap(3, kBarStart);  // replaced by the program's block at the next paint
@@ -247,6 +247,36 @@ TEST_F(ProgressPaint, TheBlockIsTakenFromTheProgramAtEveryPaint) {
   PaintAt(100, canvas);
   EXPECT_EQ(canvas.At(2, 2), PictureAt(kBlock));
   EXPECT_EQ(canvas.At(6, 11), PictureAt(kBlock)) << "5 pixels wide";
+}
+
+// A paint keeps the block that is loaded: the same bitmap, however many paints follow, whether the
+// block was set before the first paint or the first paint had to take it.
+TEST_F(ProgressPaint, TheBlockIsLoadedOnceNotAtEveryPaint) {
+  Attach();
+  progress.SetBkBitmap(3, kProgressBack);
+  progress.SetBarBitmap(3, kBlock);
+  const HGDIOBJ set = progress.m_bmpBar[3].Get();
+  ASSERT_TRUE(set);
+  for (int position : {10, 50, 100}) {
+    Canvas canvas(459, 14);
+    PaintAt(position, canvas);
+    EXPECT_EQ(canvas.At(2, 2), PictureAt(kBlock)) << position;
+    EXPECT_EQ(progress.m_bmpBar[3].Get(), set) << "reloaded by the paint at " << position;
+  }
+
+  CImageProgressCtrl fresh;
+  ASSERT_TRUE(fresh.Create(PROGRESS_CLASSA, "", WS_CHILD, RECT{0, 0, 459, 14}, &parent, 1010));
+  fresh.SetRange(0, 100);
+  fresh.SetBkBitmap(3, kProgressBack);
+  fresh.SetPos(100);
+  Canvas first(459, 14);
+  fresh.PaintTo(first.dc());
+  const HGDIOBJ taken = fresh.m_bmpBar[3].Get();
+  ASSERT_TRUE(taken) << "the first paint takes the block";
+  EXPECT_EQ(first.At(2, 2), PictureAt(kBlock));
+  Canvas second(459, 14);
+  fresh.PaintTo(second.dc());
+  EXPECT_EQ(fresh.m_bmpBar[3].Get(), taken) << "reloaded by the second paint";
 }
 
 TEST_F(ProgressPaint, CaptionTakesTheBarsColourInsideTheFilledPart) {
