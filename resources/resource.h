@@ -23,7 +23,8 @@
 
 #define IDI_TALVOUPDATE 128
 
-// Skin of the update window: pictures in skin/, drawn by skin/draw_skin.py.
+// Skin of the update window: pictures in skin/, drawn by skin/draw_skin.py. The skinned controls
+// (ui/) load the row images, the row and start button faces and the progress block by these names.
 #define IDI_ROW_SERVERLIST 129        // list row image: server list
 #define IDI_ROW_SPARE 130             // list row image: spare
 #define IDI_ROW_PROGRAM 131           // list row image: client program, login engine, options

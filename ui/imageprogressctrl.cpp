@@ -6,13 +6,15 @@
 
 #include "framework/resstring.h"
 #include "framework/winapp.h"
-#include "ui/skinresourceids.h"
+#include "resources/resource.h"
+#include "ui/skinpaint.h"
 
 namespace {
 
 constexpr int kWholePiece = 3;
 
 skin::Size SizeOf(const BITMAP& info) { return skin::Size{info.bmWidth, info.bmHeight}; }
+skin::Rect WholeOf(const BITMAP& info) { return skin::Rect{0, 0, info.bmWidth, info.bmHeight}; }
 
 void LoadPiece(framework::UniqueBitmap& slot, BITMAP& info, UINT bitmapId) {
   info = BITMAP{};
@@ -23,15 +25,9 @@ void LoadPiece(framework::UniqueBitmap& slot, BITMAP& info, UINT bitmapId) {
   }
 }
 
-// Draws `bitmap` whole into `dest`: copied when the sizes agree, stretched otherwise.
-void DrawPiece(HDC dc, HDC source, HGDIOBJ bitmap, const BITMAP& info, const skin::Rect& dest) {
-  if (dest.IsEmpty()) return;
-  framework::ScopedSelectObject selected(source, bitmap);
-  if (dest.Width() == info.bmWidth && dest.Height() == info.bmHeight)
-    ::BitBlt(dc, dest.left, dest.top, dest.Width(), dest.Height(), source, 0, 0, SRCCOPY);
-  else
-    ::StretchBlt(dc, dest.left, dest.top, dest.Width(), dest.Height(), source, 0, 0, info.bmWidth,
-                 info.bmHeight, SRCCOPY);
+// Draws a piece whole into `dest`: copied when the sizes agree, stretched otherwise.
+void DrawPiece(HDC dc, const framework::UniqueBitmap& bitmap, const BITMAP& info, const skin::Rect& dest) {
+  skin::PaintBlits(dc, static_cast<HBITMAP>(bitmap.Get()), skin::StretchBlits(dest, WholeOf(info)));
 }
 
 void FillSolid(HDC dc, const RECT& r, COLORREF colour) {
@@ -77,6 +73,7 @@ void CImageProgressCtrl::SetBkBitmap(int part, UINT bitmapId) {
 void CImageProgressCtrl::SetBarBitmap(int part, UINT bitmapId) {
   if (part < 0 || part > 3) return;
   LoadPiece(m_bmpBar[part], m_infoBar[part], bitmapId);
+  if (part == kWholePiece) m_nBlockId = bitmapId;
 }
 
 void CImageProgressCtrl::PreSubclassWindow() {
@@ -93,42 +90,39 @@ skin::ProgressValue CImageProgressCtrl::ReadValue() const {
 }
 
 void CImageProgressCtrl::DrawBackground(HDC dc) const {
-  const skin::Rect area{m_rcClient.left, m_rcClient.top, m_rcClient.right, m_rcClient.bottom};
-  framework::UniqueMemoryDC source(::CreateCompatibleDC(dc));
+  const skin::Rect area = skin::FromRECT(m_rcClient);
   if (m_bmpBk[kWholePiece]) {
     const BITMAP& info = m_infoBk[kWholePiece];
-    DrawPiece(dc, source.Get(), m_bmpBk[kWholePiece].Get(), info,
+    DrawPiece(dc, m_bmpBk[kWholePiece], info,
               skin::Rect{area.left, area.top, area.left + info.bmWidth, area.top + info.bmHeight});
     return;
   }
   if (!m_bmpBk[0] || !m_bmpBk[1] || !m_bmpBk[2]) {
     Draw3dRect(dc, m_rcClient, m_crShadow, m_crHighlight);
-    RECT inner = m_rcClient;
-    ::InflateRect(&inner, -1, -1);
-    FillSolid(dc, inner, m_crFace);
+    FillSolid(dc, skin::ToRECT(skin::Deflate(area, 1)), m_crFace);
     return;
   }
   const skin::Size sizes[3] = {SizeOf(m_infoBk[0]), SizeOf(m_infoBk[1]), SizeOf(m_infoBk[2])};
   for (const skin::PiecePlacement& piece : skin::BackgroundPieces(area, m_bHorizontal != 0, sizes))
-    DrawPiece(dc, source.Get(), m_bmpBk[piece.piece].Get(), m_infoBk[piece.piece], piece.dest);
+    DrawPiece(dc, m_bmpBk[piece.piece], m_infoBk[piece.piece], piece.dest);
 }
 
 skin::Rect CImageProgressCtrl::DrawBar(HDC dc, const skin::ProgressValue& value) const {
-  const skin::Rect area{m_rcClient.left, m_rcClient.top, m_rcClient.right, m_rcClient.bottom};
-  framework::UniqueMemoryDC source(::CreateCompatibleDC(dc));
+  const skin::Rect area = skin::FromRECT(m_rcClient);
   if (skin::ShowsBlocks(m_bmpBar[kWholePiece].IsValid(), value)) {
     const BITMAP& block = m_infoBar[kWholePiece];
     const skin::BlockRow row =
         skin::LayoutBlockRow(area, m_infoBk[kWholePiece].bmWidth, SizeOf(block), value);
-    for (int i = 0; i < row.count; ++i)
-      DrawPiece(dc, source.Get(), m_bmpBar[kWholePiece].Get(), block, row.BlockAt(i));
+    skin::Blits blits;
+    for (int i = 0; i < row.count; ++i) skin::Append(blits, skin::CopyBlits(row.BlockAt(i), WholeOf(block)));
+    skin::PaintBlits(dc, static_cast<HBITMAP>(m_bmpBar[kWholePiece].Get()), blits);
     return row.filled;
   }
   if (!m_bmpBar[0] || !m_bmpBar[1] || !m_bmpBar[2]) return skin::Rect{};
   const skin::Size sizes[3] = {SizeOf(m_infoBar[0]), SizeOf(m_infoBar[1]), SizeOf(m_infoBar[2])};
   const skin::ThreePieceBar bar = skin::LayoutThreePieceBar(area, m_bHorizontal != 0, sizes, value);
   for (const skin::PiecePlacement& piece : bar.pieces)
-    DrawPiece(dc, source.Get(), m_bmpBar[piece.piece].Get(), m_infoBar[piece.piece], piece.dest);
+    DrawPiece(dc, m_bmpBar[piece.piece], m_infoBar[piece.piece], piece.dest);
   return bar.filled;
 }
 
@@ -167,8 +161,8 @@ void CImageProgressCtrl::PaintTo(HDC target) {
     ::BitBlt(canvas.Get(), 0, 0, width, height, target, 0, 0, SRCCOPY);
 
     DrawBackground(canvas.Get());
-    // The block is taken afresh at every paint, so the block style always holds.
-    SetBarBitmap(kWholePiece, skin::kBmpProgressBlock);
+    // The block style always holds: a slot 3 set to another picture takes the block again.
+    if (m_nBlockId != IDB_PROGRESS_BLOCK) SetBarBitmap(kWholePiece, IDB_PROGRESS_BLOCK);
     const skin::ProgressValue value = ReadValue();
     const skin::Rect filled = DrawBar(canvas.Get(), value);
     DrawCaption(canvas.Get(), value, filled);

@@ -41,6 +41,9 @@ class CImageProgressCtrl : public framework::CProgressCtrl {
   // Set while the platform handles a position change: its immediate repaint is left for the next
   // idle moment of the window's thread, so a run of steps costs one paint.
   bool m_bPaintLater = false;
+  // The resource bar slot 3 was last loaded from: the block is loaded when it is set, and a paint
+  // loads it only when the slot holds another picture (or none was ever set).
+  UINT m_nBlockId = 0;
   static constexpr UINT_PTR kRepaintTimer = 0x7A1;  // the platform's own timer (marquee) is 1
   static constexpr DWORD kMoveRepaintMs = 50;
   bool m_bMoved = false;          // a move waits to be shown

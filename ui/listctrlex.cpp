@@ -4,13 +4,16 @@
 
 #include "framework/startbuttonhost.h"
 #include "framework/winapp.h"
-#include "ui/skinresourceids.h"
+#include "resources/resource.h"
 
 namespace {
 
+// The rows' images 0 to 3.
+constexpr UINT kRowImages[] = {IDI_ROW_PROGRAM, IDI_ROW_FILTER, IDI_ROW_SERVERLIST, IDI_ROW_SPARE};
+
 void ShowRowFaces(CxSkinButton& button, bool selected) {
-  const UINT face = selected ? skin::kBmpRowSelected : skin::kBmpRowUnselected;
-  button.LoadFaces(face, face, face, skin::kBmpRowLocked, 0, 0, 0, 0, 0);
+  const UINT face = selected ? IDB_ROW_CHECKED : IDB_ROW_UNCHECKED;
+  button.LoadFaces(face, face, face, IDB_ROW_LOCKED, 0, 0, 0, 0, 0);
 }
 
 CxSkinButton* StartButton() {
@@ -42,7 +45,7 @@ void CListCtrlEx::PreSubclassWindow() {
   if (!m_imageList) return;
   ::ImageList_SetBkColor(m_imageList.Get(), CLR_NONE);
   const HINSTANCE instance = framework::AfxGetResourceHandle();
-  for (UINT id : skin::kListIcons) {
+  for (UINT id : kRowImages) {
     const HICON icon = ::LoadIconA(instance, MAKEINTRESOURCEA(id));
     if (icon) ::ImageList_AddIcon(m_imageList.Get(), icon);
   }
@@ -88,11 +91,11 @@ void CListCtrlEx::UpdateStartButton() {
   CxSkinButton* start = StartButton();
   if (!start) return;
   if (IsAnyChecked())
-    start->LoadFaces(skin::kBmpStartUpdate, skin::kBmpStartUpdatePressed, skin::kBmpStartUpdateHover,
-                     skin::kBmpStartUpdate, 0, 0, 0, 0, 0);
+    start->LoadFaces(IDB_START_UPDATE_NORMAL, IDB_START_UPDATE_PRESSED, IDB_START_UPDATE_HOVER,
+                     IDB_START_UPDATE_NORMAL, 0, 0, 0, 0, 0);
   else
-    start->LoadFaces(skin::kBmpStartClose, skin::kBmpStartClosePressed, skin::kBmpStartCloseHover,
-                     skin::kBmpStartClose, 0, 0, 0, 0, 0);
+    start->LoadFaces(IDB_START_CLOSE_NORMAL, IDB_START_CLOSE_PRESSED, IDB_START_CLOSE_HOVER,
+                     IDB_START_CLOSE_NORMAL, 0, 0, 0, 0, 0);
   // The focus change repaints it, unless it had the focus already.
   start->Invalidate();
   start->SetFocus();

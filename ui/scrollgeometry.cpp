@@ -29,6 +29,9 @@ AxisSpan SpanOf(int part, const Layout& layout) {
   }
 }
 
+// The bottom-left corner square's skin row.
+constexpr int kBottomLeftRow = 1;
+
 int32_t Thickness(const BarShape& shape) { return std::max<int32_t>(shape.slice, 0); }
 
 }  // namespace
@@ -67,13 +70,13 @@ Layout ComputeLayout(const ScrollValues& values, const BarShape& shape, LayoutUs
   return layout;
 }
 
-Box PartRect(int part, const ScrollValues& values, const BarShape& shape) {
+skin::Rect PartRect(int part, const ScrollValues& values, const BarShape& shape) {
   if (part != kLineUp && part != kLineDown && part != kPageUp && part != kPageDown && part != kThumb)
-    return Box{};
+    return skin::Rect{};
   const AxisSpan span = SpanOf(part, ComputeLayout(values, shape, LayoutUse::kDraw));
   const int32_t thickness = Thickness(shape);
-  if (shape.vertical) return Box{0, span.start, thickness, span.end};
-  return Box{span.start, 0, span.end, thickness};
+  if (shape.vertical) return skin::Rect{0, span.start, thickness, span.end};
+  return skin::Rect{span.start, 0, span.end, thickness};
 }
 
 int PartAt(int32_t x, int32_t y, const ScrollValues& values, const BarShape& shape) {
@@ -86,7 +89,7 @@ int PartAt(int32_t x, int32_t y, const ScrollValues& values, const BarShape& sha
   return kLineDown;
 }
 
-Box SliceRect(int part, int state, int32_t slice, bool vertical) {
+skin::Rect SliceRect(int part, int state, int32_t slice, bool vertical) {
   int column = 0;
   switch (part) {
     case kLineDown: column = 1; break;
@@ -98,7 +101,7 @@ Box SliceRect(int part, int state, int32_t slice, bool vertical) {
   if (!vertical) column += 4;
   const int32_t side = static_cast<int32_t>(Clamp(slice, 0, INT32_MAX / kSkinColumns));
   const int32_t row = (state >= kNormal && state <= kPressed) ? state : kNormal;
-  return Box{column * side, row * side, (column + 1) * side, (row + 1) * side};
+  return skin::Rect{column * side, row * side, (column + 1) * side, (row + 1) * side};
 }
 
 int SkinRow(int state, int32_t slice, int32_t skinHeight) {
@@ -116,6 +119,19 @@ int32_t DragPosition(const ScrollValues& values, const BarShape& shape, int32_t 
   const int64_t lowest = values.min;
   const int64_t highest = lowest + layout.range;
   return static_cast<int32_t>(Clamp(startPos + delta, lowest, std::min<int64_t>(highest, INT32_MAX)));
+}
+
+CornerSquare PlaceCorner(int corner, const skin::Rect& client, int32_t slice, int32_t skinHeight) {
+  if (corner != kBottomLeft && corner != kBottomRight) return CornerSquare{};
+  const int32_t w = static_cast<int32_t>(Clamp(slice, 0, INT32_MAX / kSkinColumns));
+  const int32_t column = kCornerColumn * w;
+  if (corner == kBottomLeft) {
+    const int32_t row = SkinRow(kBottomLeftRow, w, skinHeight) * w;
+    return CornerSquare{skin::Rect{client.left, client.bottom - w, client.left + w, client.bottom},
+                        skin::Rect{column, row, column + w, row + w}};
+  }
+  return CornerSquare{skin::Rect{client.right - w, client.bottom - w, client.right, client.bottom},
+                      skin::Rect{column, 0, column + w, w}};
 }
 
 bool HasScrollRange(int32_t min, int32_t max, uint32_t page) {

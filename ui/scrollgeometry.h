@@ -8,6 +8,8 @@
 #pragma once
 #include <cstdint>
 
+#include "ui/skinrect.h"
+
 namespace skinscroll {
 
 // Parts carry the platform's scroll codes; kNoPart is none.
@@ -44,16 +46,6 @@ struct BarShape {
   bool vertical = true;
 };
 
-struct Box {
-  int32_t left = 0;
-  int32_t top = 0;
-  int32_t right = 0;
-  int32_t bottom = 0;
-  bool operator==(const Box& o) const {
-    return left == o.left && top == o.top && right == o.right && bottom == o.bottom;
-  }
-};
-
 // The thumb is never drawn shorter than this (its two 3-pixel ends).
 constexpr int32_t kMinThumb = 6;
 
@@ -75,15 +67,15 @@ enum class LayoutUse { kDraw, kHitTest };
 Layout ComputeLayout(const ScrollValues& values, const BarShape& shape, LayoutUse use);
 
 // The part's rectangle in the bar's client coordinates (transposed for a horizontal bar). kNoPart
-// or an unknown code gives an empty box.
-Box PartRect(int part, const ScrollValues& values, const BarShape& shape);
+// or an unknown code gives an empty rectangle.
+skin::Rect PartRect(int part, const ScrollValues& values, const BarShape& shape);
 
 // The part under a point (client coordinates). Only the coordinate along the axis counts; beyond
 // the bar's end is the down arrow, before its start no part.
 int PartAt(int32_t x, int32_t y, const ScrollValues& values, const BarShape& shape);
 
 // The skin square of a part in a state (column by part, row by state).
-Box SliceRect(int part, int state, int32_t slice, bool vertical);
+skin::Rect SliceRect(int part, int state, int32_t slice, bool vertical);
 
 // The row to read for `state` from a skin `skinHeight` pixels high: a skin without that row shows
 // the normal look.
@@ -93,6 +85,16 @@ int SkinRow(int state, int32_t slice, int32_t skinHeight);
 // kept within the positions the thumb can take.
 int32_t DragPosition(const ScrollValues& values, const BarShape& shape, int32_t startPos,
                      int32_t distance);
+
+// The square a skin scroll window paints where its two bars meet: bottom-left (bars on the left)
+// from column 8, row 1, bottom-right from column 8, row 0; a skin of one row has the same square
+// for both.
+enum Corner : int { kNoCorner = 0, kBottomLeft = 1, kBottomRight = 2 };
+struct CornerSquare {
+  skin::Rect dest;    // in the frame's client area
+  skin::Rect source;  // in the skin
+};
+CornerSquare PlaceCorner(int corner, const skin::Rect& client, int32_t slice, int32_t skinHeight);
 
 // Whether the values leave anything to scroll (the bar is enabled): more positions than a page.
 bool HasScrollRange(int32_t min, int32_t max, uint32_t page);

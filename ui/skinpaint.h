@@ -1,32 +1,22 @@
-// Copying squares of a skin bitmap onto a window: whole, stretched, tiled, or as a thumb whose
-// 3-pixel ends stay unstretched.
+// Performs lists of skin blits (ui/skinblits.h) with GDI: the one place the skinned controls copy,
+// stretch or key out pixels of a bitmap, and where the skin geometry meets GDI's RECT.
 #pragma once
 #include <windows.h>
 
-#include "framework/scopedhandle.h"
+#include "ui/skinblits.h"
+#include "ui/skinrect.h"
 
-namespace skinscroll {
+namespace skin {
 
-// The skin selected into a memory DC compatible with `target`, for the length of one drawing.
-class SkinSource {
- public:
-  SkinSource(HDC target, HBITMAP skin);
-  SkinSource(const SkinSource&) = delete;
-  SkinSource& operator=(const SkinSource&) = delete;
-  HDC Get() const { return m_dc.Get(); }
+RECT ToRECT(const Rect& r);
+Rect FromRECT(const RECT& r);
 
- private:
-  framework::UniqueMemoryDC m_dc;
-  framework::ScopedSelectObject m_select;
-};
+// Copies each blit of `source` onto `target` in order, stretching those whose sizes differ (in
+// COLORONCOLOR mode: a shrunk skin keeps its colours). FALSE when the bitmap could not be
+// selected for copying.
+BOOL PaintBlits(HDC target, HBITMAP source, const Blits& blits);
 
-// Copies `square` into `dest`, stretched when their sizes differ.
-void BlitSquare(HDC target, const RECT& dest, HDC source, const RECT& square);
-// Fills `dest` with copies of `square` from its top left corner; the last copies of a row and the
-// last row are cut to what remains.
-void TileSlice(HDC target, const RECT& dest, HDC source, const RECT& square);
-// A thumb: the square's first and last 3 pixels along the axis at the two ends of `dest`, its
-// middle tiled between them.
-void PaintThumb(HDC target, const RECT& dest, HDC source, const RECT& square, bool vertical);
+// The same, leaving out the source's pixels of colour `key`.
+BOOL PaintBlitsKeyed(HDC target, HBITMAP source, const Blits& blits, COLORREF key);
 
-}  // namespace skinscroll
+}  // namespace skin

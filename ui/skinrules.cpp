@@ -10,8 +10,6 @@ constexpr unsigned long kButtonTypeMask = 0x0F;
 constexpr unsigned long kOwnerDrawType = 0x0B;
 }  // namespace
 
-Rect Deflate(const Rect& r, int d) { return Rect{r.left + d, r.top + d, r.right - d, r.bottom - d}; }
-
 int ButtonKindFromStyle(unsigned long style) {
   const unsigned long type = style & 0xFF;
   if ((type & 3) == 3) return kCheckBox;
@@ -65,32 +63,6 @@ bool CheckAfterClick(int kind, bool checked) {
 }
 
 bool CheckAfterSetCheck(int kind, bool requested) { return kind == kPushButton ? false : requested; }
-
-std::vector<Blit> FaceBlits(int fillMode, const Rect& target, Size bitmap) {
-  std::vector<Blit> blits;
-  if (target.IsEmpty() || bitmap.cx <= 0 || bitmap.cy <= 0) return blits;
-  switch (std::clamp<int>(fillMode, kFillCopy, kFillTile)) {
-    case kFillCopy: {
-      const int w = std::min(target.Width(), bitmap.cx);
-      const int h = std::min(target.Height(), bitmap.cy);
-      blits.push_back({Rect{target.left, target.top, target.left + w, target.top + h}, Rect{0, 0, w, h}});
-      break;
-    }
-    case kFillStretch:
-      blits.push_back({target, Rect{0, 0, bitmap.cx, bitmap.cy}});
-      break;
-    default:
-      for (int y = target.top; y < target.bottom; y += bitmap.cy) {
-        const int h = std::min(bitmap.cy, target.bottom - y);
-        for (int x = target.left; x < target.right; x += bitmap.cx) {
-          const int w = std::min(bitmap.cx, target.right - x);
-          blits.push_back({Rect{x, y, x + w, y + h}, Rect{0, 0, w, h}});
-        }
-      }
-      break;
-  }
-  return blits;
-}
 
 ProgressValue ProgressValueOf(int lower, int upper, int position) {
   return ProgressValue{static_cast<long long>(position) - lower, static_cast<long long>(upper) - lower};

@@ -5,30 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "ui/skinblits.h"
+#include "ui/skinrect.h"
+
 namespace skin {
-
-struct Rect {
-  int left = 0;
-  int top = 0;
-  int right = 0;
-  int bottom = 0;
-  int Width() const { return right - left; }
-  int Height() const { return bottom - top; }
-  bool IsEmpty() const { return right <= left || bottom <= top; }
-  bool operator==(const Rect& o) const {
-    return left == o.left && top == o.top && right == o.right && bottom == o.bottom;
-  }
-  bool operator!=(const Rect& o) const { return !(*this == o); }
-};
-
-struct Size {
-  int cx = 0;
-  int cy = 0;
-  bool operator==(const Size& o) const { return cx == o.cx && cy == o.cy; }
-};
-
-// Rect shrunk by `d` on every side.
-Rect Deflate(const Rect& r, int d);
 
 // ---- Skin button ----
 
@@ -81,20 +61,6 @@ Rect CaptionRect(const Rect& item, short inset, bool pushed);
 // The check state after a click (or the space key) on a button of `kind`, and after BM_SETCHECK.
 bool CheckAfterClick(int kind, bool checked);
 bool CheckAfterSetCheck(int kind, bool requested);
-
-enum FillMode { kFillCopy = 0, kFillStretch = 1, kFillTile = 2 };
-
-// One block transfer: `source` (from the bitmap's top-left) into `dest`; stretched when their
-// sizes differ.
-struct Blit {
-  Rect dest;
-  Rect source;
-  bool operator==(const Blit& o) const { return dest == o.dest && source == o.source; }
-};
-
-// How a face bitmap of `bitmap` size fills `target`. Copy mode paints only where the bitmap has
-// pixels: the rest of a larger button keeps what lies beneath.
-std::vector<Blit> FaceBlits(int fillMode, const Rect& target, Size bitmap);
 
 // ---- Image progress bar ----
 

@@ -3,6 +3,7 @@
 #include <windowsx.h>
 
 #include "framework/scopedhandle.h"
+#include "ui/skinblits.h"
 #include "ui/skinpaint.h"
 
 using namespace skinscroll;
@@ -14,8 +15,6 @@ constexpr UINT_PTR kRepeatTimer = 100;
 constexpr UINT_PTR kDelayTimer = 200;
 constexpr UINT kRepeatDelay = 500;
 constexpr UINT kRepeatInterval = 100;
-
-RECT ToRect(const Box& box) { return RECT{box.left, box.top, box.right, box.bottom}; }
 
 bool IsArrow(int part) { return part == kLineUp || part == kLineDown; }
 
@@ -42,12 +41,30 @@ ScrollValues CSkinScrollBar::Values() const {
 
 BarShape CSkinScrollBar::Shape() const { return BarShape{m_nLength, m_nSlice, IsVertical()}; }
 
-RECT CSkinScrollBar::PartRect(int part) const { return ToRect(skinscroll::PartRect(part, Values(), Shape())); }
+skin::Rect CSkinScrollBar::PartRect(int part) const { return skinscroll::PartRect(part, Values(), Shape()); }
 
 int CSkinScrollBar::PartAt(POINT point) const { return skinscroll::PartAt(point.x, point.y, Values(), Shape()); }
 
-RECT CSkinScrollBar::SliceRect(int part, int state) const {
-  return ToRect(skinscroll::SliceRect(part, SkinRow(state, m_nSlice, m_nSkinHeight), m_nSlice, IsVertical()));
+skin::Rect CSkinScrollBar::SliceRect(int part, int state) const {
+  return skinscroll::SliceRect(part, SkinRow(state, m_nSlice, m_nSkinHeight), m_nSlice, IsVertical());
+}
+
+skin::Blits CSkinScrollBar::ArrowBlits(int part, int state) const {
+  return skin::StretchBlits(PartRect(part), SliceRect(part, state));
+}
+
+skin::Blits CSkinScrollBar::ThumbBlits(const skin::Rect& dest, int state) const {
+  return skin::ThumbBlits(dest, SliceRect(kThumb, state), IsVertical());
+}
+
+skin::Blits CSkinScrollBar::TrackBlits(const skin::Rect& dest) const {
+  return skin::TileBlits(dest, SliceRect(kPageUp, kNormal));
+}
+
+void CSkinScrollBar::PaintOnWindow(const skin::Blits& blits) {
+  if (!m_hSkin) return;
+  framework::ScopedWindowDC dc(m_hWnd);
+  skin::PaintBlits(dc.Get(), m_hSkin, blits);
 }
 
 void CSkinScrollBar::AttachBitmap(HBITMAP hSkin) {
@@ -164,38 +181,23 @@ LRESULT CSkinScrollBar::OnGetScrollInfo(SCROLLINFO* info) const {
 void CSkinScrollBar::OnPaint() {
   framework::ScopedPaintDC paint(m_hWnd);
   if (!m_hSkin) return;
-  const HDC dc = paint.Get();
-  SkinSource skin(dc, m_hSkin);
-  BlitSquare(dc, PartRect(kLineUp), skin.Get(), SliceRect(kLineUp, kNormal));
-  BlitSquare(dc, PartRect(kLineDown), skin.Get(), SliceRect(kLineDown, kNormal));
-  PaintThumb(dc, PartRect(kThumb), skin.Get(), SliceRect(kThumb, kNormal), IsVertical());
-  const RECT track = SliceRect(kPageUp, kNormal);
-  TileSlice(dc, PartRect(kPageUp), skin.Get(), track);
-  TileSlice(dc, PartRect(kPageDown), skin.Get(), track);
+  skin::Blits blits = ArrowBlits(kLineUp, kNormal);
+  skin::Append(blits, ArrowBlits(kLineDown, kNormal));
+  skin::Append(blits, ThumbBlits(PartRect(kThumb), kNormal));
+  skin::Append(blits, TrackBlits(PartRect(kPageUp)));
+  skin::Append(blits, TrackBlits(PartRect(kPageDown)));
+  skin::PaintBlits(paint.Get(), m_hSkin, blits);
 }
 
-void CSkinScrollBar::PaintArrow(int part, int state) {
-  if (!m_hSkin) return;
-  framework::ScopedWindowDC dc(m_hWnd);
-  SkinSource skin(dc.Get(), m_hSkin);
-  BlitSquare(dc.Get(), PartRect(part), skin.Get(), SliceRect(part, state));
-}
+void CSkinScrollBar::PaintArrow(int part, int state) { PaintOnWindow(ArrowBlits(part, state)); }
 
-void CSkinScrollBar::PaintThumbOnWindow(int state) {
-  if (!m_hSkin) return;
-  framework::ScopedWindowDC dc(m_hWnd);
-  SkinSource skin(dc.Get(), m_hSkin);
-  PaintThumb(dc.Get(), PartRect(kThumb), skin.Get(), SliceRect(kThumb, state), IsVertical());
-}
+void CSkinScrollBar::PaintThumbOnWindow(int state) { PaintOnWindow(ThumbBlits(PartRect(kThumb), state)); }
 
 void CSkinScrollBar::PaintTrackAndThumb() {
-  if (!m_hSkin) return;
-  framework::ScopedWindowDC dc(m_hWnd);
-  SkinSource skin(dc.Get(), m_hSkin);
-  const RECT track = SliceRect(kPageUp, kNormal);
-  TileSlice(dc.Get(), PartRect(kPageUp), skin.Get(), track);
-  TileSlice(dc.Get(), PartRect(kPageDown), skin.Get(), track);
-  PaintThumb(dc.Get(), PartRect(kThumb), skin.Get(), SliceRect(kThumb, kNormal), IsVertical());
+  skin::Blits blits = TrackBlits(PartRect(kPageUp));
+  skin::Append(blits, TrackBlits(PartRect(kPageDown)));
+  skin::Append(blits, ThumbBlits(PartRect(kThumb), kNormal));
+  PaintOnWindow(blits);
 }
 
 void CSkinScrollBar::OnLButtonDown(POINT point) {
@@ -226,8 +228,7 @@ void CSkinScrollBar::OnMouseMove(UINT flags, POINT point) {
     return;
   }
   if (m_nPressedPart != kNoPart) {
-    const RECT pressed = PartRect(m_nPressedPart);
-    m_bRepeatPaused = !::PtInRect(&pressed, point);
+    m_bRepeatPaused = !PartRect(m_nPressedPart).Contains(point.x, point.y);
     if (IsArrow(m_nPressedPart)) PaintArrow(m_nPressedPart, m_bRepeatPaused ? kNormal : kPressed);
     return;
   }
@@ -244,24 +245,21 @@ void CSkinScrollBar::DragTo(POINT point) {
   const int distance = IsVertical() ? point.y - m_ptDragStart.y : point.x - m_ptDragStart.x;
   const int position = DragPosition(Values(), Shape(), m_nDragStartPos, distance);
   if (position == m_info.nTrackPos) return;
-  const RECT before = PartRect(kThumb);
+  const skin::Rect before = PartRect(kThumb);
   m_info.nTrackPos = position;
-  const RECT after = PartRect(kThumb);
-  if (m_hSkin) {
-    framework::ScopedWindowDC dc(m_hWnd);
-    SkinSource skin(dc.Get(), m_hSkin);
-    // The piece of track the thumb has just left.
-    RECT uncovered = before;
-    if (IsVertical()) {
-      if (after.bottom > before.bottom) uncovered.bottom = after.top;
-      else uncovered.top = after.bottom;
-    } else {
-      if (after.right > before.right) uncovered.right = after.left;
-      else uncovered.left = after.right;
-    }
-    TileSlice(dc.Get(), uncovered, skin.Get(), SliceRect(kPageUp, kNormal));
-    PaintThumb(dc.Get(), after, skin.Get(), SliceRect(kThumb, kNormal), IsVertical());
+  const skin::Rect after = PartRect(kThumb);
+  // The piece of track the thumb has just left.
+  skin::Rect uncovered = before;
+  if (IsVertical()) {
+    if (after.bottom > before.bottom) uncovered.bottom = after.top;
+    else uncovered.top = after.bottom;
+  } else {
+    if (after.right > before.right) uncovered.right = after.left;
+    else uncovered.left = after.right;
   }
+  skin::Blits blits = TrackBlits(uncovered);
+  skin::Append(blits, ThumbBlits(after, kNormal));
+  PaintOnWindow(blits);
   SendScroll(SB_THUMBTRACK, position);
 }
 
@@ -274,15 +272,10 @@ void CSkinScrollBar::EndPress(POINT point) {
   if (m_bDragging) {
     m_bDragging = FALSE;
     SendScroll(SB_THUMBPOSITION, m_info.nTrackPos);
-    if (m_info.nTrackPos != m_info.nPos && m_hSkin) {
-      // The owner kept its position: the thumb's dragged image goes.
-      framework::ScopedWindowDC dc(m_hWnd);
-      SkinSource skin(dc.Get(), m_hSkin);
-      TileSlice(dc.Get(), PartRect(kThumb), skin.Get(), SliceRect(kPageUp, kNormal));
-    }
+    // The owner kept its position: the thumb's dragged image goes.
+    if (m_info.nTrackPos != m_info.nPos) PaintOnWindow(TrackBlits(PartRect(kThumb)));
     m_info.nTrackPos = -1;
-    const RECT thumb = PartRect(kThumb);
-    PaintThumbOnWindow(::PtInRect(&thumb, point) ? kHover : kNormal);
+    PaintThumbOnWindow(PartRect(kThumb).Contains(point.x, point.y) ? kHover : kNormal);
     return;
   }
   if (m_nPressedPart == kNoPart) return;
@@ -327,8 +320,7 @@ void CSkinScrollBar::OnRepeat() {
       POINT pointer{};
       ::GetCursorPos(&pointer);
       ::ScreenToClient(m_hWnd, &pointer);
-      const RECT thumb = PartRect(kThumb);
-      if (::PtInRect(&thumb, pointer)) KillTimer(kRepeatTimer);
+      if (PartRect(kThumb).Contains(pointer.x, pointer.y)) KillTimer(kRepeatTimer);
       else SendScroll(m_nPressedPart);
       break;
     }

@@ -6,6 +6,7 @@
 
 #include "framework/controls.h"
 #include "ui/scrollgeometry.h"
+#include "ui/skinblits.h"
 
 class CSkinScrollBar : public framework::CScrollBar {
  public:
@@ -26,9 +27,13 @@ class CSkinScrollBar : public framework::CScrollBar {
   bool IsVertical() const;
   skinscroll::ScrollValues Values() const;
   skinscroll::BarShape Shape() const;
-  RECT PartRect(int part) const;
+  skin::Rect PartRect(int part) const;
   int PartAt(POINT point) const;
-  RECT SliceRect(int part, int state) const;
+  skin::Rect SliceRect(int part, int state) const;
+  skin::Blits ArrowBlits(int part, int state) const;
+  skin::Blits ThumbBlits(const skin::Rect& dest, int state) const;
+  // Track squares over `dest`.
+  skin::Blits TrackBlits(const skin::Rect& dest) const;
 
   void SendScroll(int code, int position = 0);
   LRESULT OnSetScrollInfo(BOOL redraw, const SCROLLINFO* info);
@@ -43,6 +48,8 @@ class CSkinScrollBar : public framework::CScrollBar {
   // Ends a press or a drag (button released, or the capture taken away).
   void EndPress(POINT point);
 
+  // On the window's DC, outside a paint.
+  void PaintOnWindow(const skin::Blits& blits);
   void PaintArrow(int part, int state);
   void PaintThumbOnWindow(int state);
   void PaintTrackAndThumb();

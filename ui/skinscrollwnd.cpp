@@ -18,8 +18,6 @@ constexpr UINT kLayoutMessage = WM_USER + 100;
 // A class-specific style bit the frame has always carried.
 constexpr DWORD kFrameClassStyleBit = 0x100;
 
-enum Corner { kNoCorner = 0, kBottomLeft = 1, kBottomRight = 2 };
-
 // Marks a control as wrapped, beside the frame's address in its user data: user data alone could
 // hold anyone's value.
 const char kFrameProperty[] = "TalvoUpdate.SkinScrollFrame";
@@ -217,7 +215,8 @@ void CSkinScrollWnd::OnControlNcCalcSize(HWND hControl, NCCALCSIZE_PARAMS* param
     rcVert = RECT{c.right, 0, c.right + w, c.bottom};
     rcHorz = RECT{0, c.bottom, c.right, c.bottom + w};
   }
-  m_nCorner = (vertical && horizontal) ? (left ? kBottomLeft : kBottomRight) : kNoCorner;
+  m_nCorner = (vertical && horizontal) ? (left ? skinscroll::kBottomLeft : skinscroll::kBottomRight)
+                                       : skinscroll::kNoCorner;
   if (vertical) {
     MoveTo(m_sbVert.m_hWnd, rcVert);
     m_sbVert.ShowWindow(SW_SHOW);
@@ -256,20 +255,12 @@ void CSkinScrollWnd::OnLayout(BOOL vertical, BOOL left) {
 
 void CSkinScrollWnd::OnPaint() {
   framework::ScopedPaintDC paint(m_hWnd);
-  if (m_nCorner == kNoCorner || !m_hSkin) return;
-  const int w = m_nBarWidth;
+  if (m_nCorner == skinscroll::kNoCorner || !m_hSkin) return;
   BITMAP bm{};
   ::GetObjectA(m_hSkin, sizeof(bm), &bm);
-  const RECT client = GetClientRect();
-  skinscroll::SkinSource skin(paint.Get(), m_hSkin);
-  const int column = skinscroll::kCornerColumn * w;
-  if (m_nCorner == kBottomLeft) {
-    // Row 1; a skin of one row has the same square for both corners.
-    const int row = skinscroll::SkinRow(1, w, bm.bmHeight) * w;
-    ::BitBlt(paint.Get(), client.left, client.bottom - w, w, w, skin.Get(), column, row, SRCCOPY);
-  } else {
-    ::BitBlt(paint.Get(), client.right - w, client.bottom - w, w, w, skin.Get(), column, 0, SRCCOPY);
-  }
+  const skinscroll::CornerSquare corner =
+      skinscroll::PlaceCorner(m_nCorner, skin::FromRECT(GetClientRect()), m_nBarWidth, bm.bmHeight);
+  skin::PaintBlits(paint.Get(), m_hSkin, skin::CopyBlits(corner.dest, corner.source));
 }
 
 LRESULT CALLBACK ScrollHostProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -9,15 +9,12 @@
 #include <vector>
 
 #include "framework/winapp.h"
+#include "ui/skinpaint.h"
 #include "ui/skinrules.h"
 
 namespace {
 
 constexpr WORD kHelpHandCursor = 106;
-
-skin::Rect ToSkin(const RECT& r) { return skin::Rect{r.left, r.top, r.right, r.bottom}; }
-RECT ToRect(const skin::Rect& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
-
 
 void FillButtonFace(HDC dc, const RECT& r) {
   ::FillRect(dc, &r, ::GetSysColorBrush(COLOR_BTNFACE));
@@ -77,21 +74,8 @@ bool CxSkinButton::IsUnder(POINT screenPoint) const { return ::WindowFromPoint(s
 void CxSkinButton::PaintFace(HDC dc, HBITMAP face, const RECT& r) const {
   BITMAP info{};
   if (!::GetObjectA(face, sizeof info, &info)) return;
-  framework::UniqueMemoryDC source(::CreateCompatibleDC(dc));
-  if (!source) return;
-  framework::ScopedSelectObject selected(source.Get(), face);
-  const int oldMode = ::SetStretchBltMode(dc, COLORONCOLOR);
-  for (const skin::Blit& blit :
-       skin::FaceBlits(m_nFillMode, ToSkin(r), skin::Size{info.bmWidth, info.bmHeight})) {
-    const skin::Rect& d = blit.dest;
-    const skin::Rect& s = blit.source;
-    if (d.Width() == s.Width() && d.Height() == s.Height())
-      ::BitBlt(dc, d.left, d.top, d.Width(), d.Height(), source.Get(), s.left, s.top, SRCCOPY);
-    else
-      ::StretchBlt(dc, d.left, d.top, d.Width(), d.Height(), source.Get(), s.left, s.top, s.Width(),
-                   s.Height(), SRCCOPY);
-  }
-  ::SetStretchBltMode(dc, oldMode);
+  const skin::Size size{info.bmWidth, info.bmHeight};
+  skin::PaintBlits(dc, face, skin::FaceBlits(m_nFillMode, skin::FromRECT(r), size));
 }
 
 void CxSkinButton::DrawItem(const DRAWITEMSTRUCT& item) {
@@ -152,7 +136,7 @@ void CxSkinButton::DrawItem(const DRAWITEMSTRUCT& item) {
   char szCaption[256] = "";
   const int length = item.hwndItem ? ::GetWindowTextA(item.hwndItem, szCaption, sizeof szCaption) : 0;
   if (length > 0) {
-    RECT text = ToRect(skin::CaptionRect(ToSkin(r), m_nTextInset, choice.captionPushed));
+    RECT text = skin::ToRECT(skin::CaptionRect(skin::FromRECT(r), m_nTextInset, choice.captionPushed));
     ::SetTextColor(dc, m_crCaption);
     ::DrawTextA(dc, szCaption, length, &text, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
   }

@@ -19,6 +19,7 @@
 #include "net/internetfiledown.h"
 #include "resources/resource.h"
 #include "safename/safename.h"
+#include "ui/skinpaint.h"
 #include "ui/skinscrollwnd.h"
 #include "update/aboutdlg.h"
 #include "update/extraproject.h"
@@ -427,13 +428,10 @@ void CTalvoUpdateDlg::OnLButtonDown(LPARAM lParam) {
 BOOL CTalvoUpdateDlg::OnEraseBkgnd(HDC hDC) {
   BITMAP bm = {};
   if (!m_bmpBackground || !::GetObjectA(m_bmpBackground.Get(), sizeof bm, &bm)) return FALSE;
-  framework::UniqueMemoryDC memDC(::CreateCompatibleDC(hDC));
-  if (!memDC) return FALSE;
-  framework::ScopedSelectObject select(memDC.Get(), m_bmpBackground.Get());
-  const RECT rc = GetClientRect();
-  ::TransparentBlt(hDC, 0, 0, rc.right - rc.left, rc.bottom - rc.top, memDC.Get(), 0, 0, bm.bmWidth,
-                   bm.bmHeight, RGB(0xFF, 0x00, 0xFF));
-  return TRUE;
+  // Magenta pixels are where the desktop shows.
+  const skin::Blits blits =
+      skin::StretchBlits(skin::FromRECT(GetClientRect()), skin::Rect{0, 0, bm.bmWidth, bm.bmHeight});
+  return skin::PaintBlitsKeyed(hDC, static_cast<HBITMAP>(m_bmpBackground.Get()), blits, RGB(0xFF, 0x00, 0xFF));
 }
 
 BOOL CTalvoUpdateDlg::StartWorker() {

@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "resources/resource.h"
 #include "tests/ui/uitest.h"
 #include "ui/xskinbutton.h"
 
@@ -16,7 +17,7 @@ using uitest::PictureAt;
 using uitest::PumpUntil;
 using uitest::ShownAt;
 
-constexpr UINT kNormal = 138, kPressed = 139, kHover = 140;
+constexpr UINT kNormal = IDB_START_UPDATE_NORMAL, kPressed = IDB_START_UPDATE_PRESSED, kHover = IDB_START_UPDATE_HOVER;
 
 // Keeps the messages that reach the button.
 class SpyButton : public CxSkinButton {

@@ -7,6 +7,7 @@
 
 #include "framework/startbuttonhost.h"
 #include "framework/winapp.h"
+#include "resources/resource.h"
 #include "tests/ui/uitest.h"
 #include "ui/listctrlex.h"
 
@@ -18,8 +19,8 @@ using uitest::PictureAt;
 using uitest::PumpUntil;
 using uitest::ShownAt;
 
-constexpr UINT kRowUnselected = 134, kRowSelected = 135, kRowLocked = 136;
-constexpr UINT kUpdateLook = 138, kCloseLook = 141;
+constexpr UINT kRowUnselected = IDB_ROW_UNCHECKED, kRowSelected = IDB_ROW_CHECKED, kRowLocked = IDB_ROW_LOCKED;
+constexpr UINT kUpdateLook = IDB_START_UPDATE_NORMAL, kCloseLook = IDB_START_CLOSE_NORMAL;
 
 class StartButtonHost : public framework::IStartButtonHost {
  public:
@@ -40,7 +41,7 @@ class List : public ::testing::Test {
   void SetUp() override {
     Mouse::MoveTo(uitest::ToScreen(parent.m_hWnd, POINT{380, 280}));
     ASSERT_TRUE(start.Create("BUTTON", "", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, RECT{250, 250, 329, 271}, &parent, 1002));
-    start.LoadFaces(kUpdateLook, 139, 140, kUpdateLook, 0, 0, 0, 0, 0);
+    start.LoadFaces(kUpdateLook, IDB_START_UPDATE_PRESSED, IDB_START_UPDATE_HOVER, kUpdateLook, 0, 0, 0, 0, 0);
     theApp.host.button = &start;
     theApp.hostRunning = true;
     ASSERT_TRUE(list.Create(WC_LISTVIEWA, "", WS_CHILD | WS_VISIBLE | WS_BORDER | LVS_REPORT | LVS_NOCOLUMNHEADER,

@@ -3,9 +3,12 @@
 
 Plain colours and position-coded patterns, so a test can tell from a painted pixel which picture
 and which pixel of it landed there (the tests read the pictures back instead of knowing colours).
-    make_test_skin.py OUTPUT_DIR
+The pictures the controls load on their own take the program's numbers, by name from its
+resource header; the rest are the tests' own.
+    make_test_skin.py OUTPUT_DIR RESOURCE_H
 """
 import os
+import re
 import struct
 import sys
 
@@ -52,29 +55,31 @@ def progress_background(x, y):
 
 BITMAPS = {
     # list rows: empty box, red tick, grey tick
-    134: (13, 13, solid((0x30, 0x60, 0xC0))),
-    135: (13, 13, solid((0xE0, 0x20, 0x20))),
-    136: (13, 13, solid((0x90, 0x90, 0x90))),
+    "IDB_ROW_UNCHECKED": (13, 13, solid((0x30, 0x60, 0xC0))),
+    "IDB_ROW_CHECKED": (13, 13, solid((0xE0, 0x20, 0x20))),
+    "IDB_ROW_LOCKED": (13, 13, solid((0x90, 0x90, 0x90))),
     # start button: close hover, update normal / pressed / hover, close normal / pressed
-    137: (79, 21, solid((0x20, 0xA0, 0x60))),
-    138: (74, 20, solid((0x10, 0x70, 0x30))),
-    139: (74, 20, solid((0x70, 0x10, 0x30))),
-    140: (74, 20, solid((0x30, 0x10, 0x70))),
-    141: (79, 21, solid((0xA0, 0x80, 0x10))),
-    142: (79, 21, solid((0x50, 0x40, 0x08))),
+    "IDB_START_CLOSE_HOVER": (79, 21, solid((0x20, 0xA0, 0x60))),
+    "IDB_START_UPDATE_NORMAL": (74, 20, solid((0x10, 0x70, 0x30))),
+    "IDB_START_UPDATE_PRESSED": (74, 20, solid((0x70, 0x10, 0x30))),
+    "IDB_START_UPDATE_HOVER": (74, 20, solid((0x30, 0x10, 0x70))),
+    "IDB_START_CLOSE_NORMAL": (79, 21, solid((0xA0, 0x80, 0x10))),
+    "IDB_START_CLOSE_PRESSED": (79, 21, solid((0x50, 0x40, 0x08))),
     # progress block and whole background
-    147: (5, 10, solid((0xF0, 0x90, 0x20))),
-    166: (459, 14, progress_background),
+    "IDB_PROGRESS_BLOCK": (5, 10, solid((0xF0, 0x90, 0x20))),
+    "IDB_PROGRESS_BACKGROUND": (459, 14, progress_background),
     # window-close button
-    152: (13, 13, solid((0x08, 0x50, 0x50))),
-    153: (13, 13, solid((0x50, 0x08, 0x50))),
-    154: (13, 13, solid((0x50, 0x50, 0x08))),
+    "IDB_CLOSE_HOVER": (13, 13, solid((0x08, 0x50, 0x50))),
+    "IDB_CLOSE_NORMAL": (13, 13, solid((0x50, 0x08, 0x50))),
+    "IDB_CLOSE_PRESSED": (13, 13, solid((0x50, 0x50, 0x08))),
     # every pixel its own colour: where a painted pixel came from
     200: (10, 6, lambda x, y: (20 + x * 20, 30 + y * 30, 0xA0)),
     201: (40, 30, lambda x, y: (x * 6, y * 8, 0x50)),
     # focus and disabled faces
     202: (74, 20, solid((0x00, 0xC0, 0xC0))),
     203: (74, 20, solid((0x60, 0x60, 0x20))),
+    # magenta (the key colour) on every other pixel
+    204: (4, 2, lambda x, y: (0xFF, 0x00, 0xFF) if (x + y) % 2 == 0 else (0x20, 0x40, 0x60)),
     # progress background pieces: start cap, middle, end cap
     210: (4, 14, solid((0xC0, 0x40, 0x00))),
     211: (3, 14, solid((0x00, 0x40, 0xC0))),
@@ -86,22 +91,32 @@ BITMAPS = {
 }
 
 ICONS = {
-    129: (0x40, 0x80, 0xF0),
-    130: (0xF0, 0x80, 0x40),
-    131: (0x40, 0xC0, 0x40),
-    132: (0xC0, 0x40, 0xC0),
+    "IDI_ROW_SERVERLIST": (0x40, 0x80, 0xF0),
+    "IDI_ROW_SPARE": (0xF0, 0x80, 0x40),
+    "IDI_ROW_PROGRAM": (0x40, 0xC0, 0x40),
+    "IDI_ROW_FILTER": (0xC0, 0x40, 0xC0),
 }
 
 
+def resource_numbers(header):
+    """The #define NAME NUMBER lines of a resource header."""
+    with open(header) as f:
+        return {m.group(1): int(m.group(2)) for m in re.finditer(r"^#define\s+(\w+)\s+(\d+)\b", f.read(), re.M)}
+
+
 def main():
-    out = sys.argv[1]
+    out, header = sys.argv[1], sys.argv[2]
+    numbers = resource_numbers(header)
+    number = lambda key: numbers[key] if isinstance(key, str) else key
+    bitmaps = {number(key): picture for key, picture in BITMAPS.items()}
+    icons = {number(key): colour for key, colour in ICONS.items()}
     os.makedirs(out, exist_ok=True)
-    for number, (width, height, pixel) in BITMAPS.items():
-        bmp(os.path.join(out, f"{number}.bmp"), width, height, pixel)
-    for number, colour in ICONS.items():
-        ico(os.path.join(out, f"{number}.ico"), 16, colour)
-    lines = [f'{n} BITMAP "{out}/{n}.bmp"' for n in BITMAPS]
-    lines += [f'{n} ICON "{out}/{n}.ico"' for n in ICONS]
+    for n, (width, height, pixel) in bitmaps.items():
+        bmp(os.path.join(out, f"{n}.bmp"), width, height, pixel)
+    for n, colour in icons.items():
+        ico(os.path.join(out, f"{n}.ico"), 16, colour)
+    lines = [f'{n} BITMAP "{out}/{n}.bmp"' for n in bitmaps]
+    lines += [f'{n} ICON "{out}/{n}.ico"' for n in icons]
     with open(os.path.join(out, "skin.rc"), "w") as f:
         f.write("\n".join(lines) + "\n")
 

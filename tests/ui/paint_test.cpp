@@ -1,4 +1,5 @@
-// What the skin button and the image progress bar paint, read back from a memory canvas.
+// What the skin button and the image progress bar paint, and the blits every skinned control
+// paints through, read back from a memory canvas.
 // Colours are compared, never glyph shapes: Wine's fonts are not Windows'.
 #include <windows.h>
 #include <commctrl.h>
@@ -8,8 +9,10 @@
 #include <algorithm>
 #include <string>
 
+#include "resources/resource.h"
 #include "tests/ui/uitest.h"
 #include "ui/imageprogressctrl.h"
+#include "ui/skinpaint.h"
 #include "ui/xskinbutton.h"
 
 namespace {
@@ -18,10 +21,12 @@ using uitest::Canvas;
 using uitest::PictureAt;
 
 // Test pictures (tests/ui/make_test_skin.py).
-constexpr UINT kNormal = 138, kPressed = 139, kHover = 140, kFocus = 202, kDisabled = 203;
+constexpr UINT kNormal = IDB_START_UPDATE_NORMAL, kPressed = IDB_START_UPDATE_PRESSED, kHover = IDB_START_UPDATE_HOVER;
+constexpr UINT kFocus = 202, kDisabled = 203;
 constexpr UINT kSmallPattern = 200;  // 10 × 6, every pixel its own colour
 constexpr UINT kLargePattern = 201;  // 40 × 30, likewise
-constexpr UINT kProgressBack = 166, kBlock = 147;
+constexpr UINT kKeyedPattern = 204;  // 4 × 2, magenta on every other pixel
+constexpr UINT kProgressBack = IDB_PROGRESS_BACKGROUND, kBlock = IDB_PROGRESS_BLOCK;
 constexpr UINT kBackStart = 210, kBackMiddle = 211, kBackEnd = 212;
 constexpr UINT kBarStart = 213, kBarMiddle = 214, kBarEnd = 215;
 constexpr COLORREF kUntouched = RGB(0xFF, 0x00, 0xFF);
@@ -234,7 +239,7 @@ TEST_F(ProgressPaint, BlockRowForThePosition) {
   }
 }
 
-TEST_F(ProgressPaint, TheBlockIsTakenFromTheProgramAtEveryPaint) {
+TEST_F(ProgressPaint, AnotherPictureInTheBlockSlotGivesWayToTheProgramsBlockAtThePaint) {
   Attach();
   progress.SetBkBitmap(3, kProgressBack);
   progress.SetBarBitmap(3, kBarStart);  // replaced by the program's block at the next paint
@@ -242,6 +247,36 @@ TEST_F(ProgressPaint, TheBlockIsTakenFromTheProgramAtEveryPaint) {
   PaintAt(100, canvas);
   EXPECT_EQ(canvas.At(2, 2), PictureAt(kBlock));
   EXPECT_EQ(canvas.At(6, 11), PictureAt(kBlock)) << "5 pixels wide";
+}
+
+// A paint keeps the block that is loaded: the same bitmap, however many paints follow, whether the
+// block was set before the first paint or the first paint had to take it.
+TEST_F(ProgressPaint, TheBlockIsLoadedOnceNotAtEveryPaint) {
+  Attach();
+  progress.SetBkBitmap(3, kProgressBack);
+  progress.SetBarBitmap(3, kBlock);
+  const HGDIOBJ set = progress.m_bmpBar[3].Get();
+  ASSERT_TRUE(set);
+  for (int position : {10, 50, 100}) {
+    Canvas canvas(459, 14);
+    PaintAt(position, canvas);
+    EXPECT_EQ(canvas.At(2, 2), PictureAt(kBlock)) << position;
+    EXPECT_EQ(progress.m_bmpBar[3].Get(), set) << "reloaded by the paint at " << position;
+  }
+
+  CImageProgressCtrl fresh;
+  ASSERT_TRUE(fresh.Create(PROGRESS_CLASSA, "", WS_CHILD, RECT{0, 0, 459, 14}, &parent, 1010));
+  fresh.SetRange(0, 100);
+  fresh.SetBkBitmap(3, kProgressBack);
+  fresh.SetPos(100);
+  Canvas first(459, 14);
+  fresh.PaintTo(first.dc());
+  const HGDIOBJ taken = fresh.m_bmpBar[3].Get();
+  ASSERT_TRUE(taken) << "the first paint takes the block";
+  EXPECT_EQ(first.At(2, 2), PictureAt(kBlock));
+  Canvas second(459, 14);
+  fresh.PaintTo(second.dc());
+  EXPECT_EQ(fresh.m_bmpBar[3].Get(), taken) << "reloaded by the second paint";
 }
 
 TEST_F(ProgressPaint, CaptionTakesTheBarsColourInsideTheFilledPart) {
@@ -381,6 +416,91 @@ TEST(ProgressRepaint, APositionChangeIsPaintedLaterWhenTheThreadIsIdle) {
   progress.SetPos(10);
   uitest::Pump();
   EXPECT_TRUE(uitest::PumpUntil([&] { return shown() == inside; })) << "the last move never painted";
+}
+
+}  // namespace
+
+// ---- Performing blits: what every control paints through ----
+
+namespace {
+
+framework::UniqueBitmap LoadPicture(UINT id) {
+  return framework::UniqueBitmap(::LoadBitmapA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id)));
+}
+
+HBITMAP Handle(const framework::UniqueBitmap& bitmap) { return static_cast<HBITMAP>(bitmap.Get()); }
+
+TEST(SkinPaint, CopiesInOrderAndStretchesWhereTheSizesDiffer) {
+  const framework::UniqueBitmap pattern = LoadPicture(kSmallPattern);
+  ASSERT_TRUE(pattern);
+  Canvas canvas(40, 12);
+  const skin::Blits blits = {
+      {{0, 0, 10, 6}, {0, 0, 10, 6}},    // copied
+      {{10, 0, 30, 12}, {0, 0, 10, 6}},  // stretched to twice its size
+      {{0, 0, 1, 1}, {9, 5, 10, 6}},     // over the first
+  };
+  ASSERT_TRUE(skin::PaintBlits(canvas.dc(), Handle(pattern), blits));
+  for (int y = 0; y < 12; ++y)
+    for (int x = 0; x < 40; ++x) {
+      COLORREF expected = kUntouched;
+      if (x == 0 && y == 0) expected = PictureAt(kSmallPattern, 9, 5);
+      else if (x < 10 && y < 6) expected = PictureAt(kSmallPattern, x, y);
+      else if (x >= 10 && x < 30) expected = PictureAt(kSmallPattern, (x - 10) / 2, y / 2);
+      ASSERT_EQ(canvas.At(x, y), expected) << x << "," << y;
+    }
+}
+
+TEST(SkinPaint, AShrunkPictureKeepsItsColoursAndTheTargetsModeIsRestored) {
+  const framework::UniqueBitmap pattern = LoadPicture(kSmallPattern);
+  ASSERT_TRUE(pattern);
+  Canvas canvas(5, 3);
+  const int mode = ::GetStretchBltMode(canvas.dc());
+  ASSERT_TRUE(skin::PaintBlits(canvas.dc(), Handle(pattern), skin::StretchBlits({0, 0, 5, 3}, {0, 0, 10, 6})));
+  EXPECT_EQ(::GetStretchBltMode(canvas.dc()), mode);
+  // Rows and columns are dropped, never mixed: every pixel is one of the picture's own.
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 5; ++x) {
+      bool found = false;
+      for (int py = 0; py < 6 && !found; ++py)
+        for (int px = 0; px < 10 && !found; ++px) found = canvas.At(x, y) == PictureAt(kSmallPattern, px, py);
+      EXPECT_TRUE(found) << x << "," << y;
+    }
+}
+
+TEST(SkinPaint, AKeyedPaintLeavesTheKeyColourOut) {
+  const framework::UniqueBitmap keyed = LoadPicture(kKeyedPattern);
+  ASSERT_TRUE(keyed);
+  const COLORREF behind = RGB(0x10, 0x10, 0x10);
+  const COLORREF key = RGB(0xFF, 0x00, 0xFF);
+  Canvas canvas(8, 2, behind);
+  ASSERT_TRUE(skin::PaintBlitsKeyed(canvas.dc(), Handle(keyed), skin::StretchBlits({0, 0, 8, 2}, {0, 0, 4, 2}), key));
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 8; ++x) {
+      const COLORREF source = PictureAt(kKeyedPattern, x / 2, y);
+      EXPECT_EQ(canvas.At(x, y), source == key ? behind : source) << x << "," << y;
+    }
+
+  Canvas plain(4, 2, behind);
+  ASSERT_TRUE(skin::PaintBlits(plain.dc(), Handle(keyed), skin::CopyBlits({0, 0, 4, 2}, {0, 0, 4, 2})));
+  EXPECT_EQ(plain.At(0, 0), key) << "only a keyed paint leaves it out";
+}
+
+TEST(SkinPaint, NothingToPaintAndNoPicture) {
+  Canvas canvas(4, 4);
+  const framework::UniqueBitmap pattern = LoadPicture(kSmallPattern);
+  EXPECT_TRUE(skin::PaintBlits(canvas.dc(), Handle(pattern), {}));
+  EXPECT_FALSE(skin::PaintBlits(canvas.dc(), nullptr, skin::CopyBlits({0, 0, 4, 4}, {0, 0, 4, 4})));
+  EXPECT_EQ(canvas.At(1, 1), kUntouched);
+}
+
+TEST(SkinPaint, RectanglesCrossIntoGdiAndBack) {
+  const skin::Rect r{-3, 4, 20, 17};
+  const RECT gdi = skin::ToRECT(r);
+  EXPECT_EQ(gdi.left, -3);
+  EXPECT_EQ(gdi.top, 4);
+  EXPECT_EQ(gdi.right, 20);
+  EXPECT_EQ(gdi.bottom, 17);
+  EXPECT_EQ(skin::FromRECT(gdi), r);
 }
 
 }  // namespace

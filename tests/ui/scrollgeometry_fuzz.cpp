@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (dragged < values.min) std::abort();
   if (dragged > values.min && dragged > values.max) std::abort();
 
-  const skinscroll::Box square = skinscroll::SliceRect(part, state, shape.slice, shape.vertical);
+  const skin::Rect square = skinscroll::SliceRect(part, state, shape.slice, shape.vertical);
   if (square.left < 0 || square.top < 0 || square.right < square.left || square.bottom < square.top) std::abort();
   const int row = skinscroll::SkinRow(state, shape.slice, y);
   if (row < skinscroll::kNormal || row > skinscroll::kPressed) std::abort();

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "tests/ui/scrollinvariants.h"
+#include "tests/ui/skinprinters.h"
 #include "ui/scrollgeometry.h"
 
 namespace {
@@ -40,7 +41,7 @@ struct LayoutCase {
   Along up, pageUp, thumb, pageDown, down;
 };
 
-Along AlongAxis(const Box& b, bool vertical) {
+Along AlongAxis(const skin::Rect& b, bool vertical) {
   return vertical ? Along{b.top, b.bottom} : Along{b.left, b.right};
 }
 
@@ -91,7 +92,7 @@ TEST(ScrollGeometry, PartsLieAlongTheBarInOrder) {
     const Along expected[] = {c.up, c.pageUp, c.thumb, c.pageDown, c.down};
     const int parts[] = {kLineUp, kPageUp, kThumb, kPageDown, kLineDown};
     for (int i = 0; i < 5; ++i) {
-      const Box box = PartRect(parts[i], c.values, c.shape);
+      const skin::Rect box = PartRect(parts[i], c.values, c.shape);
       const Along got = AlongAxis(box, c.shape.vertical);
       EXPECT_EQ(got.start, expected[i].start) << "part " << parts[i];
       EXPECT_EQ(got.end, expected[i].end) << "part " << parts[i];
@@ -101,8 +102,8 @@ TEST(ScrollGeometry, PartsLieAlongTheBarInOrder) {
     }
     EXPECT_EQ(scrolltest::CheckScrollInvariants(c.values, c.shape), "");
   }
-  EXPECT_EQ(PartRect(kNoPart, kLayouts[0].values, kLayouts[0].shape), Box{});
-  EXPECT_EQ(PartRect(kThumbPositionCode, kLayouts[0].values, kLayouts[0].shape), Box{});
+  EXPECT_EQ(PartRect(kNoPart, kLayouts[0].values, kLayouts[0].shape), skin::Rect{});
+  EXPECT_EQ(PartRect(kThumbPositionCode, kLayouts[0].values, kLayouts[0].shape), skin::Rect{});
 }
 
 struct HitCase {
@@ -147,7 +148,7 @@ TEST(ScrollGeometry, SkinSquaresByPartStateAndDirection) {
   struct {
     int part, state;
     bool vertical;
-    Box square;
+    skin::Rect square;
   } const cases[] = {
       {kLineUp, kNormal, true, {0, 0, 17, 17}},
       {kLineDown, kHover, true, {17, 17, 34, 34}},
@@ -173,6 +174,26 @@ TEST(ScrollGeometry, ASkinWithoutHoverAndPressedRowsShowsTheNormalRow) {
   EXPECT_EQ(SkinRow(kPressed, kSide, 2 * kSide), kNormal);
   EXPECT_EQ(SkinRow(kPressed, kSide, 3 * kSide), kPressed);
   EXPECT_EQ(SkinRow(kPressed, 0, 100), kNormal);
+}
+
+TEST(ScrollGeometry, TheCornerSquareWhereTheTwoBarsMeet) {
+  const skin::Rect client{0, 0, 100, 50};
+  struct {
+    const char* name;
+    int corner;
+    int32_t skinHeight;
+    skin::Rect dest, source;
+  } const cases[] = {
+      {"bars on the right: column 8, row 0", kBottomRight, kSide, {83, 33, 100, 50}, {136, 0, 153, 17}},
+      {"bars on the left: column 8, row 1", kBottomLeft, 2 * kSide, {0, 33, 17, 50}, {136, 17, 153, 34}},
+      {"bars on the left, a skin of one row", kBottomLeft, kSide, {0, 33, 17, 50}, {136, 0, 153, 17}},
+      {"one bar: no corner", kNoCorner, kSide, {}, {}},
+  };
+  for (const auto& c : cases) {
+    const CornerSquare corner = PlaceCorner(c.corner, client, kSide, c.skinHeight);
+    EXPECT_EQ(corner.dest, c.dest) << c.name;
+    EXPECT_EQ(corner.source, c.source) << c.name;
+  }
 }
 
 TEST(ScrollGeometry, ADragMovesByTheRangeOverTheEmptyTrackAndStaysInRange) {

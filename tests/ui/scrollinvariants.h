@@ -14,7 +14,7 @@ inline std::string CheckScrollInvariants(const skinscroll::ScrollValues& values,
   using namespace skinscroll;
   const int32_t length = std::max<int32_t>(shape.length, 0);
   const int32_t thickness = std::max<int32_t>(shape.slice, 0);
-  auto along = [&](const Box& b, int32_t* start, int32_t* end) {
+  auto along = [&](const skin::Rect& b, int32_t* start, int32_t* end) {
     *start = shape.vertical ? b.top : b.left;
     *end = shape.vertical ? b.bottom : b.right;
     const int32_t across0 = shape.vertical ? b.left : b.top;

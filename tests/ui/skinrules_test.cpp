@@ -6,12 +6,10 @@
 #include <cstdint>
 #include <ostream>
 
+#include "tests/ui/skinprinters.h"
+
 namespace skin {
 
-std::ostream& operator<<(std::ostream& out, const Rect& r) {
-  return out << "{" << r.left << "," << r.top << "," << r.right << "," << r.bottom << "}";
-}
-std::ostream& operator<<(std::ostream& out, const Blit& b) { return out << b.dest << "<-" << b.source; }
 std::ostream& operator<<(std::ostream& out, const PiecePlacement& p) {
   return out << "piece " << p.piece << " " << p.dest;
 }
@@ -135,41 +133,6 @@ TEST(ButtonCheck, ClicksAndSetCheckPerKind) {
   EXPECT_TRUE(CheckAfterSetCheck(kCheckBox, true));
   EXPECT_FALSE(CheckAfterSetCheck(kCheckBox, false));
   EXPECT_TRUE(CheckAfterSetCheck(kRadioButton, true));
-}
-
-TEST(FaceBlits, CopyStretchAndTile) {
-  struct Case {
-    const char* name;
-    int mode;
-    Rect target;
-    Size bitmap;
-    std::vector<Blit> blits;
-  };
-  const Case cases[] = {
-      {"copy: larger bitmap is cut at the right and bottom", kFillCopy, {0, 0, 74, 20}, {79, 21},
-       {{{0, 0, 74, 20}, {0, 0, 74, 20}}}},
-      {"copy: smaller bitmap leaves the rest", kFillCopy, {0, 0, 20, 20}, {13, 13},
-       {{{0, 0, 13, 13}, {0, 0, 13, 13}}}},
-      {"copy at an offset", kFillCopy, {5, 3, 15, 8}, {13, 13}, {{{5, 3, 15, 8}, {0, 0, 10, 5}}}},
-      {"stretch: the whole bitmap into the whole target", kFillStretch, {2, 2, 42, 14}, {10, 6},
-       {{{2, 2, 42, 14}, {0, 0, 10, 6}}}},
-      {"tile: rows top to bottom, last tile and row cut", kFillTile, {0, 0, 25, 14}, {10, 6},
-       {{{0, 0, 10, 6}, {0, 0, 10, 6}},
-        {{10, 0, 20, 6}, {0, 0, 10, 6}},
-        {{20, 0, 25, 6}, {0, 0, 5, 6}},
-        {{0, 6, 10, 12}, {0, 0, 10, 6}},
-        {{10, 6, 20, 12}, {0, 0, 10, 6}},
-        {{20, 6, 25, 12}, {0, 0, 5, 6}},
-        {{0, 12, 10, 14}, {0, 0, 10, 2}},
-        {{10, 12, 20, 14}, {0, 0, 10, 2}},
-        {{20, 12, 25, 14}, {0, 0, 5, 2}}}},
-      {"tile: exact fit has no cut tile", kFillTile, {4, 4, 24, 10}, {10, 6},
-       {{{4, 4, 14, 10}, {0, 0, 10, 6}}, {{14, 4, 24, 10}, {0, 0, 10, 6}}}},
-      {"tile: bitmap larger than the target", kFillTile, {0, 0, 8, 4}, {10, 6}, {{{0, 0, 8, 4}, {0, 0, 8, 4}}}},
-      {"empty target", kFillStretch, {5, 5, 5, 9}, {10, 6}, {}},
-      {"empty bitmap", kFillTile, {0, 0, 10, 10}, {0, 0}, {}},
-  };
-  for (const Case& c : cases) EXPECT_EQ(FaceBlits(c.mode, c.target, c.bitmap), c.blits) << c.name;
 }
 
 TEST(ProgressValue, PercentIsTruncatedExactly) {

@@ -14,20 +14,7 @@
 #include "resources/resource.h"
 #include "ui/imageprogressctrl.h"
 #include "ui/listctrlex.h"
-#include "ui/skinresourceids.h"
 #include "ui/xskinbutton.h"
-
-// The controls load these pictures by number on their own.
-static_assert(skin::kBmpRowUnselected == IDB_ROW_UNCHECKED && skin::kBmpRowSelected == IDB_ROW_CHECKED &&
-              skin::kBmpRowLocked == IDB_ROW_LOCKED);
-static_assert(skin::kBmpStartUpdate == IDB_START_UPDATE_NORMAL &&
-              skin::kBmpStartUpdatePressed == IDB_START_UPDATE_PRESSED &&
-              skin::kBmpStartUpdateHover == IDB_START_UPDATE_HOVER);
-static_assert(skin::kBmpStartClose == IDB_START_CLOSE_NORMAL && skin::kBmpStartClosePressed == IDB_START_CLOSE_PRESSED &&
-              skin::kBmpStartCloseHover == IDB_START_CLOSE_HOVER);
-static_assert(skin::kBmpProgressBlock == IDB_PROGRESS_BLOCK);
-static_assert(skin::kListIcons[0] == IDI_ROW_PROGRAM && skin::kListIcons[1] == IDI_ROW_FILTER &&
-              skin::kListIcons[2] == IDI_ROW_SERVERLIST && skin::kListIcons[3] == IDI_ROW_SPARE);
 
 namespace {
 
