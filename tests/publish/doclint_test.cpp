@@ -132,6 +132,16 @@ const TrapCase kTraps[] = {
     {"package address naming a device",
      Appended("[LOGIN_OCX]\nOCX_VERSION=1.0\nOCX_DOWN_URL=http://127.0.0.1/talvoupdate/nul.zip\nOCX_COMPULSION=0\n"),
      {{12, "url-name"}}},
+    {"package address with a query",
+     Appended("[LOGIN_OCX]\nOCX_VERSION=1.0\nOCX_DOWN_URL=http://127.0.0.1/talvoupdate/login.zip?v=2\n"
+              "OCX_COMPULSION=0\n"),
+     {{12, "url-name"}}},
+    {"package address naming a file Windows cannot write",
+     Appended("[LOGIN_OCX]\nOCX_VERSION=1.0\nOCX_DOWN_URL=http://127.0.0.1/talvoupdate/login|1.zip\n"
+              "OCX_COMPULSION=0\n"),
+     {{12, "url-name"}}},
+    {"one staged file copied into two folders",
+     Appended("[FILES]\nCOPY=<TARGETDIR>,config.ini\nCOPY=<TARGETDIR>\\config,Config.ini\n"), {{12, "copy-twice"}}},
     {"package address without http://",
      Appended("[LOGIN_OCX]\nOCX_VERSION=1.0\nOCX_DOWN_URL=127.0.0.1/talvoupdate/login.zip\nOCX_COMPULSION=0\n"),
      {{12, "url"}}},
@@ -174,6 +184,11 @@ TEST(DocLint, CleanDocumentsGiveNone) {
       "PRO_EXE=extra.exe\nPRO_COMPULSION=0\nETC_END=1\n"
       "[ETC1]\nNAME=Second\nPRO_DOWN_URL=http://127.0.0.1/talvoupdate/second.zip\nETC_END=1\n[END]\n");
   EXPECT_EQ(Found(full), Expected()) << Describe(full);
+  // The notice is read as text: its address may carry a query. A file copied twice into the same
+  // folder, however the folder is written, is no trap.
+  const std::string more = Appended("[NOTICE]\nNOTICE_URL=http://127.0.0.1/notice.php?lang=ko&v=3.41\n"
+                                    "[FILES]\nCOPY=<TARGETDIR>\\config,a.ini\nCOPY=<targetdir>\\Config\\,A.INI\n");
+  EXPECT_EQ(Found(more), Expected()) << Describe(more);
 }
 
 TEST(DocLint, FindingLinesNameTheLineAndTheFix) {
@@ -270,7 +285,8 @@ TEST_F(ReleaseLint, APackageTheUpdaterCannotOpen) {
 }
 
 TEST_F(ReleaseLint, HostileAndFolderNamesInAPackage) {
-  for (const char* name : {"../extra.exe", "..\\..\\Windows\\extra.exe", "C:/extra.exe", "sub/extra.exe", "NUL"}) {
+  for (const char* name : {"../extra.exe", "..\\..\\Windows\\extra.exe", "C:/extra.exe", "sub/extra.exe", "NUL",
+                           "extra|1.exe", "extra?.exe", "<extra>.exe", "\"extra\".exe", "*.exe"}) {
     WriteFile(root_ / "talvoupdate" / "extra_10.zip", Zip({{"extra.exe", "MZ"}, {name, "evil"}}));
     EXPECT_EQ(Check(""), (Expected{{7, "release-name"}})) << name << "\n" << last_;
   }
@@ -297,10 +313,66 @@ TEST_F(ReleaseLint, TheFilterDataFileCarriesTheOfferedVersion) {
   EXPECT_EQ(Check(filter), (Expected{{15, "dat-version"}, {18, "release-copy"}})) << last_;
 }
 
+TEST_F(ReleaseLint, NamesWindowsTakesForOneFileInAPackage) {
+  const std::vector<std::vector<std::pair<std::string, std::string>>> cases = {
+      {{"extra.exe", "MZ"}, {"Readme.txt", "a"}, {"README.txt", "b"}},
+      {{"extra.exe", "MZ"}, {"readme.txt", "a"}, {"readme.txt.", "b"}},
+      {{"extra.exe", "MZ"}, {"extra.exe", "MZ again"}},
+      {{"extra.exe", "MZ"}, {"notes.", "a"}},
+      {{"extra.exe", "MZ"}, {"notes ", "a"}},
+      {{"extra.exe", "MZ"}, {"Extra_10.ZIP", "the package's own name"}},
+  };
+  for (const auto& entries : cases) {
+    WriteFile(root_ / "talvoupdate" / "extra_10.zip", Zip(entries));
+    EXPECT_EQ(Check(""), (Expected{{7, "release-name"}})) << entries.back().first << "\n" << last_;
+  }
+}
+
+TEST_F(ReleaseLint, AStagedFileNameBelongsToOnePackage) {
+  // Two packages unpack config.ini into the one staging folder; only the first is ever copied.
+  const std::string login =
+      "[LOGIN_OCX]\nOCX_VERSION=1.0\nOCX_DOWN_URL=http://127.0.0.1/talvoupdate/login.zip\nOCX_COMPULSION=0\n"
+      "[FILES]\nCOPY=<TARGETDIR>\\config,config.ini\n";
+  WriteFile(root_ / "talvoupdate" / "extra_10.zip", Zip({{"extra.exe", "MZ"}, {"config.ini", "extra"}}));
+  WriteFile(root_ / "talvoupdate" / "login.zip", Zip({{"CONFIG.INI", "login"}}));
+  EXPECT_EQ(Check(login), (Expected{{15, "release-shared-name"}})) << last_;
+  WriteFile(root_ / "talvoupdate" / "extra_10.zip", Zip({{"extra.exe", "MZ"}}));
+  EXPECT_EQ(Check(login), Expected()) << last_;
+  // The XP and 98 builds are alternatives: no user takes both.
+  const std::string builds = "[Talvo]\n98_VERSION=3.41\n98_DOWNLOADURL=http://127.0.0.1/talvoupdate/Talvo98_341.zip\n"
+                             "98_COMPULSION=1\n";
+  WriteFile(root_ / "talvoupdate" / "Talvo98_341.zip", Zip({{"Talvo.exe", "MZ 98"}}));
+  EXPECT_EQ(Check(builds), Expected()) << last_;
+  // Any other package is not.
+  WriteFile(root_ / "talvoupdate" / "extra_10.zip", Zip({{"extra.exe", "MZ"}, {"talvo.exe", "extra"}}));
+  EXPECT_EQ(Check(""), (Expected{{7, "release-shared-name"}})) << last_;
+}
+
+TEST_F(ReleaseLint, TheNoticeIsServedFromTheRelease) {
+  const std::string notice = "[NOTICE]\nNOTICE_URL=http://127.0.0.1/talvoupdate/notice.txt?lang=ko\n";
+  EXPECT_EQ(Check(notice), (Expected{{14, "release-missing"}})) << last_;
+  WriteFile(root_ / "talvoupdate" / "notice.txt", "\xb0\xf8\xc1\xf6");
+  EXPECT_EQ(Check(notice), Expected()) << last_;
+  // Requested as the updater escapes it: the code page 949 bytes, whatever this machine's names are.
+  const std::string korean = "[NOTICE]\nNOTICE_URL=http://127.0.0.1/talvoupdate/\xb0\xf8\xc1\xf6.txt\n";
+  EXPECT_EQ(Check(korean), (Expected{{14, "release-missing"}})) << last_;
+  WriteFile(root_ / "talvoupdate" / "\xb0\xf8\xc1\xf6.txt", "\xb0\xf8\xc1\xf6");
+  EXPECT_EQ(Check(korean), Expected()) << last_;
+  fs::create_directories(root_ / "talvoupdate" / "folder.txt");
+  EXPECT_EQ(Check("[NOTICE]\nNOTICE_URL=http://127.0.0.1/talvoupdate/folder.txt\n"),
+            (Expected{{14, "release-missing"}}))
+      << last_;
+}
+
 TEST_F(ReleaseLint, ACopyWhoseFileNoPackageHolds) {
   EXPECT_EQ(Check("COPY=<TARGETDIR>\\config,talvo.dat\n"), (Expected{{13, "release-copy"}})) << last_;
   // Windows names are case-blind, so the staged file is found whatever its case.
   EXPECT_EQ(Check("COPY=<TARGETDIR>,TALVO.EXE\n"), Expected()) << last_;
+  // and Windows drops a trailing blank (a COPY line before a ";" comment keeps it).
+  EXPECT_EQ(Check("COPY=<TARGETDIR>,extra.exe ;the extra project\n"), Expected()) << last_;
+  // A Hangul syllable whose trail byte looks like a lower-case letter is no letter.
+  WriteFile(root_ / "talvoupdate" / "extra_10.zip", Zip({{"extra.exe", "MZ"}, {"\x81\x61.txt", "a"}}));
+  EXPECT_EQ(Check("COPY=<TARGETDIR>,\x81\x41.txt\n"), (Expected{{13, "release-copy"}})) << last_;
 }
 
 }  // namespace

@@ -54,6 +54,34 @@ class ReleaseFixture(unittest.TestCase):
         with open(os.path.join(self.out, relative), "rb") as f:
             return f.read()
 
+    def put(self, relative, data, root=None):
+        path = os.path.join(root or self.src, relative)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as f:
+            f.write(data)
+
+    def served(self):
+        """Every file below the output folder, with its bytes."""
+        files = {}
+        for folder, _, names in os.walk(self.out):
+            for name in names:
+                path = os.path.join(folder, name)
+                with open(path, "rb") as f:
+                    files[os.path.relpath(path, self.out)] = f.read()
+        return files
+
+    def restore(self, keep_out=False):
+        if not keep_out:
+            shutil.rmtree(self.out, ignore_errors=True)
+        shutil.rmtree(self.src)
+        shutil.copytree(SAMPLE, self.src)
+        self.put("files/client/Talvo.exe", b"MZ client")
+        self.put("files/extra/TalvoExtra.exe", b"MZ extra")
+
+    def assert_refused(self, result, message):
+        self.assertEqual(result.returncode, 2, result.stdout + result.stderr)
+        self.assertIn(message, result.stderr.decode("utf-8"))
+
 
 class PublishTest(ReleaseFixture):
     def test_the_sample_release_publishes_clean_and_reproducibly(self):
@@ -125,6 +153,164 @@ class PublishTest(ReleaseFixture):
         result = self.publish()
         self.assertEqual(result.returncode, 2)
         self.assertIn(b"serverlist_27.zip is already published with other contents", result.stderr)
+
+    def test_nothing_is_served_before_the_lint_passes(self):
+        self.edit("compulsory  no\n  setting     Network\\\\MaxConnect\\\\50",
+                  "compulsory  no\n  setting     Network\\MaxConnect\\50")
+        result = self.publish()
+        self.assertEqual(result.returncode, 1, result.stdout + result.stderr)
+        self.assertEqual(self.served(), {}, "no package, notice or document before a clean lint")
+        # With a release already served, a new release with a trap serves no new package either.
+        self.restore()
+        self.assertEqual(self.publish().returncode, 0)
+        before = self.served()
+        self.edit("version     3.41", "version     3.42")
+        self.edit("compulsory  no\n  setting     Network\\\\MaxConnect\\\\50",
+                  "compulsory  no\n  setting     Network\\MaxConnect\\50")
+        self.assertEqual(self.publish().returncode, 1)
+        self.assertEqual(self.served(), before)
+
+    def test_the_notice_never_replaces_a_served_file(self):
+        self.assertEqual(self.publish().returncode, 0)
+        self.put(os.path.join("talvoupdate", "TalvoXP_340.zip"), b"PK an older release", root=self.out)
+        served = self.served()
+        notice = "공지\r\n".encode("cp949")
+        cases = [
+            ("TalvoXP_341.zip", "the notice \"TalvoXP_341.zip\" is also the name of a package"),
+            ("talvoxp_341.ZIP", "the notice \"talvoxp_341.ZIP\" is also the name of a package"),
+            ("PlusInformation.php", "update information document"),
+            ("TalvoXP_340.zip", "is already published with other contents"),
+            ("notice.txt", "is already published with other contents"),
+        ]
+        for name, message in cases:
+            with self.subTest(name=name):
+                self.restore(keep_out=True)
+                self.put("notice/" + name, notice)
+                self.edit("notice    notice/notice.txt", "notice    notice/" + name)
+                self.assert_refused(self.publish(), message)
+                self.assertEqual(self.served(), served)
+        # A notice with new text gets a new name, or replaces the old one when forced.
+        self.restore(keep_out=True)
+        self.put("notice/notice.txt", notice)
+        self.assertEqual(self.publish("--force").returncode, 0)
+        self.assertEqual(self.read("talvoupdate/notice.txt"), notice)
+
+    def test_the_document_and_notice_names_are_reserved(self):
+        for name in ("PlusInformation.php", "plusinformation.PHP", "notice.txt", "Notice.txt"):
+            with self.subTest(name=name):
+                self.restore()
+                self.edit("  files       files/serverlist\n", "  files       files/serverlist\n  package     %s\n" % name)
+                result = self.publish()
+                self.assertEqual(result.returncode, 2, result.stdout + result.stderr)
+                self.assertIn("is also the name of a package" if "otice" in name else "update information document",
+                              result.stderr.decode())
+                self.assertEqual(self.served(), {})
+        # Nor are packages served in a folder at the document's address.
+        result = self.publish("--base-url", "http://127.0.0.1/talvoupdate/plusinformation.php/")
+        self.assertEqual(result.returncode, 2, result.stdout + result.stderr)
+        self.assertIn(b"update information document's own address", result.stderr)
+        self.assertEqual(self.served(), {})
+
+    def test_names_windows_cannot_write_or_takes_for_one_file(self):
+        cases = [
+            # Package names.
+            ("  files       files/login\n", "  files       files/login\n  package     a<b.zip\n", b"a<b.zip"),
+            ("  files       files/login\n", "  files       files/login\n  package     login?.zip\n", b"login?.zip"),
+            ("  files       files/login\n", "  files       files/login\n  package     login.zip.\n", b"ends in a dot"),
+            ("  files       files/login\n", "  files       files/login\n  package     LPT1.zip\n", b"LPT1.zip"),
+            ("  files       files/login\n", "  files       files/login\n  package     FILTER_105.zip\n",
+             b"\"filter_105.zip\" and \"FILTER_105.zip\""),
+        ]
+        for old, new, message in cases:
+            with self.subTest(new=new):
+                self.restore()
+                self.edit(old, new)
+                result = self.publish()
+                self.assertEqual(result.returncode, 2, result.stdout + result.stderr)
+                self.assertIn(message, result.stderr)
+                self.assertFalse(os.path.exists(self.out))
+        # Files of a package.
+        files = [
+            ({"Readme.txt": b"a", "README.txt": b"b"}, b"\"README.txt\" and \"Readme.txt\""),
+            ({"notes.": b"a"}, b"\"notes.\" ends in a dot or a blank"),
+            ({"notes ": b"a"}, b"\"notes \" ends in a dot or a blank"),
+            ({"what?.txt": b"a"}, b"what?.txt"),
+            ({"a|b.txt": b"a"}, b"a|b.txt"),
+            ({"TalvoLogin_1008.zip": b"a"}, b"the name of its own package"),
+        ]
+        for names, message in files:
+            with self.subTest(names=names):
+                self.restore()
+                for name, data in names.items():
+                    self.put("files/login/" + name, data)
+                result = self.publish()
+                self.assertEqual(result.returncode, 2, result.stdout + result.stderr)
+                self.assertIn(message, result.stderr)
+                self.assertFalse(os.path.exists(self.out))
+
+    def test_served_names_are_ascii(self):
+        cases = [
+            ("notice    notice/notice.txt", "notice    notice/공지.txt", "notice/공지.txt"),
+            ("  files       files/login\n", "  files       files/login\n  package     로그인.zip\n", None),
+            ("  files       files/login\n", "  files       files/login\n  package     login%41.zip\n", None),
+            ("  files       files/login\n", "  files       files/login\n  package     login#2.zip\n", None),
+        ]
+        for old, new, notice in cases:
+            with self.subTest(new=new):
+                self.restore()
+                if notice:
+                    self.put(notice, "공지\r\n".encode("cp949"))
+                self.edit(old, new)
+                result = self.publish()
+                self.assertEqual(result.returncode, 2, result.stdout + result.stderr)
+                self.assertRegex(result.stderr.decode(), "ASCII|cannot carry")
+                self.assertFalse(os.path.exists(self.out))
+
+    def test_a_staged_file_name_belongs_to_one_package(self):
+        cases = [
+            # Two packages unpack config.ini into the one staging folder.
+            ({"files/filter/config.ini": b"filter", "files/serverlist/config.ini": b"servers"}, None, None,
+             "\"config.ini\" is in the packages filter_105.zip and serverlist_27.zip"),
+            ({"files/filter/Config.ini": b"filter", "files/login/config.INI": b"login"}, None, None,
+             "is in the packages filter_105.zip and TalvoLogin_1008.zip"),
+            # The XP and 98 builds are alternatives, but the COPY lines are not tied to either.
+            ({}, "component 98 ", "  copy-to     <TARGETDIR>\n", None),
+        ]
+        for files, block, copy, message in cases:
+            with self.subTest(files=files, block=block):
+                self.restore()
+                for name, data in files.items():
+                    self.put(name, data)
+                if block:
+                    path = os.path.join(self.src, "release.txt")
+                    with open(path, encoding="utf-8") as f:
+                        text = f.read()
+                    start = text.index("component 98")
+                    at = text.index(copy, start)
+                    text = text[:at] + "  copy-to     <TARGETDIR>\\old\n" + text[at + len(copy):]
+                    with open(path, "w", encoding="utf-8") as f:
+                        f.write(text)
+                    message = "\"Talvo.exe\" is copied into both <TARGETDIR> and <TARGETDIR>\\old"
+                result = self.publish()
+                self.assertEqual(result.returncode, 2, result.stdout + result.stderr)
+                self.assertIn(message, result.stderr.decode())
+                self.assertFalse(os.path.exists(self.out))
+
+    def test_writing_replaces_nothing_but_its_target(self):
+        # A live file named like a temporary one stays as it is.
+        self.put(os.path.join("talvoupdate", "TalvoXP_341.zip.tmp"), b"PK live", root=self.out)
+        self.assertEqual(self.publish().returncode, 0)
+        self.assertEqual(self.read("talvoupdate/TalvoXP_341.zip.tmp"), b"PK live")
+        # A target that cannot be replaced leaves no temporary file behind.
+        shutil.rmtree(self.out)
+        os.makedirs(os.path.join(self.out, "talvoupdate", "serverlist_27.zip", "x"))
+        result = self.publish()
+        self.assertEqual(result.returncode, 2, result.stdout + result.stderr)
+        self.assertIn(b"serverlist_27.zip: cannot write it", result.stderr)
+        left = sorted(os.listdir(os.path.join(self.out, "talvoupdate")))
+        self.assertNotIn("PlusInformation.php", left)
+        for name in left:
+            self.assertTrue(name.endswith(".zip") or name == "notice.txt", left)
 
     def test_description_errors(self):
         cases = [
@@ -248,6 +434,41 @@ class LintCommandTest(unittest.TestCase):
             self.assertEqual(run(DOC, "lint", os.path.join(work, "missing.txt")).returncode, 2)
             self.assertEqual(run(DOC, "lint").returncode, 2)
             self.assertEqual(run(DOC, "lint", path, "--against").returncode, 2)
+        finally:
+            shutil.rmtree(work, ignore_errors=True)
+
+    def test_the_notice_and_package_names_against_the_release(self):
+        work = tempfile.mkdtemp(prefix="talvo-lint-")
+        try:
+            path = os.path.join(work, "doc.txt")
+            release = os.path.join(work, "www")
+            os.makedirs(os.path.join(release, "t"))
+            with zipfile.ZipFile(os.path.join(release, "t", "a.zip"), "w") as z:
+                z.writestr("Talvo.exe", b"MZ")
+            with zipfile.ZipFile(os.path.join(release, "t", "b.zip"), "w") as z:
+                z.writestr("TalvoExtra.exe", b"MZ")
+
+            def lint(notice, package="a.zip"):
+                with open(path, "wb") as f:
+                    f.write(("[Talvo]\r\nXP_VERSION=3.41\r\nXP_DOWNLOADURL=http://127.0.0.1/t/%s\r\n"
+                             "XP_COMPULSION=1\r\n[NOTICE]\r\nNOTICE_URL=http://127.0.0.1/t/%s\r\n[ETC0]\r\n"
+                             "NAME=x\r\nPRO_DOWN_URL=http://127.0.0.1/t/b.zip\r\nETC_END=1\r\n"
+                             % (package, notice)).encode("cp949"))
+                result = run(DOC, "lint", path, "--release", release)
+                return result.returncode, result.stdout.decode("utf-8")
+
+            self.assertEqual(lint("notice.txt")[0], 1)
+            self.assertIn(":6: [release-missing] the notice \"t/notice.txt\"", lint("notice.txt")[1])
+            with open(os.path.join(release, "t", "notice.txt"), "wb") as f:
+                f.write("공지".encode("cp949"))
+            self.assertEqual(lint("notice.txt"), (0, ""))
+            # The notice is read as text: its query is no file name.
+            self.assertEqual(lint("notice.txt?lang=ko"), (0, ""))
+            # A package address is saved under its last segment, query and all.
+            code, out = lint("notice.txt", "a.zip?v=2")
+            self.assertEqual(code, 1)
+            self.assertIn(":3: [url-name]", out)
+            self.assertIn("query", out)
         finally:
             shutil.rmtree(work, ignore_errors=True)
 

@@ -20,16 +20,18 @@ const char kUsage[] =
     "       talvo-publish keygen KEYFILE\n"
     "  Packs each component's folder of files into a zip package, copies the notice and writes the\n"
     "  update information document (talvoupdate/PlusInformation.php) below OUT_DIR, laid out as a\n"
-    "  web server serves it. The document is checked first (talvo-doc lint, with --release OUT_DIR and\n"
-    "  against the document already in OUT_DIR or OLD_DOCUMENT); with findings it is not written.\n"
+    "  web server serves it. The document is checked first (talvo-doc lint, against the packages and\n"
+    "  notice made aside and against the document already in OUT_DIR or OLD_DOCUMENT); with findings\n"
+    "  nothing is written. Names Windows cannot write or takes for one file, names that are not ASCII,\n"
+    "  and a file name in two packages are refused (see tools/publish/README.md).\n"
     "  --base-url: where the packages are served (default: the description's base-url).\n"
-    "  --force: write the document despite findings, and replace packages that changed.\n"
+    "  --force: publish despite findings, and replace packages and a notice that changed.\n"
     "  --sign-key: pin each package by size and SHA-256 beside its address, number the release one\n"
     "  above the served document's ([RELEASE] NUMBER=) and sign the whole document with the private\n"
     "  key in KEYFILE ([SIGNATURE], the last section; updaters without a key skip both).\n"
     "  keygen: makes a new key pair; the private key goes to KEYFILE (created, owner-only), the\n"
     "  public key line (the updater's TALVO_RELEASE_PUBLIC_KEY) is printed.\n"
-    "  Exit status 0 published, 1 findings (document not written), 2 error.\n";
+    "  Exit status 0 published, 1 findings (nothing written), 2 error.\n";
 
 }  // namespace
 
@@ -84,8 +86,8 @@ int main(int argc, char** argv) {
                 Cp949ToUtf8(FormatFinding("/" + result.strDocumentPath, finding)).c_str());
   for (const std::string& error : result.saErrors) std::fprintf(stderr, "talvo-publish: %s\n", error.c_str());
   if (result.nExitCode == 1)
-    std::fprintf(stderr, "talvo-publish: %zu finding(s): %s was not written (--force writes it anyway)\n",
-                 result.findings.size(), result.strDocumentPath.c_str());
+    std::fprintf(stderr, "talvo-publish: %zu finding(s): neither %s nor its packages and notice were written "
+                 "(--force writes them anyway)\n", result.findings.size(), result.strDocumentPath.c_str());
   std::fflush(stdout);
   return result.nExitCode;
 }

@@ -9,20 +9,26 @@
 #endif
 
 #include <algorithm>
+#include <cstdio>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
-#include <exception>
-#include <set>
+#include <random>
 #include <system_error>
 
 #include "catalogue/projectdata.h"
 #include "net/parseurl.h"
 #include "safename/safename.h"
+#include "tools/publish/atomicfile.h"
 #include "tools/publish/releasedescription.h"
 #include "tools/publish/zipwriter.h"
 #include "tools/talvo-doc/cp949.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace fs = std::filesystem;
 
@@ -35,18 +41,76 @@ bool ReadFile(const fs::path& path, std::string& bytes) {
   return !in.bad();
 }
 
-// Written beside the target and renamed over it, so a server never serves half a file.
-bool WriteFileAtomically(const fs::path& path, const std::string& bytes) {
+// What is served at a path now. A folder or anything else there is no served file; replacing it
+// fails later with the system's reason.
+enum class Existing { kNone, kFile, kUnreadable };
+Existing ReadExisting(const fs::path& path, std::string& bytes) {
+  std::error_code error;
+  if (!fs::is_regular_file(path, error)) return Existing::kNone;
+  return ReadFile(path, bytes) ? Existing::kFile : Existing::kUnreadable;
+}
+
+// Staged files are only read back by this run: no need to reach the disk.
+bool WritePlainFile(const fs::path& path, const std::string& bytes) {
   std::error_code error;
   fs::create_directories(path.parent_path(), error);
-  const fs::path temp = path.string() + ".tmp";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out.flush()) return false;
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  out.close();
+  return !out.fail();
+}
+
+// A private folder outside the served tree for what is about to be published, so that nothing
+// is served before the lint has passed. Removed with its contents.
+class StagingFolder {
+ public:
+  StagingFolder() = default;
+  ~StagingFolder() {
+    std::error_code ignored;
+    if (!m_path.empty()) fs::remove_all(m_path, ignored);
   }
-  fs::rename(temp, path, error);
-  return !error;
+  StagingFolder(const StagingFolder&) = delete;
+  StagingFolder& operator=(const StagingFolder&) = delete;
+
+  bool Create(std::string& error) {
+    std::error_code ec;
+    const fs::path base = fs::temp_directory_path(ec);
+    if (ec) {
+      error = "no folder for temporary files: " + ec.message();
+      return false;
+    }
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      char name[40];
+      std::snprintf(name, sizeof name, "talvo-publish-%08x%08x", random(), random());
+      if (fs::create_directory(base / name, ec)) {
+        m_path = base / name;
+        return true;
+      }
+      if (ec) break;
+    }
+    error = "cannot create a staging folder in " + base.u8string() + (ec ? ": " + ec.message() : std::string());
+    return false;
+  }
+  const fs::path& Path() const { return m_path; }
+
+ private:
+  fs::path m_path;
+};
+
+// A path as the lint's narrow file calls take it: code page bytes on Windows, where a temporary
+// folder below a Korean user name is common; the bytes themselves elsewhere.
+std::string NarrowPath(const fs::path& path) {
+#ifdef _WIN32
+  const std::wstring wide = path.wstring();
+  const int length = static_cast<int>(wide.size());
+  const int size = ::WideCharToMultiByte(CP_ACP, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
+  std::string narrow(static_cast<size_t>(size > 0 ? size : 0), '\0');
+  if (size > 0) ::WideCharToMultiByte(CP_ACP, 0, wide.data(), length, &narrow[0], size, nullptr, nullptr);
+  return narrow;
+#else
+  return path.string();
+#endif
 }
 
 std::string Utf8(const fs::path& path) {
@@ -97,13 +161,52 @@ bool ServedFolder(const std::string& baseUrl, std::string& folder) {
   if (service != AFX_INET_SERVICE_HTTP && service != AFX_INET_SERVICE_HTTPS) return false;
   if (object.find_first_of("%?#") != std::string::npos || object.back() != '/') return false;
   folder = object.substr(1);
-  return folder.empty() || IsSafeRelativePath(folder);
+  return folder.empty() || KeepsItsNameOnWindows(folder);
 }
+
+bool IsBelowDocument(const std::string& folder) {
+  const std::string document = WindowsNameKey(kDocumentPath) + "/";
+  return WindowsNameKey(folder).compare(0, document.size(), document) == 0;
+}
+
+std::string Shown(const std::string& cp949) { return "\"" + Cp949ToUtf8(cp949) + "\""; }
+
+// Why a file cannot be served under `name` (code page 949) as the document writes its address,
+// or nothing. The updater sends a byte above 0x7F as a %XX escape of its code page 949 value, so
+// a server finds such a file only when it is stored under those very bytes: not under the UTF-8
+// name a maker's machine writes, and not on a server or CDN that keeps names in Unicode.
+std::string ServedNameProblem(const std::string& name) {
+  if (!IsSafeFileName(name))
+    return " is no file name Windows can write (none of \\ / : < > \" | ? * or control characters, no device "
+           "name such as CON, NUL, COM1 or LPT1)";
+  if (!KeepsItsNameOnWindows(name)) return " ends in a dot or a blank, which Windows drops: name it without";
+  for (const char c : name) {
+    if (static_cast<unsigned char>(c) >= 0x80)
+      return " is not ASCII: the updater asks for it by its code page 949 bytes (as %XX escapes), which a web "
+             "server finds only under those very bytes, not under the UTF-8 name written here nor on a server "
+             "or CDN that keeps names in Unicode; give it an ASCII name";
+  }
+  if (name.find_first_of("%#;") != std::string::npos)
+    return " holds \"%\", \"#\" or \";\", which the document's address cannot carry as they stand (an escape, "
+           "the end of the address, the end of the value); leave them out";
+  return std::string();
+}
+
+bool IsMainProgram(const ReleaseComponent& c) { return c.strKind == "xp" || c.strKind == "98"; }
 
 struct Package {
   std::string strName;    // file name below the served folder
   fs::path filesDir;
   std::vector<std::string> saEntries;  // code page 949 entry names, sorted
+  std::vector<const ReleaseComponent*> users;  // the components offering it
+};
+
+// A file this run serves: its path below the web server's root and its bytes in the staging
+// folder until the lint has passed.
+struct ServedFile {
+  std::string strPath;
+  fs::path staged;
+  bool bUnchanged = false;
 };
 
 class Publisher {
@@ -125,21 +228,29 @@ class Publisher {
     if (!m_baseUrl.empty() && m_baseUrl.back() != '/') m_baseUrl += '/';
     if (m_baseUrl.empty() || !ServedFolder(m_baseUrl, m_servedFolder))
       return Error("the base URL \"" + m_baseUrl + "\" is no http://host/folder/ address (give base-url or --base-url)");
+    if (IsBelowDocument(m_servedFolder))
+      return Error("the base URL \"" + m_baseUrl + "\" names a folder at the update information document's own "
+                   "address, " + kDocumentPath + "; serve the packages from another folder");
 
-    if (!CollectPackages()) return;
+    if (!CollectPackages() || !ChooseNotice() || !CheckServedNames() || !CheckStagedNames() || !CheckCopies())
+      return;
+
+    std::string error;
+    if (!m_staging.Create(error)) return Error(error);
     for (const Package& package : m_packages)
-      if (!WritePackage(package)) return;
-    if (!m_release.strNoticeFile.empty() && !CopyNotice()) return;
+      if (!StagePackage(package)) return;
+    if (!m_noticeName.empty() && !StageNotice()) return;
 
     std::string document = Document();
     m_result.strDocumentPath = kDocumentPath;
     const fs::path documentPath = m_out / kDocumentPath;
 
+    // Checked against exactly what is about to be served; all of it is in the staging folder.
     std::string old;
     LintOptions lint;
-    lint.strReleaseDir = Utf8(m_out);
+    lint.strReleaseDir = NarrowPath(m_staging.Path());
     const fs::path against = m_options.strAgainst.empty() ? documentPath : fs::u8path(m_options.strAgainst);
-    if (ReadFile(against, old)) {
+    if (ReadExisting(against, old) == Existing::kFile) {
       lint.pOldDocument = &old;
     } else if (!m_options.strAgainst.empty()) {
       return Error(m_options.strAgainst + ": cannot read it");
@@ -150,8 +261,18 @@ class Publisher {
       m_result.nExitCode = 1;
       return;
     }
-    if (!WriteFileAtomically(documentPath, document)) return Error(Utf8(documentPath) + ": cannot write it");
-    m_result.saWritten.push_back(kDocumentPath);
+
+    // Packages and notice first: the document never names a file that is not served yet.
+    for (const ServedFile& file : m_served) {
+      if (file.bUnchanged) {
+        m_result.saWritten.push_back(file.strPath + " (unchanged)");
+        continue;
+      }
+      std::string bytes;
+      if (!ReadFile(file.staged, bytes)) return Error(Utf8(file.staged) + ": cannot read it back");
+      if (!Install(file.strPath, bytes)) return;
+    }
+    if (!Install(kDocumentPath, document)) return;
   }
 
  private:
@@ -165,20 +286,47 @@ class Publisher {
     return path.is_absolute() ? path : m_base / path;
   }
 
+  std::string Where(const ReleaseComponent& c) const {
+    return m_options.strDescription + ":" + std::to_string(c.nLine) + ": ";
+  }
+
+  bool Install(const std::string& servedPath, const std::string& bytes) {
+    const fs::path target = m_out / fs::u8path(servedPath);
+    std::string error;
+    if (!WriteFileAtomically(target, bytes, error)) {
+      Error(Utf8(target) + ": cannot write it (" + error + ")");
+      return false;
+    }
+    m_result.saWritten.push_back(servedPath);
+    return true;
+  }
+
   bool CollectPackages() {
     size_t extraIndex = 0;
     for (ReleaseComponent& c : m_release.components) {
       if (!IsPackagedKind(c.strKind)) continue;
       if (c.strPackage.empty()) c.strPackage = DefaultPackageName(c, extraIndex);
       if (c.strKind == "extra") ++extraIndex;
-      const std::string where = m_options.strDescription + ":" + std::to_string(c.nLine) + ": ";
-      if (!IsSafeFileName(c.strPackage)) {
-        Error(where + "\"" + c.strPackage + "\" is no plain file name for a package");
+      const std::string where = Where(c);
+      const std::string problem = ServedNameProblem(c.strPackage);
+      if (!problem.empty()) {
+        Error(where + "the package name " + Shown(c.strPackage) + problem);
         return false;
+      }
+      const auto same = std::find_if(m_packages.begin(), m_packages.end(),
+                                     [&](const Package& p) { return p.strName == c.strPackage; });
+      if (same != m_packages.end()) {
+        if (same->filesDir != Local(c.strFilesDir)) {
+          Error(where + "package " + Shown(c.strPackage) + " is named twice with different folders");
+          return false;
+        }
+        same->users.push_back(&c);
+        continue;
       }
       Package package;
       package.strName = c.strPackage;
       package.filesDir = Local(c.strFilesDir);
+      package.users.push_back(&c);
       std::error_code error;
       fs::directory_iterator it(package.filesDir, error);
       if (error) {
@@ -196,7 +344,18 @@ class Publisher {
           return false;
         }
         if (!Utf8ToCp949(name, cp949) || !IsSafeFileName(cp949)) {
-          Error(where + "\"" + name + "\" is no file name the updater can unpack (code page 949, no device name)");
+          Error(where + "\"" + name + "\" is no file name the updater can unpack (code page 949, none of \\ / : "
+                        "< > \" | ? * or control characters, no device name such as CON, NUL, COM1 or LPT1)");
+          return false;
+        }
+        if (!KeepsItsNameOnWindows(cp949)) {
+          Error(where + "\"" + name + "\" ends in a dot or a blank, which Windows drops: the updater would write "
+                        "it under a shorter name; rename it");
+          return false;
+        }
+        if (WindowsNameKey(cp949) == WindowsNameKey(package.strName)) {
+          Error(where + "\"" + name + "\" has the name of its own package: the updater saves the package under "
+                        "that name in the staging folder, and unpacking this file deletes it; rename the file");
           return false;
         }
         package.saEntries.push_back(cp949);
@@ -206,22 +365,145 @@ class Publisher {
         return false;
       }
       std::sort(package.saEntries.begin(), package.saEntries.end());
-      const auto same = std::find_if(m_packages.begin(), m_packages.end(),
-                                     [&](const Package& p) { return p.strName == package.strName; });
-      if (same != m_packages.end()) {
-        if (same->filesDir != package.filesDir) {
-          Error(where + "package \"" + package.strName + "\" is named twice with different folders");
-          return false;
-        }
-        continue;
+      for (const auto& clash : FindWindowsNameClashes(package.saEntries)) {
+        Error(where + Shown(package.saEntries[clash.first]) + " and " + Shown(package.saEntries[clash.second]) +
+              " in " + Utf8(package.filesDir) + " are one file for Windows (case and trailing dots do not "
+              "count): unpacking the second deletes the first; rename one");
+        return false;
       }
       m_packages.push_back(package);
     }
     return true;
   }
 
-  // A package already served under this name keeps its bytes: clients and caches may hold it.
-  bool WritePackage(const Package& package) {
+  bool ChooseNotice() {
+    if (m_release.strNoticeFile.empty()) return true;
+    const fs::path source = Local(m_release.strNoticeFile);
+    std::string name;
+    if (!Utf8ToCp949(Utf8(source.filename()), name)) {
+      Error(Utf8(source) + ": no file name to serve the notice under (code page 949)");
+      return false;
+    }
+    const std::string problem = ServedNameProblem(name);
+    if (!problem.empty()) {
+      Error(m_options.strDescription + ": the notice " + Shown(name) + problem);
+      return false;
+    }
+    m_noticeName = name;
+    return true;
+  }
+
+  // Every served path is one file on any server, Windows or not: the document's and the
+  // notice's are reserved.
+  bool CheckServedNames() {
+    std::vector<std::string> paths = {kDocumentPath};
+    for (const Package& package : m_packages) paths.push_back(m_servedFolder + package.strName);
+    if (!m_noticeName.empty()) paths.push_back(m_servedFolder + m_noticeName);
+    const size_t notice = m_noticeName.empty() ? paths.size() : paths.size() - 1;
+    for (const auto& clash : FindWindowsNameClashes(paths)) {
+      const size_t first = clash.first;
+      const size_t second = clash.second;
+      if (first == 0 && second == notice) {
+        Error(m_options.strDescription + ": the notice " + Shown(m_noticeName) + " would be served at " +
+              kDocumentPath + ", the update information document's own address; rename the notice file");
+      } else if (first == 0) {
+        const Package& package = m_packages[second - 1];
+        Error(Where(*package.users[0]) + "the package " + Shown(package.strName) + " would be served at " +
+              kDocumentPath + ", the update information document's own address; name it otherwise");
+      } else if (second == notice) {
+        Error(m_options.strDescription + ": the notice " + Shown(m_noticeName) + " is also the name of a package (" +
+              Shown(m_packages[first - 1].strName) + "), served in the same folder; rename the notice file");
+      } else {
+        const Package& a = m_packages[first - 1];
+        const Package& b = m_packages[second - 1];
+        Error(Where(*b.users[0]) + "the packages " + Shown(a.strName) + " and " + Shown(b.strName) +
+              " differ only in case: one file on a Windows server or disk; name them apart");
+      }
+      return false;
+    }
+    return true;
+  }
+
+  // Every package unpacks into the one staging folder, and a COPY line takes a file from there
+  // whichever package brought it: a file name in two packages lands where the other package's
+  // file belongs, or is never installed. The XP and 98 builds are alternatives: no user takes
+  // both, so they may share names.
+  bool CheckStagedNames() {
+    std::vector<std::string> names;
+    std::vector<size_t> owners;
+    for (size_t i = 0; i < m_packages.size(); ++i) {
+      for (const std::string& name : m_packages[i].saEntries) {
+        names.push_back(name);
+        owners.push_back(i);
+      }
+    }
+    const auto mainProgramOnly = [](const Package& p) {
+      return std::all_of(p.users.begin(), p.users.end(), [](const ReleaseComponent* c) { return IsMainProgram(*c); });
+    };
+    for (const auto& clash : FindWindowsNameClashes(names)) {
+      const Package& a = m_packages[owners[clash.first]];
+      const Package& b = m_packages[owners[clash.second]];
+      if (mainProgramOnly(a) && mainProgramOnly(b)) continue;
+      const std::string& first = names[clash.first];
+      const std::string& second = names[clash.second];
+      Error(Where(*b.users[0]) + Shown(first) + " is in the packages " + Cp949ToUtf8(a.strName) + " and " +
+            Cp949ToUtf8(b.strName) + (first != second ? " (as " + Shown(second) + ")" : std::string()) +
+            ": every package unpacks into the one staging folder and a COPY line takes the file whichever package "
+            "brought it, so one package's file lands where the other's belongs, or is never installed; give each "
+            "package its own file names");
+      return false;
+    }
+    return true;
+  }
+
+  // A COPY moves its file out of the staging folder: a second COPY of the same name into another
+  // folder never finds it.
+  bool CheckCopies() {
+    std::map<std::string, std::string> folders;
+    for (const auto& copy : Copies()) {
+      const auto inserted = folders.emplace(WindowsNameKey(copy.second), copy.first);
+      if (!inserted.second && WindowsNameKey(inserted.first->second) != WindowsNameKey(copy.first)) {
+        Error(m_options.strDescription + ": " + Shown(copy.second) + " is copied into both " +
+              Cp949ToUtf8(inserted.first->second) + " and " + Cp949ToUtf8(copy.first) +
+              ": a COPY takes the file out of the staging folder, so only the first line ever finds it; give the "
+              "components that share this file one copy-to");
+        return false;
+      }
+    }
+    return true;
+  }
+
+  // A file already served under this name keeps its bytes: clients and caches may hold it.
+  bool Stage(const std::string& servedPath, const std::string& bytes, const char* what) {
+    const fs::path target = m_out / fs::u8path(servedPath);
+    ServedFile file;
+    file.strPath = servedPath;
+    file.staged = m_staging.Path() / fs::u8path(servedPath);
+    std::string existing;
+    switch (ReadExisting(target, existing)) {
+      case Existing::kNone:
+        break;
+      case Existing::kUnreadable:
+        Error(Utf8(target) + ": cannot read what is served there");
+        return false;
+      case Existing::kFile:
+        file.bUnchanged = existing == bytes;
+        if (!file.bUnchanged && !m_options.bForce) {
+          Error(Utf8(target) + " is already published with other contents: users and caches may hold it; give the "
+                               "new " + what + " another name (a new version), or use --force");
+          return false;
+        }
+        break;
+    }
+    if (!WritePlainFile(file.staged, bytes)) {
+      Error(Utf8(file.staged) + ": cannot write it");
+      return false;
+    }
+    m_served.push_back(file);
+    return true;
+  }
+
+  bool StagePackage(const Package& package) {
     CZipWriter zip;
     for (const std::string& name : package.saEntries) {
       std::string utf8 = Cp949ToUtf8(name);
@@ -231,60 +513,44 @@ class Publisher {
         return false;
       }
     }
-    const std::string bytes = zip.Finish();
-    const std::string served = m_servedFolder + package.strName;
-    const fs::path target = m_out / fs::u8path(Cp949ToUtf8(served));
-    std::string existing;
-    if (ReadFile(target, existing)) {
-      if (existing == bytes) {
-        m_result.saWritten.push_back(served + " (unchanged)");
-        return true;
-      }
-      if (!m_options.bForce) {
-        Error(Utf8(target) + " is already published with other contents: users and caches may hold it; give the "
-                             "new package another name (a new version), or use --force");
-        return false;
-      }
-    }
-    if (!WriteFileAtomically(target, bytes)) {
-      Error(Utf8(target) + ": cannot write it");
-      return false;
-    }
-    m_result.saWritten.push_back(served);
-    return true;
+    return Stage(m_servedFolder + package.strName, zip.Finish(), "package");
   }
 
-  bool CopyNotice() {
+  bool StageNotice() {
     const fs::path source = Local(m_release.strNoticeFile);
-    std::string bytes, name;
+    std::string bytes;
     if (!ReadFile(source, bytes)) {
       Error(Utf8(source) + ": cannot read the notice");
       return false;
     }
-    if (!Utf8ToCp949(Utf8(source.filename()), name) || !IsSafeFileName(name)) {
-      Error(Utf8(source) + ": no file name to serve the notice under");
-      return false;
+    return Stage(m_servedFolder + m_noticeName, bytes, "notice");
+  }
+
+  // Each packed file reaches its folder through a COPY job: (folder, file name), in order, once each.
+  std::vector<std::pair<std::string, std::string>> Copies() const {
+    std::vector<std::pair<std::string, std::string>> copies;
+    for (const ReleaseComponent& c : m_release.components) {
+      if (c.strCopyTo.empty()) continue;
+      const auto package = std::find_if(m_packages.begin(), m_packages.end(),
+                                        [&](const Package& p) { return p.strName == c.strPackage; });
+      for (const std::string& name : package->saEntries) {
+        const auto copy = std::make_pair(c.strCopyTo, name);
+        if (std::find(copies.begin(), copies.end(), copy) == copies.end()) copies.push_back(copy);
+      }
     }
-    m_noticeName = name;
-    const std::string served = m_servedFolder + name;
-    if (!WriteFileAtomically(m_out / fs::u8path(Cp949ToUtf8(served)), bytes)) {
-      Error(served + ": cannot write it");
-      return false;
-    }
-    m_result.saWritten.push_back(served);
-    return true;
+    return copies;
   }
 
   std::string PackageOf(const ReleaseComponent& c) const { return m_baseUrl + c.strPackage; }
 
-  // The size and SHA-256 of a package as written below the output folder, beside its address key.
+  // The size and SHA-256 of a package as staged (the bytes about to be served), beside its address key.
   void PinLines(const std::string& urlKey, const ReleaseComponent& c,
                 const std::function<void(const std::string&)>& line) const {
 #ifdef TALVO_PUBLISH_SIGNING
     if (m_options.strSignKey.empty()) return;
     std::string sha;
     unsigned long long size = 0;
-    const fs::path path = m_out / fs::u8path(Cp949ToUtf8(m_servedFolder + c.strPackage));
+    const fs::path path = m_staging.Path() / fs::u8path(Cp949ToUtf8(m_servedFolder + c.strPackage));
     if (!signing::Sha256OfFile(Utf8(path), sha, size)) return;  // the lint then finds it unpinned
     line(urlKey + "_SIZE=" + std::to_string(size));
     line(urlKey + "_SHA256=" + sha);
@@ -347,17 +613,9 @@ class Publisher {
       line("[NOTICE]");
       line("NOTICE_URL=" + m_baseUrl + m_noticeName);
     }
-    // Each packed file reaches its folder through a COPY job; the jobs run after every package.
+    // The jobs run after every package.
     std::vector<std::string> copies;
-    for (const ReleaseComponent& c : m_release.components) {
-      if (c.strCopyTo.empty()) continue;
-      const auto package = std::find_if(m_packages.begin(), m_packages.end(),
-                                        [&](const Package& p) { return p.strName == c.strPackage; });
-      for (const std::string& name : package->saEntries) {
-        const std::string copy = "COPY=" + c.strCopyTo + "," + name;
-        if (std::find(copies.begin(), copies.end(), copy) == copies.end()) copies.push_back(copy);
-      }
-    }
+    for (const auto& copy : Copies()) copies.push_back("COPY=" + copy.first + "," + copy.second);
     for (int type : {CProjectData::JOB_FOLDER, CProjectData::JOB_FILES, CProjectData::JOB_REGISTRY}) {
       std::vector<std::string> lines = type == CProjectData::JOB_FILES ? copies : std::vector<std::string>();
       for (const ReleaseJob& job : m_release.jobs)
@@ -392,6 +650,8 @@ class Publisher {
   std::string m_servedFolder;
   std::string m_noticeName;
   std::vector<Package> m_packages;
+  StagingFolder m_staging;
+  std::vector<ServedFile> m_served;  // packages, then the notice
 };
 
 }  // namespace

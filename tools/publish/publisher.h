@@ -1,6 +1,6 @@
 // Turns a release description and its folders of files into what the update server serves:
-// the packages, the notice and the update information document, checked by the lint before the
-// document is written.
+// the packages, the notice and the update information document, checked by the lint before any
+// of them is written.
 #pragma once
 #include <string>
 #include <vector>
@@ -19,7 +19,7 @@ struct PublishOptions {
 };
 
 struct PublishResult {
-  int nExitCode = 0;                  // 0 published, 1 findings (document not written), 2 error
+  int nExitCode = 0;                  // 0 published, 1 findings (nothing written), 2 error
   std::vector<std::string> saErrors;  // why nothing could be published
   std::vector<std::string> saWritten;  // paths below strOutDir, in the order written
   std::vector<LintFinding> findings;

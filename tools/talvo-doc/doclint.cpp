@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "app/versiontext.h"
+#include "archive/filelayer.h"
 #include "archive/zipfile.h"
 #include "catalogue/noticefetch.h"
 #include "catalogue/projectdata.h"
@@ -284,7 +285,18 @@ class LintObserver : public CParseObserver {
                               "folder: the updater refuses this COPY; name the file as it lies in its package");
         return;
       }
-      m_copies.push_back({m_nLine, fields[2]});
+      // The first COPY moves the file out of the staging folder: a later one into another
+      // folder never finds it.
+      for (const StagedCopy& earlier : m_copies) {
+        if (WindowsNameKey(earlier.strFile) == WindowsNameKey(fields[2]) &&
+            FolderKey(earlier.strFolder) != FolderKey(fields[1])) {
+          Report("copy-twice", "line " + std::to_string(earlier.nLine) + " already copies " + Quoted(fields[2]) +
+                                   " into " + Quoted(earlier.strFolder) + " and takes it out of the staging folder: "
+                                   "this COPY never finds it; copy each staged file once (name the files apart)");
+          return;
+        }
+      }
+      m_copies.push_back({m_nLine, fields[1], fields[2]});
       return;
     }
     if (type == CProjectData::JOB_REGISTRY) RegistryJob(job, fields);
@@ -327,11 +339,22 @@ class LintObserver : public CParseObserver {
   }
 
   std::vector<LintFinding> m_findings;
-  std::vector<std::pair<int, std::string>> m_copies;  // line and staged file of every COPY
+  struct StagedCopy {
+    int nLine;
+    std::string strFolder;
+    std::string strFile;  // as it lies in the staging folder
+  };
+  std::vector<StagedCopy> m_copies;  // every COPY
 
  private:
   int LineAt(size_t offset) const {
     return static_cast<int>(std::lower_bound(m_lineEnds.begin(), m_lineEnds.end(), offset) - m_lineEnds.begin()) + 1;
+  }
+
+  static std::string FolderKey(const std::string& folder) {
+    std::string key = WindowsNameKey(folder);
+    while (!key.empty() && key.back() == '/') key.pop_back();
+    return key;
   }
 
   static std::string TrimRight(std::string text) {
@@ -463,12 +486,18 @@ class LintObserver : public CParseObserver {
                                   "http://host/path/file");
       return;
     }
+    // The notice is read as text and saved nowhere: its address may end in anything.
     if (key == "NOTICE_URL") return;
     const std::string name = DownloadFileName(url);
     if (!IsSafeFileName(name)) {
-      Report("url-name", "the updater saves the package under the address's last segment, " + Quoted(name) +
-                             ", which is no plain file name: the download cannot be saved; end the address with "
-                             "a file name such as package.zip");
+      const bool query = name.find('?') != std::string::npos;
+      Report("url-name", std::string("the updater saves the package under the address's last segment") +
+                             (query ? ", query included, " : ", ") + Quoted(name) +
+                             ", which is no file name Windows can write (no \\ / : < > \" | ? * or control "
+                             "characters, no device name such as CON, NUL, COM1 or LPT1): the download cannot be "
+                             "saved; end the address with a file name such as package.zip" +
+                             (query ? ", without a query (a query is fine in NOTICE_URL, which is read as text)"
+                                    : ""));
     }
   }
 
@@ -608,8 +637,6 @@ std::string ServedPath(const std::string& url) {
   return path;
 }
 
-bool EqualIgnoringCase(const std::string& a, const std::string& b) { return UpperAscii(a) == UpperAscii(b); }
-
 // The version the updater will read back from the filter data file this package installs.
 bool StagedDatVersion(CZipEntry& entry, std::string& version) {
   namespace fs = std::filesystem;
@@ -629,7 +656,7 @@ void CheckFilterVersion(CZipFile& zip, const std::string& relative, const std::s
                         std::vector<LintFinding>& findings) {
   for (int i = 0; i < zip.GetCount(); ++i) {
     CZipEntry& entry = *zip.GetEntry(i);
-    if (!EqualIgnoringCase(entry.m_strName, "talvo.dat")) continue;
+    if (WindowsNameKey(entry.m_strName) != "TALVO.DAT") continue;
     std::string version;
     if (!StagedDatVersion(entry, version)) {
       findings.push_back({line, "release-zip", "the updater cannot unpack talvo.dat from " + Quoted(relative) +
@@ -647,28 +674,48 @@ void CheckFilterVersion(CZipFile& zip, const std::string& relative, const std::s
                                            "on every run; pack talvo.dat"});
 }
 
+// Whether a file is served at `relative` below the release folder.
+bool IsServed(const std::string& dir, const std::string& relative) {
+  filelayer::UniqueFile file(filelayer::OpenForReading(dir + "/" + relative));
+  return file.IsValid();
+}
+
 void CheckRelease(const CProjectData& doc, const LintObserver& observer, const std::string& dir,
                   std::vector<LintFinding>& findings) {
   struct Package {
     int nLine;
     std::string strUrl;
     bool bFilterData;
+    bool bMainProgram;  // the XP or the 98 build: alternatives, no user takes both
   };
   std::vector<Package> packages;
   for (const PackageComponent& c : kPackageComponents) {
     if (!c.url || (doc.*c.url)().empty()) continue;
     packages.push_back({observer.LineOf(std::string(c.szSection) + "/" + c.szUrlKey), (doc.*c.url)(),
-                        c.url == &CProjectData::GetDatDownloadUrl});
+                        c.url == &CProjectData::GetDatDownloadUrl,
+                        c.url == &CProjectData::GetXPDownloadUrl || c.url == &CProjectData::Get98DownloadUrl});
   }
   for (size_t i = 0; i < doc.m_arrEtcProject.size(); ++i) {
     if (!doc.m_arrEtcProject[i]->m_strDownloadUrl.empty())
-      packages.push_back({observer.EtcUrlLine(i), doc.m_arrEtcProject[i]->m_strDownloadUrl, false});
+      packages.push_back({observer.EtcUrlLine(i), doc.m_arrEtcProject[i]->m_strDownloadUrl, false, false});
   }
 
-  std::vector<std::string> staged;  // every file name some package puts in the staging folder
+  const std::string notice = ServedPath(doc.GetNoticeUrl());
+  if (!notice.empty() && !IsServed(dir, notice)) {
+    findings.push_back({observer.LineOf("NOTICE/NOTICE_URL"), "release-missing",
+                        "the notice " + Quoted(notice) + " is not in the release folder: users see no notice; "
+                        "publish it there"});
+  }
+
+  // Every file name some package puts in the staging folder, and which package it came from.
+  std::vector<std::string> staged;
+  std::vector<size_t> stagedFrom;
+  std::vector<std::string> relatives(packages.size());
   std::set<std::string> opened;
-  for (const Package& package : packages) {
+  for (size_t index = 0; index < packages.size(); ++index) {
+    const Package& package = packages[index];
     const std::string relative = ServedPath(package.strUrl);
+    relatives[index] = relative;
     if (relative.empty()) continue;  // reported as a bad address already
     if (!opened.insert(relative).second) continue;
     const std::string path = dir + "/" + relative;
@@ -682,28 +729,75 @@ void CheckRelease(const CProjectData& doc, const LintObserver& observer, const s
                                         DescribeZipFailure(zip.GetLastFailure()) + "); make it again"});
       continue;
     }
+    const std::string saved = WindowsNameKey(DownloadFileName(package.strUrl));
+    std::vector<std::string> plain;
+    std::set<std::string> told;  // names already reported: a clash they cause is the same trap
+    const auto nameFinding = [&](const std::string& name, const std::string& what) {
+      findings.push_back(
+          {package.nLine, "release-name", "the package " + Quoted(relative) + " holds " + Quoted(name) + what});
+      told.insert(name);
+    };
     for (int i = 0; i < zip.GetCount(); ++i) {
       const std::string& name = zip.GetEntry(i)->m_strName;
       // No folders are created while unpacking, so even a safe path below a folder fails.
       if (!IsSafeRelativePath(name) || name.find('/') != std::string::npos) {
         const bool unsafe = !IsSafeRelativePath(name);
-        findings.push_back({package.nLine, "release-name",
-                            "the package " + Quoted(relative) + " holds " + Quoted(name) +
-                                (unsafe ? ", a name the updater refuses (it would leave the staging folder or name a device)"
-                                        : ", inside a folder: the updater creates no folders") +
-                                " and stops unpacking the package; keep only plain file names at its top"});
+        nameFinding(name, std::string(unsafe ? ", a name the updater refuses (it would leave the staging folder, "
+                                               "name a device or hold a character Windows refuses)"
+                                             : ", inside a folder: the updater creates no folders") +
+                              " and stops unpacking the package; keep only plain file names at its top");
         continue;
       }
+      if (WindowsNameKey(name) == saved) {
+        nameFinding(name, ", the name the package itself is saved under in the staging folder: unpacking it "
+                          "deletes the package and fails; rename the file");
+      } else if (!KeepsItsNameOnWindows(name)) {
+        const size_t kept = name.find_last_not_of(". ");
+        nameFinding(name, kept == std::string::npos
+                              ? ", only dots and blanks: no file name at all once Windows drops them; rename it"
+                              : ", which ends in a dot or a blank: Windows drops it and writes the file as " +
+                                    Quoted(name.substr(0, kept + 1)) + "; rename it");
+      }
+      plain.push_back(name);
+    }
+    for (const auto& clash : FindWindowsNameClashes(plain)) {
+      if (told.count(plain[clash.first]) != 0 || told.count(plain[clash.second]) != 0) continue;
+      nameFinding(plain[clash.first], " and " + Quoted(plain[clash.second]) + ", one file for Windows (case and "
+                                      "trailing dots and blanks do not count): unpacking the second replaces the "
+                                      "first; rename one");
+    }
+    for (const std::string& name : plain) {
       staged.push_back(name);
+      stagedFrom.push_back(index);
     }
     if (package.bFilterData) CheckFilterVersion(zip, relative, doc.GetDatVersion(), package.nLine, findings);
   }
+  // Every package unpacks into the one staging folder and a COPY takes a file whichever package
+  // brought it.
+  std::set<std::pair<size_t, std::string>> told;
+  for (const auto& clash : FindWindowsNameClashes(staged)) {
+    size_t here = stagedFrom[clash.second];
+    size_t other = stagedFrom[clash.first];
+    if (here == other) continue;  // told with the package
+    if (packages[here].bMainProgram && packages[other].bMainProgram) continue;
+    // Told at the later of the two lines.
+    if (packages[here].nLine < packages[other].nLine) std::swap(here, other);
+    const std::string& name = staged[clash.second];
+    if (!told.insert({here, WindowsNameKey(name)}).second) continue;
+    findings.push_back({packages[here].nLine, "release-shared-name",
+                        Quoted(name) + " is in this package, " + Quoted(relatives[here]) + ", and in " +
+                            Quoted(relatives[other]) + " (line " + std::to_string(packages[other].nLine) +
+                            "): every package unpacks into the one staging folder and a COPY takes the file "
+                            "whichever package brought it, so one package's file lands where the other's belongs, "
+                            "or is never installed; give each package its own file names (only the XP and 98 "
+                            "builds, which no user takes both, may share them)"});
+  }
+  std::set<std::string> stagedKeys;
+  for (const std::string& name : staged) stagedKeys.insert(WindowsNameKey(name));
   for (const auto& copy : observer.m_copies) {
-    const bool held = std::any_of(staged.begin(), staged.end(),
-                                  [&](const std::string& name) { return EqualIgnoringCase(name, copy.second); });
-    if (!held) {
-      findings.push_back({copy.first, "release-copy",
-                          "COPY takes " + Quoted(copy.second) + " from the staging folder, but no package of the "
+    if (stagedKeys.count(WindowsNameKey(copy.strFile)) == 0) {
+      findings.push_back({copy.nLine, "release-copy",
+                          "COPY takes " + Quoted(copy.strFile) + " from the staging folder, but no package of the "
                           "release holds it: the line never succeeds; add the file to its package"});
     }
   }

@@ -37,7 +37,11 @@ const char kUsage[] =
     "  lint: one line per trap found in FILE (\"FILE:LINE: [id] what the updater does; how to write\n"
     "    it instead\", UTF-8). --against: every offered version must sort after OLD_FILE's as text.\n"
     "    --release: DIR is the web server's root; every package address must name a zip there that\n"
-    "    the updater can unpack, holding only plain names and every file a COPY job takes.\n"
+    "    the updater can unpack, holding only plain names Windows can write, no two that Windows takes\n"
+    "    for one file, no name another package holds too (but the XP and 98 builds), and every file a\n"
+    "    COPY job takes; NOTICE_URL must name a file there too. A package address is saved under its\n"
+    "    last segment, query included, so it must be a file name Windows can write; NOTICE_URL may\n"
+    "    carry a query. See tools/talvo-doc/README.md.\n"
     "    Exit status 0 clean, 1 findings, 2 unreadable input.\n";
 
 // The dump shows the document alone: the notice is never fetched.
