@@ -10,18 +10,13 @@ unsigned OSTypeFromPlatformId(unsigned long platformId) {
   }
 }
 
-bool SelectsXPBuild(unsigned osType) { return osType == 4 || osType == 5 || osType == kOSTypeNT; }
 
 UpdateFlags ComputeUpdateFlags(const InstalledVersions& installed, const OfferedVersions& offered,
                                unsigned osType) {
   UpdateFlags flags;
-  const std::string& strProgramOffer =
-      SelectsXPBuild(osType) ? offered.strXPVersion : offered.str98Version;
-  flags.bUpdateProgram = IsVersionLower(installed.strVersion, strProgramOffer);
-  flags.bUpdateLoginOcx = IsVersionLower(installed.strLoginOcxVersion, offered.strOcxVersion);
-  flags.bUpdateServerList = IsVersionLower(installed.strServerListVersion, offered.strServerVersion);
-  flags.bUpdateDat = IsVersionLower(installed.strDatVersion, offered.strDatVersion);
-  flags.bUpdateOptions = IsVersionLower(installed.strOptionsVersion, offered.strOptionsVersion);
+  const bool bXP = SelectsXPBuild(osType);
+  for (const ComponentKindRow& row : StandardComponentKinds())
+    flags.*row.pOutdated = IsVersionLower(installed.*row.pInstalled, row.Offered(offered, bXP));
   // Clients of the 3.35 line keep an option file the new build cannot read; it is moved aside.
   flags.bOptionBackup = flags.bUpdateProgram && installed.strVersion.substr(0, 4) == "3.35";
   return flags;

@@ -108,9 +108,7 @@ void CTalvoUpdateApp::CheckAndUpdate() {
   // goes first.
   std::unique_ptr<CProjectData> pProjectData;
   CTalvoUpdateDlg dlg(*this);
-  m_bUpdateProgram = m_bUpdateLoginOcx = m_bUpdateDat = m_bUpdateServerList = m_bUpdateOptions =
-      FALSE;
-  m_bOptionBackup = FALSE;
+  SetUpdateFlags(UpdateFlags());
 
   std::string strDocument;
   if (CheckUpdateServer() && AcceptRelease(strDocument)) {
@@ -121,27 +119,14 @@ void CTalvoUpdateApp::CheckAndUpdate() {
       CProjectData& data = *dlg.m_pProjectData;
       const std::string strName = data.GetProjectName();
       InstalledVersions installed;
-      installed.strVersion = ReadVersion(strName);
-      installed.strDatVersion = ReadDatVersion();
-      installed.strServerListVersion = ReadServerListVersion(strName);
-      installed.strLoginOcxVersion = ReadLoginOcxVersion(strName);
-      installed.strOptionsVersion = ReadOptionsVersion(strName);
-
+      for (const ComponentKindRow& kind : StandardComponentKinds()) {
+        // A kind without a registry value keeps its version in its own file (the filter data).
+        installed.*kind.pInstalled =
+            kind.szVersionValue ? ReadInstallValue(kind.szVersionValue + strName) : ReadDatVersion();
+      }
       m_nOSType = GetOSType();
-      OfferedVersions offered;
-      offered.strXPVersion = data.GetXPVersion();
-      offered.str98Version = data.Get98Version();
-      offered.strOcxVersion = data.GetOcxVersion();
-      offered.strServerVersion = data.GetServerVersion();
-      offered.strDatVersion = data.GetDatVersion();
-      offered.strOptionsVersion = data.GetOptionsVersion();
-      const UpdateFlags flags = ComputeUpdateFlags(installed, offered, m_nOSType);
-      m_bUpdateProgram = flags.bUpdateProgram;
-      m_bUpdateLoginOcx = flags.bUpdateLoginOcx;
-      m_bUpdateServerList = flags.bUpdateServerList;
-      m_bUpdateDat = flags.bUpdateDat;
-      m_bUpdateOptions = flags.bUpdateOptions;
-      m_bOptionBackup = flags.bOptionBackup;
+      const UpdateFlags flags = ComputeUpdateFlags(installed, ReadOfferedVersions(data), m_nOSType);
+      SetUpdateFlags(flags);
       framework::WriteLog(
           "Update check: program %d, login control %d, server list %d, filter data %d, "
           "options %d, extra projects %u\n",

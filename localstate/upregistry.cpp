@@ -6,8 +6,6 @@
 #include "localstate/regnumber.h"
 #include "localstate/regpath.h"
 
-namespace {
-
 std::string ReadInstallValue(const std::string& valueName) {
   std::string result;
   CRegistry reg(HKEY_CURRENT_USER);
@@ -27,8 +25,6 @@ void WriteInstallValue(const std::string& valueName, const std::string& version)
     reg.Close();
   }
 }
-
-}  // namespace
 
 std::string ReadVersion(const std::string& name) { return ReadInstallValue("Ver" + name); }
 std::string ReadServerListVersion(const std::string& name) { return ReadInstallValue("VerList" + name); }

@@ -11,6 +11,11 @@
 constexpr char kInstallKey[] = "Software\\Talvo\\Install";
 constexpr char kProgramFilesDefault[] = "C:\\Program Files\\";
 
+// A value of the install key by its whole name (a component kind's prefix + project name), or
+// "" when the key or value is missing or unreadable; written as REG_SZ, the key made if missing.
+std::string ReadInstallValue(const std::string& valueName);
+void WriteInstallValue(const std::string& valueName, const std::string& version);
+
 // The recorded version, or "" when the key or value is missing or unreadable (over 200 bytes).
 std::string ReadVersion(const std::string& name);            // "Ver" + name
 std::string ReadServerListVersion(const std::string& name);  // "VerList" + name

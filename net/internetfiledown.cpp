@@ -77,6 +77,11 @@ void CInternetFileDown::SetProgressCtrl(framework::CProgressCtrl* pProgress) {
   m_pProgress = pProgress;
 }
 
+const DownloadFailure* CInternetFileDown::GetLastFailure() {
+  CScopedLock lock(m_lock);
+  return m_pLastFailure;
+}
+
 BOOL CInternetFileDown::GetError() {
   CScopedLock lock(m_lock);
   return m_bError;
@@ -132,6 +137,7 @@ void CInternetFileDown::DownloadNextLocked(BOOL bExecute) {
   job->SetOwner(this);
   m_listFile.clear();
   m_bHaveDigest = false;
+  m_pLastFailure = nullptr;
   if (job->m_strURL.empty()) return;
   if (!StartWorkerLocked(job)) {
     // No thread: the URL stays first in the queue for the next start.
@@ -259,6 +265,7 @@ void CInternetFileDown::EndJob(const DownloadJob& job, const DownloadFailure& fa
 }
 
 bool CInternetFileDown::EndJobLocked(const DownloadJob& job, const DownloadFailure& failure) {
+  if (!job.IsTextMode()) m_pLastFailure = &failure;
   if (failure.bSetError) m_bError = TRUE;
   const bool bRequeue = failure.bRequeue && !job.IsTextMode();
   if (bRequeue) m_listURL.push_back(job.m_strURL);

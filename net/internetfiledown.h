@@ -40,6 +40,9 @@ class CInternetFileDown {
   // latest position when its thread handles its messages.
   void SetProgressCtrl(framework::CProgressCtrl* pProgress);
   BOOL GetError();
+  // The failure row applied to the last file transfer since the last start (one of the rows in
+  // net/downloadfailure.h), or null when none failed.
+  const DownloadFailure* GetLastFailure();
   // Whether a worker runs. A file transfer that has received nothing for the idle limit is given
   // up here (and in DownloadNow's wait) as a failed read, without waiting for its worker.
   BOOL IsRunning();
@@ -106,6 +109,7 @@ class CInternetFileDown {
   std::list<std::string> m_listFile;  // local paths fetched since the last start
   std::string m_strSavePath = "C:\\";
   BOOL m_bError = FALSE;  // set by failures, never cleared
+  const DownloadFailure* m_pLastFailure = nullptr;
   BOOL m_bHashBodies = FALSE;
   bool m_bHaveDigest = false;  // the last finished file's digest, since the last start
   crypto::Sha256Digest m_finishedDigest{};

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "catalogue/componentkind.h"
 #include "catalogue/projectdata.h"
 #include "framework/log.h"
 #include "localstate/filehelpers.h"
@@ -85,35 +86,17 @@ void RegisterLoginControl(CInstallTransaction& step) {
   step.RunAfterCommit([parameters] { StartRegsvr32(parameters); });
 }
 
-// The version value the completion step writes for a component kind, or nullptr.
-const char* VersionValuePrefix(int nKind) {
-  switch (nKind) {
-    case KIND_CLIENT_PROGRAM: return "Ver";
-    case KIND_SERVER_LIST: return "VerList";
-    case KIND_LOGIN_CONTROL: return "LogOcx";
-    default: return nullptr;
-  }
-}
-
 // The version is recorded in the step too, so an undone step takes it back with the files.
 BOOL CompleteComponent(CInstallTransaction& step, const std::string& strProject, int nKind,
                        const std::string& strVersion) {
-  const char* prefix = VersionValuePrefix(nKind);
-  if (prefix && !step.WillChangeRegistryValue("HKCU", kInstallKey, prefix + strProject)) return FALSE;
-  switch (nKind) {
-    case KIND_CLIENT_PROGRAM:
-      WriteVersion(strProject, strVersion);
-      break;
-    case KIND_SERVER_LIST:
-      WriteServerListVersion(strProject, strVersion);
-      break;
-    case KIND_LOGIN_CONTROL:
-      WriteLoginOcxVersion(strProject, strVersion);
-      RegisterLoginControl(step);
-      break;
-    default:
-      break;
+  const ComponentKindRow* kind = FindComponentKind(nKind);
+  if (!kind) return TRUE;
+  if (kind->bRecordedByInstallStep) {
+    const std::string strValue = kind->szVersionValue + strProject;
+    if (!step.WillChangeRegistryValue("HKCU", kInstallKey, strValue)) return FALSE;
+    WriteInstallValue(strValue, strVersion);
   }
+  if (kind->bRegistersControl) RegisterLoginControl(step);
   return TRUE;
 }
 

@@ -1,29 +1,20 @@
 #include "update/talvoupdatedlg.h"
 
-#include <shellapi.h>
 #include <windowsx.h>
 
 #include <cstdio>
 
-#include "archive/zipfile.h"
 #include "catalogue/projectdata.h"
 #include "framework/log.h"
-#include "framework/modulepath.h"
 #include "framework/resstring.h"
 #include "framework/thread.h"
 #include "framework/winapp.h"
 #include "localstate/filehelpers.h"
-#include "localstate/optionsetting.h"
-#include "localstate/pathmacros.h"
-#include "localstate/upregistry.h"
-#include "net/internetfiledown.h"
 #include "resources/resource.h"
-#include "safename/safename.h"
 #include "ui/skinpaint.h"
 #include "ui/skinscrollwnd.h"
 #include "update/aboutdlg.h"
 #include "update/extraproject.h"
-#include "update/installscript.h"
 #include "update/updateappstate.h"
 #include "update/updateweb.h"
 
@@ -31,12 +22,12 @@ namespace {
 
 // The worker's last word to the window's thread: wParam is how its run ended.
 constexpr UINT WM_UPDATE_WORKER_ENDED = WM_APP + 0x109;
+// The run's status (wParam: RunStatus) and counter (wParam of lParam), posted by the worker.
+constexpr UINT WM_UPDATE_RUN_STATUS = WM_APP + 0x10A;
+constexpr UINT WM_UPDATE_RUN_COUNTER = WM_APP + 0x10B;
 constexpr UINT_PTR kCloseTimer = 1009;
 constexpr UINT kCloseDelay = 500;
 constexpr int kTitleBandHeight = 24;
-// ExtractPackage builds each target in a buffer of this size; longer targets fail the entry.
-constexpr size_t kMaxTargetPath = 256;
-
 const char kStatusDownloading[] = "업데이트 파일을 다운로드 합니다.";
 const char kStatusExtracting[] = "업데이트 파일의 압축을 해제합니다.";
 const char kStatusInstalling[] = "파일을 해당 폴더에 설치합니다.";
@@ -52,32 +43,27 @@ const char kNoRoomText[] = "디스크 공간이 부족합니다. 필요한 공�
 constexpr int kEndPostAttempts = 100;
 constexpr DWORD kEndPostPauseMs = 20;
 
-// The downloaded body against the size and SHA-256 the signed document pins for it; a package
-// without a well-formed pin matches nothing.
-bool MatchesItsPin(CInternetFileDown& down, const EtcProject& entry, int nOrdinal, int nTotal) {
-  uint64_t nPinnedSize = 0;
-  crypto::Sha256Digest pinned{};
-  crypto::Sha256Digest got{};
-  unsigned long long nGotSize = 0;
-  if (!entry.m_DownloadPin.Read(nPinnedSize, pinned)) {
-    framework::WriteLog("Package check: package %d/%d has no size and SHA-256 in the document\n", nOrdinal, nTotal);
-    return false;
+// Why an entry's install step failed, for the user.
+std::string DescribeInstallFailure(const InstallStepResult& result) {
+  if (!result.strBlockedFile.empty()) {
+    std::string strText = std::string(kFileBlockedText) + "\n" + result.strBlockedFile;
+    if (!result.strHolders.empty()) strText += "\n" + std::string(kFileHeldByText) + " " + result.strHolders;
+    return strText;
   }
-  if (!down.GetFinishedDigest(got, nGotSize)) {
-    framework::WriteLog("Package check: package %d/%d could not be hashed\n", nOrdinal, nTotal);
-    return false;
-  }
-  if (nGotSize != nPinnedSize || got != pinned) {
-    framework::WriteLog("Package check: package %d/%d does not match: %llu bytes, the document says %llu\n",
-                        nOrdinal, nTotal, nGotSize, static_cast<unsigned long long>(nPinnedSize));
-    return false;
-  }
-  framework::WriteLog("Package check: package %d/%d: size and SHA-256 match\n", nOrdinal, nTotal);
-  return true;
+  if (result.nSpaceNeededKB != 0)
+    return std::string(kNoRoomText) + " " + std::to_string(result.nSpaceNeededKB) + " (" + result.strVolume + ")";
+  return result.strFailure.empty() ? std::string(kInstallFailedText) : result.strFailure;
 }
 
-void ExecuteProgram(const std::string& strPath) {
-  ::ShellExecuteA(nullptr, "open", strPath.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+const char* StatusText(RunStatus status) {
+  switch (status) {
+    case RunStatus::kDownloading: return kStatusDownloading;
+    case RunStatus::kExtracting: return kStatusExtracting;
+    case RunStatus::kInstalling: return kStatusInstalling;
+    case RunStatus::kDone: return kStatusDone;
+    case RunStatus::kFailed: return kStatusFailed;
+  }
+  return "";
 }
 
 // The background bitmap is drawn for the template laid out with the base units of "굴림" 9 pt.
@@ -216,39 +202,17 @@ BOOL CTalvoUpdateDlg::OnInitDialog() {
 void CTalvoUpdateDlg::FillComponentList() {
   if (!m_pProjectData) return;
   const CProjectData& data = *m_pProjectData;
-  const bool bXP = IsXPFamily(m_app.m_nOSType);
-  struct StandardRow {
-    BOOL bOutdated;
-    PackagePin pin;
-    const char* pszLabel;
-    int nImage;
-    std::string strVersion;
-    std::string strUrl;
-    std::string strCompulsion;
-    int nKind;
-  };
-  const StandardRow rows[] = {
-      {m_app.m_bUpdateProgram, bXP ? data.GetXPDownloadPin() : data.Get98DownloadPin(), "Talvo Ver ", 0, bXP ? data.GetXPVersion() : data.Get98Version(),
-       bXP ? data.GetXPDownloadUrl() : data.Get98DownloadUrl(),
-       bXP ? data.GetXPCompulsion() : data.Get98Compulsion(), KIND_CLIENT_PROGRAM},
-      {m_app.m_bUpdateLoginOcx, data.GetOcxDownloadPin(), "로그인 엔진 Ver ", 0, data.GetOcxVersion(), data.GetOcxDownloadUrl(),
-       data.GetOcxCompulsion(), KIND_LOGIN_CONTROL},
-      {m_app.m_bUpdateDat, data.GetDatDownloadPin(), "검색어 필터 Ver ", 1, data.GetDatVersion(), data.GetDatDownloadUrl(),
-       data.GetDatCompulsion(), KIND_FILTER_DATA},
-      {m_app.m_bUpdateServerList, data.GetServerDownloadPin(), "서버 리스트 Ver ", 2, data.GetServerVersion(),
-       data.GetServerDownloadUrl(), data.GetServerCompulsion(), KIND_SERVER_LIST},
-      {m_app.m_bUpdateOptions, PackagePin(), "최적화 옵션 Ver ", 0, data.GetOptionsVersion(), std::string(),
-       data.GetOptionCompulsion(), KIND_OPTION_SETTINGS},
-  };
-  for (const StandardRow& row : rows) {
-    if (!row.bOutdated) continue;
+  const bool bXP = SelectsXPBuild(m_app.m_nOSType);
+  for (const ComponentKindRow& kind : StandardComponentKinds()) {
+    if (!m_app.IsOutdated(kind)) continue;
+    const std::string strLabel = kind.szLabel + kind.VersionIn(data, bXP);
+    m_listComponents.AddItem(strLabel, kind.nImage, kind.CompulsionIn(data, bXP) != "0", TRUE);
+    m_arrEntryLabels.push_back(strLabel);
     auto pEntry = std::make_unique<EtcProject>();
-    m_listComponents.AddItem(row.pszLabel + row.strVersion, row.nImage, row.strCompulsion != "0", TRUE);
-    m_arrEntryLabels.push_back(row.pszLabel + row.strVersion);
-    pEntry->m_strDownloadUrl = row.strUrl;
-    pEntry->m_DownloadPin = row.pin;
-    pEntry->m_strName = row.strVersion;
-    pEntry->m_nKind = row.nKind;
+    pEntry->m_strDownloadUrl = kind.UrlIn(data, bXP);
+    pEntry->m_DownloadPin = kind.PinIn(data, bXP);
+    pEntry->m_strName = kind.VersionIn(data, bXP);
+    pEntry->m_nKind = kind.nKind;
     m_arrComponents.push_back(std::move(pEntry));
   }
 
@@ -317,6 +281,15 @@ LRESULT CTalvoUpdateDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_ERASEBKGND:
       if (OnEraseBkgnd(reinterpret_cast<HDC>(wParam))) return TRUE;
       break;
+    case WM_UPDATE_RUN_STATUS:
+      SetStatusText(IDC_STATUS, StatusText(static_cast<RunStatus>(wParam)));
+      return 0;
+    case WM_UPDATE_RUN_COUNTER: {
+      char szCounter[32];
+      std::snprintf(szCounter, sizeof szCounter, "%d/%d", static_cast<int>(wParam), static_cast<int>(lParam));
+      SetStatusText(IDC_COUNTER, szCounter);
+      return 0;
+    }
     case WM_UPDATE_WORKER_ENDED:
       OnWorkerEnded(static_cast<WorkerEnd>(wParam));
       return 0;
@@ -351,19 +324,37 @@ void CTalvoUpdateDlg::OnPaint() {
 }
 
 void CTalvoUpdateDlg::TakeRunSelection() {
-  m_arrRunEntries.clear();
+  std::vector<RunEntry> entries;
   const auto& rows = m_listComponents.m_rowButtons;
-  for (size_t i = 0; i < rows.size() && i < m_arrComponents.size(); ++i)
-    if (!m_bStop && (rows[i]->m_nRowChecked || rows[i]->m_nRowLocked)) m_arrRunEntries.push_back(i);
-  m_nTotal = static_cast<int>(m_arrRunEntries.size());
+  for (size_t i = 0; i < rows.size() && i < m_arrComponents.size(); ++i) {
+    if (m_bStop || !(rows[i]->m_nRowChecked || rows[i]->m_nRowLocked)) continue;
+    const EtcProject& component = *m_arrComponents[i];
+    RunEntry entry;
+    entry.strLabel = i < m_arrEntryLabels.size() ? m_arrEntryLabels[i] : component.m_strName;
+    entry.nKind = component.m_nKind;
+    entry.strVersion = component.m_strName;
+    entry.strUrl = component.m_strDownloadUrl;
+    entry.pin = component.m_DownloadPin;
+    entry.strProgram = component.m_strExe;
+    entries.push_back(std::move(entry));
+  }
+  m_nTotal = static_cast<int>(entries.size());
   m_listComponents.FreezeEntries();
+  RunSettings settings;
+  settings.strStagingFolder = GetStagingFolder();
+  settings.bCheckPackages = m_app.m_bCheckPackages != FALSE;
+  settings.bUpdateProgram = m_app.m_bUpdateProgram == 1;
+  settings.pOptionBackup = &m_app.m_bOptionBackup;
+  m_pRun.reset();
+  if (m_pProjectData) m_pRun = std::make_unique<CUpdateRun>(*m_pProjectData, std::move(entries), settings,
+                                        static_cast<IUpdateRunSink&>(*this));
 }
 
 void CTalvoUpdateDlg::OnClickUpdate() {
   m_btnUpdate.EnableWindow(FALSE);
   if (m_bRunStarted) return;
   TakeRunSelection();
-  if (m_nTotal > 0) {
+  if (m_nTotal > 0 && m_pRun) {
     m_progress.SetBarBitmap(3, IDB_PROGRESS_BLOCK);
     StartWorker();
   } else {
@@ -383,6 +374,7 @@ int CTalvoUpdateDlg::StartCompulsoryUpdate() {
   }
   if (m_nTotal <= 0) return 0;
   TakeRunSelection();
+  if (!m_pRun) return 0;
   m_progress.SetBarBitmap(3, IDB_PROGRESS_BLOCK);
   // The start button would start the same run again.
   m_btnUpdate.EnableWindow(FALSE);
@@ -448,6 +440,8 @@ void CTalvoUpdateDlg::OnWorkerEnded(WorkerEnd end) {
   // the window given up.
   WaitForWorker();
   if (end == kPackageMissing) {
+    m_bStop = 1;
+    ReportStoppedRun(m_outcome);
     DeleteEntries();
     EndDialog(1);
   } else {
@@ -459,7 +453,8 @@ UINT CTalvoUpdateDlg::UpdateThread(void* param) {
   auto* pDlg = static_cast<CTalvoUpdateDlg*>(param);
   WorkerEnd end = kListDone;
   try {
-    end = pDlg->RunSelectedEntries();
+    pDlg->m_outcome = pDlg->m_pRun->Run();
+    if (pDlg->m_outcome.bStopped) end = kPackageMissing;
   } catch (...) {
     framework::WriteLog("Update worker stopped by an exception\n");
   }
@@ -472,185 +467,49 @@ UINT CTalvoUpdateDlg::UpdateThread(void* param) {
   return 1;
 }
 
-CTalvoUpdateDlg::WorkerEnd CTalvoUpdateDlg::RunSelectedEntries() {
-  int nDone = 0;
-  for (const size_t i : m_arrRunEntries) {
-    if (i >= m_arrComponents.size()) continue;
-    ++nDone;
-    char szCounter[32];
-    std::snprintf(szCounter, sizeof szCounter, "%d/%d", nDone, m_nTotal);
-    SetStatusText(IDC_COUNTER, szCounter);
-    m_nCurIndex = static_cast<int>(i);
-    m_nCurKind = m_arrComponents[i]->m_nKind;
-    UpdateStep(0, 0);
-
-    if (m_nCurKind == KIND_OPTION_SETTINGS) {
-      WriteOptionSettings();
-      continue;
-    }
-
-    auto pDown = std::make_unique<CInternetFileDown>();
-    pDown->SetSavePath("");
-    m_progress.SetRange(0, 100);
-    m_progress.PostPos(0);
-    pDown->SetProgressCtrl(&m_progress);
-    pDown->SetHashBodies(m_app.m_bCheckPackages);
-    pDown->DownloadNow(m_arrComponents[i]->m_strDownloadUrl, FALSE, TRUE);
-    const std::string strFile = pDown->GetFinishedFile();
-    if (strFile.empty()) {
-      framework::AfxMessageBox(kPackageMissingText, MB_OK);
-      m_bStop = 1;
-      return kPackageMissing;
-    }
-    if (m_app.m_bCheckPackages && !MatchesItsPin(*pDown, *m_arrComponents[i], nDone, m_nTotal)) {
-      // Not what the signed document pins: as good as a package the server does not have.
-      ::DeleteFileA(strFile.c_str());
-      UpdateStep(3, -1);
-      return FailEntry(i, EntryResult::kNotFetched);
-    }
-    // A file handed over arrived whole; the downloader's error flag also stays set after a send
-    // attempt that failed before one that got through, so it does not decide. What the file holds
-    // does: only a package that unpacks is installed.
-    const EntryResult result = InstallPackage(strFile) ? EntryResult::kInstalled
-                               : m_strInstallFailure.empty() ? EntryResult::kNotExtracted
-                                                              : EntryResult::kNotInstalled;
-    if (m_app.m_bUpdateProgram == 1 && m_app.m_bOptionBackup == 1) {
-      COptionSetting().BackupFile();
-      m_app.m_bOptionBackup = 0;
-    }
-    // A failed entry's program is never started.
-    UpdateStep(3, result == EntryResult::kInstalled ? static_cast<int>(i) : -1);
-    if (result != EntryResult::kInstalled) return FailEntry(i, result);
-  }
-  SetStatusText(IDC_STATUS, kStatusDone);
-  framework::WriteLog("Update list done at %lu ms\n", static_cast<unsigned long>(::GetTickCount()));
-  return kListDone;
-}
-
-void CTalvoUpdateDlg::WriteOptionSettings() {
-  const std::vector<std::string>& settings = m_pProjectData->GetOptionSettings();
-  const int n = static_cast<int>(settings.size());
-  m_progress.SetRange(0, n);
-  m_progress.PostPos(0);
-  COptionSetting option;
-  for (int k = 0; k < n; ++k) {
-    if (!option.WriteSetting(settings[static_cast<size_t>(k)])) return;  // version not recorded
-    m_progress.PostPos(k + 1);
-  }
-  WriteOptionsVersion(m_pProjectData->GetProjectName(), m_pProjectData->GetOptionsVersion());
-}
-
-void CTalvoUpdateDlg::UpdateStep(int nStep, int nIndex) {
-  framework::WriteLog("Update step %d of entry %d at %lu ms\n", nStep, m_nCurIndex,
-                      static_cast<unsigned long>(::GetTickCount()));
-  switch (nStep) {
-    case 0:
-      SetStatusText(IDC_STATUS, kStatusDownloading);
-      m_progress.PostPos(0);
-      break;
-    case 1:
-      m_progress.PostPos(0);
-      SetStatusText(IDC_STATUS, kStatusExtracting);
-      break;
-    case 2:
-      m_progress.PostPos(0);
-      SetStatusText(IDC_STATUS, kStatusInstalling);
-      OnUpgradeNow();
-      break;
-    case 3: {
-      m_progress.PostPos(100);
-      std::string strStaging = GetStagingFolder();
-      if (!strStaging.empty() && strStaging.back() == '\\') strStaging.pop_back();
-      DeleteDirectoryTree(strStaging, TRUE);
-      if (nIndex >= 0 && static_cast<size_t>(nIndex) < m_arrComponents.size()) {
-        const std::string& strProgram = m_arrComponents[static_cast<size_t>(nIndex)]->m_strExe;
-        if (!strProgram.empty())
-          ExecuteProgram(ExpandPathMacros(framework::GetModuleFolder() + "\\" + strProgram, ""));
-      }
-      break;
-    }
-    default:
-      break;
-  }
-}
-
-CTalvoUpdateDlg::WorkerEnd CTalvoUpdateDlg::FailEntry(size_t nIndex, EntryResult result) {
-  const std::string strLabel = nIndex < m_arrEntryLabels.size() ? m_arrEntryLabels[nIndex] : std::string();
-  SetStatusText(IDC_STATUS, kStatusFailed);
+void CTalvoUpdateDlg::ReportStoppedRun(const RunOutcome& outcome) {
+  const std::vector<RunEntry>& entries = m_pRun ? m_pRun->Entries() : std::vector<RunEntry>();
+  const std::string strLabel =
+      outcome.nFailedEntry < entries.size() ? entries[outcome.nFailedEntry].strLabel : std::string();
   std::string strText;
-  if (result == EntryResult::kNotInstalled) {
-    strText = strLabel + " " + kInstallFailedText + "\n\n" + m_strInstallFailure;
+  if (outcome.result == EntryResult::kNotFetched && !outcome.fetch.bPinMismatch) {
+    strText = kPackageMissingText;  // as the server not having it always read
+  } else if (outcome.result == EntryResult::kNotInstalled) {
+    strText = strLabel + " " + kInstallFailedText + "\n\n" + DescribeInstallFailure(outcome.install);
   } else {
     strText = std::string(kPackageMissingText) + "\n\n" + strLabel;
   }
-  framework::WriteLog("Update entry %u failed (%d)\n", static_cast<unsigned>(nIndex), static_cast<int>(result));
   framework::AfxMessageBox(strText, MB_OK);
-  m_bStop = 1;
-  return kPackageMissing;
 }
 
-BOOL CTalvoUpdateDlg::InstallPackage(const std::string& strPackage) {
-  m_strInstallFailure.clear();
-  UpdateStep(1, 0);
-  return ExtractPackage(strPackage) && m_strInstallFailure.empty();
+void CTalvoUpdateDlg::ShowStatus(RunStatus status) {
+  PostMessage(WM_UPDATE_RUN_STATUS, static_cast<WPARAM>(status), 0);
+}
+
+void CTalvoUpdateDlg::ShowCounter(int nDone, int nTotal) {
+  PostMessage(WM_UPDATE_RUN_COUNTER, static_cast<WPARAM>(nDone), static_cast<LPARAM>(nTotal));
+}
+
+void CTalvoUpdateDlg::SetProgressRange(int nUpper) {
+  if (m_progress.m_hWnd) ::PostMessageA(m_progress.m_hWnd, PBM_SETRANGE32, 0, static_cast<LPARAM>(nUpper));
+}
+
+void CTalvoUpdateDlg::ShowProgress(int nPos) { m_progress.PostPos(nPos); }
+
+void CTalvoUpdateDlg::UpdateStep(int nStep, int nIndex) {
+  if (m_pRun) m_pRun->UpdateStep(nStep, nIndex);
+}
+
+BOOL CTalvoUpdateDlg::InstallPackage(const std::string& strPackage, size_t nIndex) {
+  return m_pRun && m_pRun->InstallPackage(strPackage, nIndex) == EntryResult::kInstalled;
 }
 
 BOOL CTalvoUpdateDlg::ExtractPackage(const std::string& strPackage) {
-  const std::string strFolder = strPackage.substr(0, strPackage.find_last_of('\\') + 1);
-  CZipFile zip;
-  // A reply that is no package (an empty 401/407 answer, a proxy's page, a body cut short) is
-  // never taken for one: without a readable directory and at least one entry nothing installs.
-  if (!zip.Open(strPackage) || zip.GetCount() <= 0) {
-    framework::WriteLog("Package refused: %s (%s)\n", strPackage.c_str(), DescribeZipFailure(zip.GetLastFailure()));
-    return FALSE;
-  }
-  const int n = zip.GetCount();
-  for (int i = 0; i < n; ++i) {
-    CZipEntry* pEntry = zip.GetEntry(i);
-    // The older file is deleted before the entry is written: a name that could point outside
-    // the staging folder, or a target too long for the path buffer, fails the entry first.
-    if (!pEntry || !IsSafeRelativePath(pEntry->m_strName)) {
-      framework::WriteLog("Package entry refused: %s\n", pEntry ? pEntry->m_strName.c_str() : "");
-      return FALSE;
-    }
-    std::string strTarget = strFolder + pEntry->m_strName;
-    for (char& c : strTarget)
-      if (c == '/') c = '\\';
-    if (strTarget.size() >= kMaxTargetPath) {
-      framework::WriteLog("Package entry path too long: %s\n", strTarget.c_str());
-      return FALSE;
-    }
-    ::SetFileAttributesA(strTarget.c_str(), FILE_ATTRIBUTE_NORMAL);
-    ::DeleteFileA(strTarget.c_str());
-    if (!pEntry->ExtractTo(strTarget)) {
-      framework::WriteLog("Package entry not extracted: %s (%s)\n", strTarget.c_str(),
-                          DescribeZipFailure(zip.GetLastFailure()));
-      return FALSE;
-    }
-    m_progress.PostPos(i * 100 / n);
-  }
-  zip.Close();
-  ::DeleteFileA(strPackage.c_str());
-  UpdateStep(2, 0);
-  return TRUE;
+  return m_pRun && m_pRun->ExtractPackage(strPackage) ? TRUE : FALSE;
 }
 
-void CTalvoUpdateDlg::OnUpgradeNow() {
-  if (!m_pProjectData || m_nCurIndex < 0 ||
-      static_cast<size_t>(m_nCurIndex) >= m_arrComponents.size())
-    return;
-  const InstallStepResult result =
-      ::OnUpgradeNow(*m_pProjectData, m_nCurKind, m_arrComponents[m_nCurIndex]->m_strName);
-  if (!result.bFailed) return;
-  if (!result.strBlockedFile.empty()) {
-    m_strInstallFailure = std::string(kFileBlockedText) + "\n" + result.strBlockedFile;
-    if (!result.strHolders.empty()) m_strInstallFailure += "\n" + std::string(kFileHeldByText) + " " + result.strHolders;
-  } else if (result.nSpaceNeededKB != 0) {
-    m_strInstallFailure = std::string(kNoRoomText) + " " + std::to_string(result.nSpaceNeededKB) + " (" +
-                          result.strVolume + ")";
-  } else {
-    m_strInstallFailure = result.strFailure.empty() ? std::string(kInstallFailedText) : result.strFailure;
-  }
+void CTalvoUpdateDlg::OnUpgradeNow(size_t nIndex) {
+  if (m_pRun) m_pRun->OnUpgradeNow(nIndex);
 }
 
 void CTalvoUpdateDlg::SetStatusText(int nID, const std::string& strText) {
@@ -665,14 +524,8 @@ void CTalvoUpdateDlg::DeleteEntries() { m_arrComponents.clear(); }
 
 void CTalvoUpdateDlg::WaitForWorker() {
   if (!m_hWorker) return;
-  // Keep serving this thread's windows: the worker may still be sending to them.
-  for (;;) {
-    const HANDLE hWorker = m_hWorker.Get();
-    const DWORD dwWait = ::MsgWaitForMultipleObjects(1, &hWorker, FALSE, INFINITE, QS_SENDMESSAGE);
-    if (dwWait != WAIT_OBJECT_0 + 1) break;
-    MSG msg;
-    ::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);  // delivers the sent messages only
-  }
+  // The worker only posts to this thread's windows, so the join needs no pumping.
+  ::WaitForSingleObject(m_hWorker.Get(), INFINITE);
   m_hWorker.Reset();
 }
 

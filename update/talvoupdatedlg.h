@@ -15,13 +15,14 @@
 #include "ui/imageprogressctrl.h"
 #include "ui/listctrlex.h"
 #include "ui/xskinbutton.h"
+#include "update/updaterun.h"
 
 class CProjectData;
 class CUpdateAppState;
 class CUpdateWeb;
 struct EtcProject;
 
-class CTalvoUpdateDlg : public framework::CDialog, public framework::IStartButtonHost {
+class CTalvoUpdateDlg : public framework::CDialog, public framework::IStartButtonHost, private IUpdateRunSink {
  public:
   // `app` is what the start-up decided; the window also registers itself there while it runs.
   explicit CTalvoUpdateDlg(CUpdateAppState& app, framework::CWnd* pParent = nullptr);
@@ -39,20 +40,20 @@ class CTalvoUpdateDlg : public framework::CDialog, public framework::IStartButto
   // installed yet; entry i of m_arrComponents belongs to entry i of the list's m_rowButtons.
   void FillComponentList();
 
-  // The install step of the worker: runs the install script for the component being processed
-  // (m_nCurKind, the version of entry m_nCurIndex).
-  void OnUpgradeNow();
-
-  // Worker entry; `param` is the dialog. Returns 1.
+  // Worker entry; `param` is the dialog. Runs this window's CUpdateRun (update/updaterun), which
+  // holds the run's steps, and posts how it ended. Returns 1.
   static UINT UpdateThread(void* param);
+  // The steps of the run under way (CUpdateRun; nothing without one), by the names a reader of
+  // the window looks for. nIndex is an entry of the run.
   // 0 download, 1 extract, 2 install, 3 clean up (and start the extra project's program).
   void UpdateStep(int nStep, int nIndex);
   // TRUE when the package was unpacked and its installation step is in place.
-  BOOL InstallPackage(const std::string& strPackage);
-  // Unpacks the package beside itself, deletes it and runs the install step. FALSE when the package
-  // is no zip archive, holds no entry, or an entry could not be extracted (nothing installed, the
-  // package stays for the clean-up).
+  BOOL InstallPackage(const std::string& strPackage, size_t nIndex);
+  // Unpacks the package beside itself and deletes it. FALSE when the package is no zip archive,
+  // holds no entry, or an entry could not be extracted (the package stays for the clean-up).
   BOOL ExtractPackage(const std::string& strPackage);
+  // The install script for entry nIndex of the run.
+  void OnUpgradeNow(size_t nIndex);
   // Starts a run of the compulsory rows only (optional rows are deselected). 1 when it started.
   int StartCompulsoryUpdate();
 
@@ -62,8 +63,6 @@ class CTalvoUpdateDlg : public framework::CDialog, public framework::IStartButto
   CListCtrlEx m_listComponents;
   std::vector<std::unique_ptr<EtcProject>> m_arrComponents;  // text 0 is the version it brings
   CProjectData* m_pProjectData = nullptr;  // the run's catalogue, owned by the application
-  int m_nCurKind = 0;
-  int m_nCurIndex = 0;
   int m_nTotal = 0;
   volatile LONG m_bStop = 0;  // a package could not be fetched: no further run
   std::unique_ptr<CUpdateWeb> m_pBanner;
@@ -83,8 +82,6 @@ class CTalvoUpdateDlg : public framework::CDialog, public framework::IStartButto
  private:
   // How the worker's run ended, told to the window's thread.
   enum WorkerEnd { kListDone = 0, kPackageMissing = 1 };
-  // How one entry of the run ended.
-  enum class EntryResult { kInstalled, kNotFetched, kNotExtracted, kNotInstalled };
 
   void OnSysCommand(UINT nID);
   void OnPaint();
@@ -97,16 +94,21 @@ class CTalvoUpdateDlg : public framework::CDialog, public framework::IStartButto
   BOOL OnEraseBkgnd(HDC hDC);
   void OnWorkerEnded(WorkerEnd end);
 
-  // Takes the selection once, on this thread, and freezes the rows: the worker runs exactly these
+  // The run's sink: each call is posted to this window's thread (the position coalesced to the
+  // latest one), so the worker never waits for the window.
+  void ShowStatus(RunStatus status) override;
+  void ShowCounter(int nDone, int nTotal) override;
+  void SetProgressRange(int nUpper) override;
+  void ShowProgress(int nPos) override;
+
+  // Takes the selection once, on this thread, and freezes the rows: the run gets exactly these
   // entries (m_nTotal of them) whatever happens to the rows meanwhile.
   void TakeRunSelection();
   // Starts UpdateThread for the entries taken; FALSE when the thread could not start.
   BOOL StartWorker();
-  // The entry could not be installed: says so (which component, and why where known) as the
-  // missing package does, and stops the run.
-  WorkerEnd FailEntry(size_t nIndex, EntryResult result);
-  WorkerEnd RunSelectedEntries();
-  void WriteOptionSettings();
+  // The run stopped at an entry: says so (which component, and why where known) as the missing
+  // package does.
+  void ReportStoppedRun(const RunOutcome& outcome);
   // Blanks, hides, sets and shows the item, so the transparent label repaints cleanly.
   void SetStatusText(int nID, const std::string& strText);
   void DeleteEntries();
@@ -116,9 +118,9 @@ class CTalvoUpdateDlg : public framework::CDialog, public framework::IStartButto
   CUpdateAppState& m_app;
   framework::UniqueHandle m_hWorker;  // the one worker of this window, until it has ended
   bool m_bRunStarted = false;         // a run was started: the window closes by itself
-  std::vector<size_t> m_arrRunEntries;      // taken when the run starts; the worker reads only these
   std::vector<std::string> m_arrEntryLabels;  // per entry, what the user knows it by
-  std::string m_strInstallFailure;          // the last install step's failure, for the message
+  std::unique_ptr<CUpdateRun> m_pRun;         // made when the run starts; the worker reads only it
+  RunOutcome m_outcome;                       // written by the worker before it ends
   // The worker's end, also when its message to the window was lost (then a close request finds
   // the worker gone and ends the run itself).
   volatile LONG m_nWorkerEnd = kListDone;

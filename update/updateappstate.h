@@ -3,6 +3,8 @@
 #pragma once
 #include <windows.h>
 
+#include "catalogue/componentkind.h"
+
 class CTalvoUpdateDlg;
 
 class CUpdateAppState {
@@ -21,10 +23,24 @@ class CUpdateAppState {
   // The running update window; set and cleared by the window itself. Not owned.
   CTalvoUpdateDlg* m_pUpdateDlg = nullptr;
 
+  // The start-up's comparison: sets the m_bUpdate* flags and m_bOptionBackup.
+  void SetUpdateFlags(const UpdateFlags& flags) {
+    m_updateFlags = flags;
+    m_bUpdateProgram = flags.bUpdateProgram;
+    m_bUpdateLoginOcx = flags.bUpdateLoginOcx;
+    m_bUpdateDat = flags.bUpdateDat;
+    m_bUpdateServerList = flags.bUpdateServerList;
+    m_bUpdateOptions = flags.bUpdateOptions;
+    m_bOptionBackup = flags.bOptionBackup;
+  }
+  // Whether the start-up found the kind outdated.
+  bool IsOutdated(const ComponentKindRow& kind) const { return m_updateFlags.*kind.pOutdated; }
+
  protected:
   CUpdateAppState() = default;
   ~CUpdateAppState() = default;
+
+ private:
+  UpdateFlags m_updateFlags;
 };
 
-// The XP build is offered for these family codes, the 98 build for every other.
-inline bool IsXPFamily(UINT nOSType) { return nOSType == 0x105 || nOSType == 5 || nOSType == 4; }

@@ -10,6 +10,7 @@ faults of tests/net/faults.json, and passes the program (through $TALVO_WINE_RUN
   TALVO_TEST_ACCESS_LOG   the server's access log (Windows path)
   TALVO_TEST_INFO_LOG     the server's log of information queries (Windows path)
   TALVO_SOURCE_DIR_WIN    the source tree (Windows path)
+  TALVO_TEST_SERVED_DIR   a folder the server serves too, for files the program writes (Windows path)
 With --tls a second server speaks HTTPS on 127.0.0.1:443 with a certificate for "localhost"
 issued by the test CA in tests/net/tls/ (TALVO_TEST_TLS_CA: the CA certificate, Windows path).
 The exit status is the program's.
@@ -30,7 +31,10 @@ def main(argv):
     with WorkFolder() as work:
         servers = []
         try:
-            http = TestServer(work)
+            # Files a test program writes here are served too, looked up at each request.
+            served = os.path.join(work, "served")
+            os.makedirs(served)
+            http = TestServer(work, extra=["--extra-root", served])
             servers.append(http)
             env = dict(os.environ)
             env["TALVO_TEST_SERVER"] = "127.0.0.1:%d" % http.port
@@ -38,6 +42,7 @@ def main(argv):
             env["TALVO_TEST_ACCESS_LOG"] = windows_path(http.access_log)
             env["TALVO_TEST_INFO_LOG"] = windows_path(http.info_log)
             env["TALVO_SOURCE_DIR_WIN"] = windows_path(TOP)
+            env["TALVO_TEST_SERVED_DIR"] = windows_path(served)
             if tls:
                 tls_dir = os.path.join(HERE, "tls")
                 servers.append(TestServer(work, "tls", 443, [

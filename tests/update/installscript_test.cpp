@@ -15,8 +15,8 @@
 #include "localstate/filehelpers.h"
 #include "tests/localstate/testsupport.h"
 #include "update/installscript.h"
-#include "update/talvoupdatedlg.h"
-#include "update/updateappstate.h"
+#include "tests/update/recordingsink.h"
+#include "update/updaterun.h"
 
 namespace {
 
@@ -512,25 +512,18 @@ TEST_F(InstallScript, StepWithoutRoomForItsFilesChangesNothing) {
   EXPECT_FALSE(Exists(GetInstallJournalPath()));
 }
 
-struct DecisionState : CUpdateAppState {};
-
-// The dialog's install step hands over its current entry's kind and version.
-TEST_F(InstallScript, DialogRunsTheScriptForItsCurrentEntry) {
-  auto program = std::make_unique<EtcProject>();
-  program->m_strName = "3.41";
-  program->m_nKind = KIND_CLIENT_PROGRAM;
-  auto serverList = std::make_unique<EtcProject>();
-  serverList->m_strName = "27";
-  serverList->m_nKind = KIND_SERVER_LIST;
+// The run's install step hands over its entry's kind and version.
+TEST_F(InstallScript, TheRunRunsTheScriptForItsEntry) {
+  RunEntry program;
+  program.strVersion = "3.41";
+  program.nKind = KIND_CLIENT_PROGRAM;
+  RunEntry serverList;
+  serverList.strVersion = "27";
+  serverList.nKind = KIND_SERVER_LIST;
   Load("[FOLDER]\nCREATE=" + Path("made") + "\n");
-  DecisionState decision;
-  CTalvoUpdateDlg dlg(decision);
-  dlg.m_pProjectData = &m_data;
-  dlg.m_arrComponents.push_back(std::move(program));
-  dlg.m_arrComponents.push_back(std::move(serverList));
-  dlg.m_nCurIndex = 1;
-  dlg.m_nCurKind = KIND_SERVER_LIST;
-  dlg.OnUpgradeNow();
+  CRecordingSink sink;
+  CUpdateRun run(m_data, {program, serverList}, RunSettings(), sink);
+  run.OnUpgradeNow(1);
   EXPECT_TRUE(IsFolder(Path("made")));
   EXPECT_EQ(testsupport::QueryRaw(HKEY_CURRENT_USER, kInstallKey, "VerListTalvo").bytes,
             std::string("27") + '\0');

@@ -1,4 +1,4 @@
-// The update window's pieces that need no window: unpacking a package in the staging folder and
+// The update run's pieces that need no server: unpacking a package in the staging folder, and
 // the test for extra projects that are already installed.
 #include <windows.h>
 
@@ -9,13 +9,11 @@
 #include "catalogue/projectdata.h"
 #include "tests/archive/testzipwriter.h"
 #include "tests/localstate/testsupport.h"
+#include "tests/update/recordingsink.h"
 #include "update/extraproject.h"
-#include "update/talvoupdatedlg.h"
-#include "update/updateappstate.h"
+#include "update/updaterun.h"
 
 namespace {
-
-struct DecisionState : CUpdateAppState {};
 
 using testsupport::Exists;
 using testsupport::ReadFileBytes;
@@ -32,11 +30,17 @@ class ExtractPackageTest : public ::testing::Test {
 
   BOOL Extract(const testzip::Writer& zip) {
     WriteFileBytes(m_package, zip.Build());
-    CTalvoUpdateDlg dlg(m_decision);  // no window: progress and status calls go nowhere
-    return dlg.ExtractPackage(m_package);
+    return ExtractPackage();
+  }
+  BOOL ExtractPackage() {
+    RunSettings settings;
+    settings.strStagingFolder = m_staging + "\\";
+    CUpdateRun run(m_data, {}, settings, m_sink);
+    return run.ExtractPackage(m_package) ? TRUE : FALSE;
   }
 
-  DecisionState m_decision;
+  CProjectData m_data;
+  CRecordingSink m_sink;
   std::string m_root, m_staging, m_package;
 };
 
@@ -105,8 +109,7 @@ TEST_F(ExtractPackageTest, TargetsOf256CharactersOrMoreFailTheEntry) {
 // for the clean-up, which removes the whole staging folder.
 TEST_F(ExtractPackageTest, AnUnreadablePackageInstallsNothing) {
   WriteFileBytes(m_package, "not a zip");
-  CTalvoUpdateDlg dlg(m_decision);
-  EXPECT_FALSE(dlg.ExtractPackage(m_package));
+  EXPECT_FALSE(ExtractPackage());
   EXPECT_TRUE(Exists(m_package));
 }
 
