@@ -9,20 +9,13 @@
 
 #include "framework/dialog.h"
 #include "framework/wnd.h"
+#include "tests/support/pump.h"
 
 namespace {
 
 constexpr int kPlainDialog = 300;
 constexpr int kItem = 301;
 constexpr int kEdit = 302;
-
-void Pump() {
-  MSG msg;
-  while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    ::TranslateMessage(&msg);
-    ::DispatchMessageA(&msg);
-  }
-}
 
 // Records what reaches its WindowProc.
 class RecordingWnd : public framework::CWnd {
@@ -130,7 +123,7 @@ TEST(Window, ControlNotificationsGoBackToTheControlFirst) {
   ReflectingButton passer(false);
   ASSERT_TRUE(passer.Create("BUTTON", "p", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, rc, &parent, 12));
   ::UpdateWindow(parent.m_hWnd);
-  Pump();
+  testsupport::PumpMessages();
   // The owner-drawn button's paint request went to the button object, not to the parent.
   EXPECT_FALSE(keeper.reflected.empty());
   EXPECT_FALSE(parent.Saw(WM_DRAWITEM));

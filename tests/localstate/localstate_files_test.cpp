@@ -16,7 +16,8 @@
 #include "localstate/pathmacros.h"
 #include "localstate/upregistry.h"
 #include "resources/resource.h"
-#include "tests/localstate/testsupport.h"
+#include "tests/support/files.h"
+#include "tests/support/freshfolder.h"
 
 namespace {
 

@@ -8,7 +8,8 @@
 
 #include "localstate/registry.h"
 #include "localstate/upregistry.h"
-#include "tests/localstate/testsupport.h"
+#include "tests/support/freshfolder.h"
+#include "tests/support/registry.h"
 
 namespace {
 

@@ -17,6 +17,7 @@
 #include "tests/net/nettestsupport.h"
 
 using namespace nettest;
+using namespace testsupport;
 
 namespace {
 
@@ -52,7 +53,7 @@ class DownloadTest : public testing::Test {
   void SetUp() override {
     ASSERT_FALSE(ServerHostPort().empty()) << "run through run-with-server.py";
     StartLogCapture();
-    m_folder = FreshFolder(testing::UnitTest::GetInstance()->current_test_info()->name());
+    m_folder = FreshFolder(testing::UnitTest::GetInstance()->current_test_info()->name()) + "\\";
     m_down = std::make_unique<CInternetFileDown>();
     m_down->SetSavePath(m_folder);
     m_down->SetProgressCtrl(&m_progress);
@@ -74,7 +75,7 @@ TEST_F(DownloadTest, FetchesIntoTheDownloadFolderAsAPlainCacheBypassingGet) {
   const std::string url = ServerUrl("/__gen/300000/plain.bin");
   const std::string file = Fetch(url);
   EXPECT_EQ(file, m_folder + "plain.bin");
-  EXPECT_TRUE(IsGenerated(ReadWholeFile(file), 300000));
+  EXPECT_TRUE(IsGenerated(ReadFileBytes(file), 300000));
   EXPECT_FALSE(m_down->GetError());
   EXPECT_EQ(m_down->GetFinishedFile(), "");
   EXPECT_EQ(m_down->GetNextURL(), "");
@@ -114,13 +115,13 @@ TEST_P(StatusAndFaults, EndAsTheStatusTableSays) {
     EXPECT_EQ(m_down->GetNextURL(), url) << "a failed URL goes back into the queue";
   }
   if (c.size == -1) {
-    EXPECT_FALSE(FileExists(localPath));
+    EXPECT_FALSE(IsFile(localPath));
   } else if (c.size == kAnySize) {
-    EXPECT_TRUE(FileExists(localPath));
+    EXPECT_TRUE(IsFile(localPath));
   } else {
-    ASSERT_TRUE(FileExists(localPath));
+    ASSERT_TRUE(IsFile(localPath));
     EXPECT_EQ(FileSize(localPath), static_cast<std::uint64_t>(c.size));
-    EXPECT_TRUE(IsGenerated(ReadWholeFile(localPath), static_cast<size_t>(c.size)));
+    EXPECT_TRUE(IsGenerated(ReadFileBytes(localPath), static_cast<size_t>(c.size)));
   }
   EXPECT_EQ(m_down->GetError(), c.error ? TRUE : FALSE);
   if (c.logLine) {
@@ -158,13 +159,13 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(DownloadTest, UrlWithoutSchemeIsFetchedAsHttp) {
   const std::string url = ServerHostPort() + "/__gen/1000/noscheme.bin";
   EXPECT_EQ(Fetch(url), m_folder + "noscheme.bin");
-  EXPECT_TRUE(IsGenerated(ReadWholeFile(m_folder + "noscheme.bin"), 1000));
+  EXPECT_TRUE(IsGenerated(ReadFileBytes(m_folder + "noscheme.bin"), 1000));
   EXPECT_FALSE(m_down->GetError());
 }
 
 TEST_F(DownloadTest, UrlWithoutSlashIsSavedAsSetupFile) {
   EXPECT_EQ(Fetch(ServerHostPort()), m_folder + "SetupFile.exe");
-  EXPECT_EQ(ReadWholeFile(m_folder + "SetupFile.exe"), "Talvo update server\n");
+  EXPECT_EQ(ReadFileBytes(m_folder + "SetupFile.exe"), "Talvo update server\n");
 }
 
 TEST_F(DownloadTest, UrlEndingInSlashCannotBeSavedAndIsRequeuedWithoutErrorFlag) {
@@ -179,7 +180,7 @@ TEST_F(DownloadTest, FileNameThatWouldLeaveTheFolderIsRefused) {
   const std::string url = ServerUrl("/__gen/10/escape?to=..\\..\\escaped.bin");
   EXPECT_EQ(Fetch(url), "");
   EXPECT_EQ(CountLog(m_folder + "escape?to=..\\..\\escaped.bin" + kCannotWriteSuffix), 1u);
-  EXPECT_FALSE(FileExists(m_folder + "..\\..\\escaped.bin"));
+  EXPECT_FALSE(IsFile(m_folder + "..\\..\\escaped.bin"));
   EXPECT_FALSE(m_down->GetError());
   EXPECT_EQ(m_down->GetNextURL(), url);
 }
@@ -204,10 +205,10 @@ TEST_F(DownloadTest, UrlThatDoesNotSplitFailsAtOnceWithoutRequeue) {
 
 TEST_F(DownloadTest, ReadOnlyFileOfTheSameNameIsReplaced) {
   const std::string path = m_folder + "readonly.bin";
-  ASSERT_TRUE(WriteWholeFile(path, "old old old old"));
+  ASSERT_TRUE(WriteFileBytes(path, "old old old old"));
   ASSERT_TRUE(::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
   EXPECT_EQ(Fetch(ServerUrl("/__gen/7/readonly.bin")), path);
-  EXPECT_TRUE(IsGenerated(ReadWholeFile(path), 7));
+  EXPECT_TRUE(IsGenerated(ReadFileBytes(path), 7));
   EXPECT_FALSE(::GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_READONLY);
 }
 
@@ -237,7 +238,7 @@ TEST_F(DownloadTest, FailedSendFollowedBySuccessFetchesButKeepsTheErrorFlag) {
   const std::string file = Fetch(url);
   ASSERT_TRUE(server.Join());
   EXPECT_EQ(file, m_folder + "late.bin");
-  EXPECT_EQ(ReadWholeFile(file), "hello");
+  EXPECT_EQ(ReadFileBytes(file), "hello");
   EXPECT_GE(CountLog(kLineTooManyUsers), 1u);
   EXPECT_LT(CountLog(kLineTooManyUsers), 9u);
   EXPECT_TRUE(m_down->GetError());
@@ -248,7 +249,7 @@ TEST_F(DownloadTest, HundredMegabytesMoveTheBarOnePercentAtATimeTo100) {
   const std::string file = Fetch(ServerUrl("/__gen/104857600/big.bin"));
   ASSERT_EQ(file, m_folder + "big.bin");
   EXPECT_EQ(FileSize(file), size);
-  EXPECT_TRUE(IsGenerated(ReadWholeFile(file), size));
+  EXPECT_TRUE(IsGenerated(ReadFileBytes(file), size));
   ::DeleteFileA(file.c_str());
   // Told only when the percentage changes: every value from 0 to 100 exactly once, in order.
   const std::vector<int> positions = m_progress.Positions();
@@ -268,12 +269,7 @@ TEST_F(DownloadTest, MovesARealProgressBarOwnedByTheWaitingThread) {
   m_down->SetProgressCtrl(&bar);
   m_down->DownloadNow(ServerUrl("/__gen/3000000/bar.bin"), FALSE, FALSE);
   // This thread owns the bar, so it keeps handling messages while the worker sends them.
-  const double deadline = NowMs() + 60000;
-  while (m_down->IsRunning() && NowMs() < deadline) {
-    MSG msg;
-    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageA(&msg);
-    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-  }
+  PumpUntil([&] { return !m_down->IsRunning(); }, 60000);
   EXPECT_FALSE(m_down->IsRunning());
   EXPECT_EQ(m_down->GetFinishedFile(), m_folder + "bar.bin");
   EXPECT_EQ(bar.GetPos(), 100);
@@ -289,8 +285,8 @@ TEST_F(DownloadTest, TwoQueuedUrlsAreFetchedInTurnAndOnlyTheSecondIsListed) {
   m_down->DownloadNow("", FALSE, TRUE);
   EXPECT_EQ(m_down->GetFinishedFile(), m_folder + "second.bin");
   EXPECT_EQ(m_down->GetFinishedFile(), "");
-  EXPECT_TRUE(IsGenerated(ReadWholeFile(m_folder + "first.bin"), 1000));
-  EXPECT_TRUE(IsGenerated(ReadWholeFile(m_folder + "second.bin"), 2000));
+  EXPECT_TRUE(IsGenerated(ReadFileBytes(m_folder + "first.bin"), 1000));
+  EXPECT_TRUE(IsGenerated(ReadFileBytes(m_folder + "second.bin"), 2000));
   EXPECT_EQ(CountLog("FinishJob\n"), 2u);
   EXPECT_EQ(CountLog("DownloadNow Success\n"), 1u);
 }
@@ -298,7 +294,7 @@ TEST_F(DownloadTest, TwoQueuedUrlsAreFetchedInTurnAndOnlyTheSecondIsListed) {
 TEST_F(DownloadTest, DownloadNowWithAUrlReplacesWhatWasQueued) {
   m_down->AddURL(ServerUrl("/__gen/10/stale.bin"), TRUE);
   EXPECT_EQ(Fetch(ServerUrl("/__gen/20/fresh.bin")), m_folder + "fresh.bin");
-  EXPECT_FALSE(FileExists(m_folder + "stale.bin"));
+  EXPECT_FALSE(IsFile(m_folder + "stale.bin"));
   EXPECT_EQ(m_down->GetNextURL(), "");
 }
 
@@ -312,7 +308,7 @@ TEST_F(DownloadTest, QueuedUrlAfterAFailureWaitsForTheNextStart) {
   // The failed URL went to the back; nothing retried it or started the next one by itself.
   EXPECT_EQ(m_down->GetNextURL(), good);
   EXPECT_EQ(m_down->GetNextURL(), bad);
-  EXPECT_FALSE(FileExists(m_folder + "after.bin"));
+  EXPECT_FALSE(IsFile(m_folder + "after.bin"));
 }
 
 TEST_F(DownloadTest, DeletingTheDownloaderCancelsARunningTransferWithoutWaitingForIt) {
@@ -328,14 +324,14 @@ TEST_F(DownloadTest, DeletingTheDownloaderCancelsARunningTransferWithoutWaitingF
 
 TEST_F(DownloadTest, CancelledTransferLeavesAFileOfTheSameNameAlone) {
   const std::string path = m_folder + "401drip.bin";
-  ASSERT_TRUE(WriteWholeFile(path, "keep me"));
+  ASSERT_TRUE(WriteFileBytes(path, "keep me"));
   // The authentication reply drips for 5 s; the worker is draining it when it is cut loose.
   m_down->DownloadNow(ServerUrl("/faults/401drip.bin"), FALSE, FALSE);
   ASSERT_TRUE(WaitUntil([] { return LogContains(kReadingHeaderSuffix); }, 10000));
   ::Sleep(300);
   m_down.reset();
   EXPECT_TRUE(WaitUntil([] { return DownloadJob::LiveCount() == 0; }, 20000));
-  EXPECT_EQ(ReadWholeFile(path), "keep me");
+  EXPECT_EQ(ReadFileBytes(path), "keep me");
 }
 
 // Downloaders that give up a file transfer after 2 s without a byte.
@@ -356,7 +352,7 @@ TEST_F(ShortIdleLimitTest, TheProductWaitsAMinute) { EXPECT_EQ(DownloadTimings()
 TEST_F(ShortIdleLimitTest, SlowButMovingBodyIsNotCut) {
   // 10 bytes every 0.5 s for 5 s in all: longer than the limit, but never silent that long.
   EXPECT_EQ(Fetch(ServerUrl("/faults/longdrip.bin")), m_folder + "longdrip.bin");
-  EXPECT_TRUE(IsGenerated(ReadWholeFile(m_folder + "longdrip.bin"), 100));
+  EXPECT_TRUE(IsGenerated(ReadFileBytes(m_folder + "longdrip.bin"), 100));
   EXPECT_FALSE(m_down->GetError());
 }
 
@@ -406,7 +402,7 @@ TEST_F(TextRequestTest, ReturnsTheDocumentAsSoonAsTheBodyIsIn) {
   const std::string text =
       Text(ServerUrl("/talvoupdate/PlusInformation.php?ver=3.40&WinOS=6.1"), 30000, elapsed);
   EXPECT_LT(elapsed, 15000.0);
-  std::string expected = ReadWholeFile(Env("TALVO_SOURCE_DIR_WIN") + "\\samples\\release\\talvoupdate\\PlusInformation.php");
+  std::string expected = ReadFileBytes(Env("TALVO_SOURCE_DIR_WIN") + "\\samples\\release\\talvoupdate\\PlusInformation.php");
   for (size_t at; (at = expected.find("@SERVER@")) != std::string::npos;) expected.replace(at, 8, ServerHostPort());
   EXPECT_EQ(text, expected);
   EXPECT_NE(text.find("[Talvo]"), std::string::npos);

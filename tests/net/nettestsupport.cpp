@@ -5,8 +5,6 @@
 #include <mutex>
 #include <sstream>
 
-#include "localstate/filehelpers.h"
-
 namespace nettest {
 
 namespace {
@@ -24,7 +22,7 @@ LONG CALLBACK OnDebugString(EXCEPTION_POINTERS* info) {
   const char* text = reinterpret_cast<const char*>(record->ExceptionInformation[1]);
   std::string line(text, length > 0 ? length - 1 : 0);
   std::lock_guard<std::mutex> lock(g_logMutex);
-  g_log.push_back({line, NowMs() - g_logStart});
+  g_log.push_back({line, testsupport::NowMs() - g_logStart});
   return EXCEPTION_CONTINUE_EXECUTION;
 }
 
@@ -68,7 +66,7 @@ void StartLogCapture() {
 void ClearLog() {
   std::lock_guard<std::mutex> lock(g_logMutex);
   g_log.clear();
-  g_logStart = NowMs();
+  g_logStart = testsupport::NowMs();
 }
 
 std::vector<LogLine> CapturedLog() {
@@ -103,48 +101,6 @@ bool IsGenerated(const std::string& data, size_t size) {
   return true;
 }
 
-bool WriteWholeFile(const std::string& path, const std::string& content) {
-  HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  const BOOL ok = ::WriteFile(h, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
-  ::CloseHandle(h);
-  return ok && written == content.size();
-}
-
-std::string ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
-  if (!in) return std::string();
-  std::string data(static_cast<size_t>(in.tellg()), '\0');
-  in.seekg(0);
-  in.read(&data[0], static_cast<std::streamsize>(data.size()));
-  return data;
-}
-
-bool FileExists(const std::string& path) {
-  const DWORD attributes = ::GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-std::uint64_t FileSize(const std::string& path) {
-  WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
-  return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
-
-std::string FreshFolder(const std::string& name) {
-  char temp[MAX_PATH] = {};
-  ::GetTempPathA(MAX_PATH, temp);
-  std::string leaf = name;
-  for (char& c : leaf) {
-    if (c == '/' || c == '\\') c = '_';
-  }
-  std::string folder = std::string(temp) + "talvonet\\" + leaf;
-  DeleteDirectoryTree(folder, TRUE);
-  CreateDirectoryTree(folder);
-  return folder + "\\";
-}
-
 LateServer::LateServer(std::string body) : m_body(std::move(body)) {
   WSADATA wsa;
   ::WSAStartup(MAKEWORD(2, 2), &wsa);
@@ -177,7 +133,7 @@ bool LateServer::Join() {
 }
 
 void LateServer::Serve() {
-  if (!WaitUntil(m_listenWhen, 20000)) return;
+  if (!testsupport::WaitUntil(m_listenWhen, 20000)) return;
   SOCKET listener = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
   sockaddr_in address = {};
   address.sin_family = AF_INET;
@@ -210,13 +166,6 @@ void LateServer::Serve() {
     ::closesocket(client);
   }
   ::closesocket(listener);
-}
-
-double NowMs() {
-  LARGE_INTEGER frequency, counter;
-  ::QueryPerformanceFrequency(&frequency);
-  ::QueryPerformanceCounter(&counter);
-  return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
 }
 
 }  // namespace nettest

@@ -1,14 +1,17 @@
-// Support for the downloader tests: the test server's address and logs, WriteLog capture,
-// files and timing.
+// Support for the downloader tests: the test server's address and logs, WriteLog capture and the
+// generated bodies. Files, folders and waiting come from tests/support.
 #pragma once
 #include <winsock2.h>
 #include <windows.h>
 
-#include <cstdint>
 #include <functional>
 #include <thread>
 #include <string>
 #include <vector>
+
+#include "tests/support/files.h"
+#include "tests/support/freshfolder.h"
+#include "tests/support/pump.h"
 
 namespace nettest {
 
@@ -35,14 +38,6 @@ bool LogContains(const std::string& needle);
 std::string Generated(size_t size);
 bool IsGenerated(const std::string& data, size_t size);
 
-std::string ReadWholeFile(const std::string& path);
-// Creates or truncates `path` and writes `content` into it; false when that fails.
-bool WriteWholeFile(const std::string& path, const std::string& content);
-bool FileExists(const std::string& path);
-std::uint64_t FileSize(const std::string& path);
-// A fresh empty folder for one test, ending with a backslash.
-std::string FreshFolder(const std::string& name);
-
 // A one-request HTTP server on a free loopback port that starts listening only once a
 // condition holds, answering 200 with a fixed body.
 class LateServer {
@@ -63,17 +58,5 @@ class LateServer {
   std::thread m_thread;
   bool m_answered = false;
 };
-
-double NowMs();
-// Polls pred every 20 ms for up to timeoutMs; true once it held.
-template <typename Pred>
-bool WaitUntil(Pred pred, DWORD timeoutMs) {
-  const double end = NowMs() + timeoutMs;
-  while (!pred()) {
-    if (NowMs() > end) return false;
-    ::Sleep(20);
-  }
-  return true;
-}
 
 }  // namespace nettest

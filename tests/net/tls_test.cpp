@@ -12,6 +12,7 @@
 #include "tests/net/nettestsupport.h"
 
 using namespace nettest;
+using namespace testsupport;
 
 namespace {
 
@@ -20,7 +21,7 @@ const char kLineTooManyUsers[] = "사용자가 너무 많습니다. 조금 더 �
 
 // Adds the test CA to this prefix's machine root store.
 bool TrustTestCa() {
-  const std::string pem = ReadWholeFile(Env("TALVO_TEST_TLS_CA"));
+  const std::string pem = ReadFileBytes(Env("TALVO_TEST_TLS_CA"));
   DWORD size = 0;
   if (pem.empty() || !::CryptStringToBinaryA(pem.c_str(), 0, CRYPT_STRING_BASE64HEADER, nullptr, &size, nullptr, nullptr))
     return false;
@@ -41,7 +42,7 @@ class TlsTest : public testing::Test {
   void SetUp() override {
     ASSERT_FALSE(Env("TALVO_TEST_TLS_CA").empty()) << "run through run-with-server.py --tls";
     StartLogCapture();
-    m_folder = FreshFolder(testing::UnitTest::GetInstance()->current_test_info()->name());
+    m_folder = FreshFolder(testing::UnitTest::GetInstance()->current_test_info()->name()) + "\\";
     m_down.SetSavePath(m_folder);
   }
   std::string Fetch(const std::string& url) {
@@ -54,13 +55,13 @@ class TlsTest : public testing::Test {
 
 TEST_F(TlsTest, VerifiedCertificateIsAccepted) {
   EXPECT_EQ(Fetch("https://localhost/__gen/3000/secure.bin"), m_folder + "secure.bin");
-  EXPECT_TRUE(IsGenerated(ReadWholeFile(m_folder + "secure.bin"), 3000));
+  EXPECT_TRUE(IsGenerated(ReadFileBytes(m_folder + "secure.bin"), 3000));
   EXPECT_FALSE(m_down.GetError());
 }
 
 TEST_F(TlsTest, PortDecidesNotTheScheme) {
   EXPECT_EQ(Fetch("http://localhost:443/__gen/20/port.bin"), m_folder + "port.bin");
-  EXPECT_TRUE(IsGenerated(ReadWholeFile(m_folder + "port.bin"), 20));
+  EXPECT_TRUE(IsGenerated(ReadFileBytes(m_folder + "port.bin"), 20));
 }
 
 TEST_F(TlsTest, CertificateForAnotherNameFailsTheRequestAtOnce) {
@@ -71,7 +72,7 @@ TEST_F(TlsTest, CertificateForAnotherNameFailsTheRequestAtOnce) {
   EXPECT_EQ(CountLog(kLineTooManyUsers), 0u) << "a bad certificate is not retried";
   EXPECT_TRUE(m_down.GetError());
   EXPECT_EQ(m_down.GetNextURL(), url);
-  EXPECT_FALSE(FileExists(m_folder + "wrongname.bin"));
+  EXPECT_FALSE(IsFile(m_folder + "wrongname.bin"));
 }
 
 TEST_F(TlsTest, TextRequestWithABadCertificateGivesNothing) {

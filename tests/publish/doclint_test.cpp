@@ -356,7 +356,8 @@ TEST_F(ReleaseLint, TheNoticeIsServedFromTheRelease) {
   // Requested as the updater escapes it: the code page 949 bytes, whatever this machine's names are.
   const std::string korean = "[NOTICE]\nNOTICE_URL=http://127.0.0.1/talvoupdate/\xb0\xf8\xc1\xf6.txt\n";
   EXPECT_EQ(Check(korean), (Expected{{14, "release-missing"}})) << last_;
-  WriteFile(root_ / "talvoupdate" / "\xb0\xf8\xc1\xf6.txt", "\xb0\xf8\xc1\xf6");
+  // Named by its bytes, as the lint opens it (on Windows through the ANSI functions).
+  std::ofstream((root_ / "talvoupdate").string() + "/\xb0\xf8\xc1\xf6.txt", std::ios::binary) << "\xb0\xf8\xc1\xf6";
   EXPECT_EQ(Check(korean), Expected()) << last_;
   fs::create_directories(root_ / "talvoupdate" / "folder.txt");
   EXPECT_EQ(Check("[NOTICE]\nNOTICE_URL=http://127.0.0.1/talvoupdate/folder.txt\n"),

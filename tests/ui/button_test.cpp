@@ -6,16 +6,20 @@
 #include <vector>
 
 #include "resources/resource.h"
-#include "tests/ui/uitest.h"
+#include "tests/support/mouseinput.h"
+#include "tests/support/parentwindow.h"
+#include "tests/support/pixels.h"
+#include "tests/support/pump.h"
 #include "ui/xskinbutton.h"
 
 namespace {
 
-using uitest::CentreOf;
-using uitest::Mouse;
-using uitest::PictureAt;
-using uitest::PumpUntil;
-using uitest::ShownAt;
+using testsupport::CentreOf;
+using testsupport::Click;
+using testsupport::MoveMouse;
+using testsupport::PictureAt;
+using testsupport::PumpUntil;
+using testsupport::ShownAt;
 
 constexpr UINT kNormal = IDB_START_UPDATE_NORMAL, kPressed = IDB_START_UPDATE_PRESSED, kHover = IDB_START_UPDATE_HOVER;
 
@@ -44,18 +48,18 @@ class Button : public ::testing::Test {
     ASSERT_TRUE(button.Create("BUTTON", "", WS_CHILD | WS_VISIBLE | type | extra, RECT{x, y, x + 74, y + 20}, &parent, id));
     button.LoadFaces(kNormal, kPressed, kHover, 0, 0, 0, 0, 0, 0);
     button.Invalidate();
-    uitest::Pump();
+    testsupport::PumpMessages();
   }
   // A point of the parent well away from every button.
-  POINT Outside() const { return uitest::ToScreen(parent.m_hWnd, POINT{300, 250}); }
+  POINT Outside() const { return testsupport::ToScreen(parent.m_hWnd, POINT{300, 250}); }
   void SetUp() override {
-    Mouse::MoveTo(Outside());
+    MoveMouse(Outside());
   }
   void TearDown() override {
-    Mouse::MoveTo(Outside());
+    MoveMouse(Outside());
   }
 
-  uitest::ParentWindow parent;
+  testsupport::ParentWindow parent;
 };
 
 TEST_F(Button, AttachingMakesItOwnerDrawnWithoutTheHelpFilesCode) {
@@ -74,34 +78,35 @@ TEST_F(Button, PressDragOffAndBackThenReleaseOutsideGivesNoClick) {
   const HWND hWnd = button.m_hWnd;
   const POINT centre = CentreOf(hWnd);
 
-  Mouse::MoveTo(centre);
+  MoveMouse(centre);
   EXPECT_TRUE(button.m_bHover);
   EXPECT_TRUE(PumpUntil([&] { return ShownAt(hWnd, 2, 2) == PictureAt(kHover); })) << "hover face";
 
-  Mouse::Down();
+  testsupport::WaitOutDoubleClick();
+  testsupport::PressLeft();
   EXPECT_TRUE(button.m_bHeld);
   EXPECT_FALSE(button.m_bHover) << "no hover while held";
   EXPECT_EQ(::GetCapture(), hWnd);
   EXPECT_TRUE(PumpUntil([&] { return ShownAt(hWnd, 2, 2) == PictureAt(kPressed); })) << "pressed face";
 
-  Mouse::MoveTo(Outside());
+  MoveMouse(Outside());
   EXPECT_EQ(button.SendMessage(BM_GETSTATE) & BST_PUSHED, 0);
   EXPECT_TRUE(PumpUntil([&] { return ShownAt(hWnd, 2, 2) == PictureAt(kNormal); })) << "off the button";
   EXPECT_FALSE(button.m_bHover);
 
-  Mouse::MoveTo(centre);
+  MoveMouse(centre);
   EXPECT_NE(button.SendMessage(BM_GETSTATE) & BST_PUSHED, 0);
   EXPECT_TRUE(PumpUntil([&] { return ShownAt(hWnd, 2, 2) == PictureAt(kPressed); })) << "back on it";
 
-  Mouse::MoveTo(Outside());
-  Mouse::Up();
-  uitest::PumpFor(50);
+  MoveMouse(Outside());
+  testsupport::ReleaseLeft();
+  testsupport::PumpFor(50);
   EXPECT_EQ(parent.Count(1, BN_CLICKED), 0);
   EXPECT_FALSE(button.m_bHeld);
   EXPECT_EQ(::GetCapture(), nullptr);
 
-  Mouse::Click(centre);
-  EXPECT_TRUE(uitest::PumpUntil([&] { return parent.Count(1, BN_CLICKED) == 1; }))
+  Click(centre);
+  EXPECT_TRUE(testsupport::PumpUntil([&] { return parent.Count(1, BN_CLICKED) == 1; }))
       << "a release over the button clicks";
 }
 
@@ -109,8 +114,8 @@ TEST_F(Button, ADoubleClickIsTwoPressesAndTwoClicks) {
   SpyButton box;
   Make(box, BS_AUTOCHECKBOX);
   ASSERT_EQ(box.m_nKind, 2);
-  Mouse::DoubleClick(CentreOf(box.m_hWnd));
-  uitest::PumpUntil([&] { return parent.Count(1, BN_CLICKED) == 2; });
+  testsupport::DoubleClick(CentreOf(box.m_hWnd));
+  testsupport::PumpUntil([&] { return parent.Count(1, BN_CLICKED) == 2; });
   ASSERT_EQ(box.Seen(WM_LBUTTONDBLCLK), 1) << "the second press came as a double click";
   EXPECT_EQ(box.Seen(WM_LBUTTONDOWN), 2);
   EXPECT_EQ(parent.Count(1, BN_CLICKED), 2);
@@ -122,7 +127,7 @@ TEST_F(Button, ACheckBoxTogglesOnClickAndSpace) {
   CxSkinButton box;
   Make(box, BS_AUTOCHECKBOX);
   const HWND hWnd = box.m_hWnd;
-  Mouse::Click(CentreOf(hWnd));
+  Click(CentreOf(hWnd));
   EXPECT_EQ(box.SendMessage(BM_GETCHECK), 1);
   EXPECT_TRUE(PumpUntil([&] { return ShownAt(hWnd, 2, 2) == PictureAt(kPressed); })) << "checked shows the pressed face";
   box.SendMessage(WM_KEYDOWN, VK_SPACE, 0);
@@ -139,7 +144,7 @@ TEST_F(Button, ACheckBoxTogglesOnClickAndSpace) {
 TEST_F(Button, SetCheckOnAPushButtonLeavesItUncheckedAndRepaints) {
   CxSkinButton push;
   Make(push, BS_PUSHBUTTON);
-  uitest::PumpFor(50);
+  testsupport::PumpFor(50);
   ::ValidateRect(push.m_hWnd, nullptr);
   EXPECT_EQ(push.SendMessage(BM_SETCHECK, 1), 0);
   EXPECT_EQ(push.SendMessage(BM_GETCHECK), 0);
@@ -161,17 +166,17 @@ TEST_F(Button, ACheckedRadioButtonUnchecksTheRestOfItsGroupByPost) {
   Make(d, BS_AUTORADIOBUTTON, 5, 120, 20, WS_GROUP);
   a.SendMessage(BM_SETCHECK, 1);
   d.SendMessage(BM_SETCHECK, 1);
-  uitest::Pump();
+  testsupport::PumpMessages();
 
   c.SendMessage(BM_SETCHECK, 1);
   EXPECT_EQ(a.SendMessage(BM_GETCHECK), 1) << "posted, not sent";
-  uitest::Pump();
+  testsupport::PumpMessages();
   EXPECT_EQ(a.SendMessage(BM_GETCHECK), 0);
   EXPECT_EQ(c.SendMessage(BM_GETCHECK), 1);
   EXPECT_EQ(d.SendMessage(BM_GETCHECK), 1) << "another group";
 
-  Mouse::Click(CentreOf(b.m_hWnd));
-  uitest::Pump();
+  Click(CentreOf(b.m_hWnd));
+  testsupport::PumpMessages();
   EXPECT_EQ(b.SendMessage(BM_GETCHECK), 1);
   EXPECT_EQ(c.SendMessage(BM_GETCHECK), 0);
   EXPECT_EQ(a.SendMessage(BM_GETCHECK), 0);
@@ -184,10 +189,10 @@ TEST_F(Button, AHiddenRadioButtonStillUnchecksItsGroup) {
   Make(hidden, BS_AUTORADIOBUTTON, 1, 20, 20, WS_GROUP);
   Make(shown, BS_AUTORADIOBUTTON, 2, 20, 50);
   shown.SendMessage(BM_SETCHECK, 1);
-  uitest::Pump();
+  testsupport::PumpMessages();
   hidden.ShowWindow(SW_HIDE);
   hidden.SendMessage(BM_SETCHECK, 1);
-  uitest::Pump();
+  testsupport::PumpMessages();
   EXPECT_EQ(shown.SendMessage(BM_GETCHECK), 0);
   EXPECT_EQ(hidden.SendMessage(BM_GETCHECK), 1);
 }
@@ -196,11 +201,11 @@ TEST_F(Button, HoverLooksComeAndGoWithThePointer) {
   CxSkinButton button;
   Make(button, BS_PUSHBUTTON);
   const HWND hWnd = button.m_hWnd;
-  Mouse::MoveTo(CentreOf(hWnd));
+  MoveMouse(CentreOf(hWnd));
   EXPECT_TRUE(button.m_bHover);
   EXPECT_EQ(::GetCursor(), ::LoadCursor(nullptr, IDC_HAND));
   EXPECT_TRUE(PumpUntil([&] { return ShownAt(hWnd, 2, 2) == PictureAt(kHover); }));
-  Mouse::MoveTo(Outside());
+  MoveMouse(Outside());
   EXPECT_TRUE(PumpUntil([&] { return !button.m_bHover; })) << "the leave notice";
   EXPECT_TRUE(PumpUntil([&] { return ShownAt(hWnd, 2, 2) == PictureAt(kNormal); }));
 }
@@ -209,9 +214,9 @@ TEST_F(Button, TheReleaseSetsTheMissingHandPointerUntilTheNextMove) {
   SpyButton button;
   Make(button, BS_PUSHBUTTON);
   const POINT centre = CentreOf(button.m_hWnd);
-  Mouse::Click(centre);
+  Click(centre);
   EXPECT_EQ(button.cursorAfterRelease, nullptr);
-  Mouse::MoveTo(POINT{centre.x + 1, centre.y});
+  MoveMouse(POINT{centre.x + 1, centre.y});
   EXPECT_EQ(::GetCursor(), ::LoadCursor(nullptr, IDC_HAND));
 }
 
@@ -219,14 +224,15 @@ TEST_F(Button, LosingTheFocusWhileHeldReleasesTheMouse) {
   CxSkinButton button, other;
   Make(button, BS_PUSHBUTTON);
   Make(other, BS_PUSHBUTTON, 2, 120);
-  Mouse::MoveTo(CentreOf(button.m_hWnd));
-  Mouse::Down();
+  MoveMouse(CentreOf(button.m_hWnd));
+  testsupport::WaitOutDoubleClick();
+  testsupport::PressLeft();
   ASSERT_EQ(::GetCapture(), button.m_hWnd);
   other.SetFocus();
   EXPECT_EQ(::GetCapture(), nullptr);
   EXPECT_FALSE(button.m_bHeld);
-  Mouse::Up();
-  uitest::PumpFor(50);
+  testsupport::ReleaseLeft();
+  testsupport::PumpFor(50);
   EXPECT_EQ(parent.Count(1, BN_CLICKED), 0);
 }
 

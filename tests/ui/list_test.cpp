@@ -8,16 +8,20 @@
 #include "framework/startbuttonhost.h"
 #include "framework/winapp.h"
 #include "resources/resource.h"
-#include "tests/ui/uitest.h"
+#include "tests/support/mouseinput.h"
+#include "tests/support/parentwindow.h"
+#include "tests/support/pixels.h"
+#include "tests/support/pump.h"
 #include "ui/listctrlex.h"
 
 namespace {
 
-using uitest::CentreOf;
-using uitest::Mouse;
-using uitest::PictureAt;
-using uitest::PumpUntil;
-using uitest::ShownAt;
+using testsupport::CentreOf;
+using testsupport::Click;
+using testsupport::MoveMouse;
+using testsupport::PictureAt;
+using testsupport::PumpUntil;
+using testsupport::ShownAt;
 
 constexpr UINT kRowUnselected = IDB_ROW_UNCHECKED, kRowSelected = IDB_ROW_CHECKED, kRowLocked = IDB_ROW_LOCKED;
 constexpr UINT kUpdateLook = IDB_START_UPDATE_NORMAL, kCloseLook = IDB_START_CLOSE_NORMAL;
@@ -39,7 +43,7 @@ TestApp theApp;
 class List : public ::testing::Test {
  protected:
   void SetUp() override {
-    Mouse::MoveTo(uitest::ToScreen(parent.m_hWnd, POINT{380, 280}));
+    MoveMouse(testsupport::ToScreen(parent.m_hWnd, POINT{380, 280}));
     ASSERT_TRUE(start.Create("BUTTON", "", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, RECT{250, 250, 329, 271}, &parent, 1002));
     start.LoadFaces(kUpdateLook, IDB_START_UPDATE_PRESSED, IDB_START_UPDATE_HOVER, kUpdateLook, 0, 0, 0, 0, 0);
     theApp.host.button = &start;
@@ -53,7 +57,7 @@ class List : public ::testing::Test {
   POINT Label(int row) const {
     RECT rc{};
     list.GetItemRect(row, &rc, LVIR_LABEL);
-    return uitest::ToScreen(list.m_hWnd, POINT{rc.left + 10, (rc.top + rc.bottom) / 2});
+    return testsupport::ToScreen(list.m_hWnd, POINT{rc.left + 10, (rc.top + rc.bottom) / 2});
   }
   CxSkinButton& Row(int i) { return *list.m_rowButtons[i]; }
   COLORREF ShownMark(int i) { return ShownAt(Row(i).m_hWnd, 6, 6); }
@@ -62,11 +66,11 @@ class List : public ::testing::Test {
   }
   // A click whose effect comes through a posted message: pump until it has come or a while passed.
   void ClickAndSettle(POINT screen) {
-    Mouse::Click(screen);
-    uitest::PumpFor(100);
+    Click(screen);
+    testsupport::PumpFor(100);
   }
 
-  uitest::ParentWindow parent;
+  testsupport::ParentWindow parent;
   CxSkinButton start;
   CListCtrlEx list;
 };
@@ -108,7 +112,7 @@ TEST_F(List, RowsGetCheckButtonsInTheSecondColumnAndHiddenEntriesFollow) {
   EXPECT_FALSE(Row(3).IsWindowVisible());
   EXPECT_FALSE(Row(3).IsWindowEnabled());
 
-  uitest::PumpFor(50);
+  testsupport::PumpFor(50);
   EXPECT_EQ(ShownMark(0), PictureAt(kRowSelected));
   EXPECT_EQ(ShownMark(1), PictureAt(kRowLocked)) << "a locked row shows the grey tick";
   EXPECT_EQ(ShownMark(2), PictureAt(kRowUnselected));
@@ -140,8 +144,8 @@ TEST_F(List, ALockedRowAndTheSpaceBelowTheRowsChangeNothing) {
   ClickAndSettle(CentreOf(Row(0).m_hWnd));
   RECT last{};
   list.GetItemRect(1, &last, LVIR_BOUNDS);
-  ClickAndSettle(uitest::ToScreen(list.m_hWnd, POINT{30, last.bottom + 30}));
-  ClickAndSettle(uitest::ToScreen(list.m_hWnd, POINT{210, last.bottom + 30}));
+  ClickAndSettle(testsupport::ToScreen(list.m_hWnd, POINT{30, last.bottom + 30}));
+  ClickAndSettle(testsupport::ToScreen(list.m_hWnd, POINT{210, last.bottom + 30}));
   EXPECT_EQ(Row(0).m_nRowChecked, 1);
   EXPECT_EQ(Row(1).m_nRowChecked, 1);
   EXPECT_EQ(ShownMark(0), PictureAt(kRowLocked));
@@ -170,7 +174,7 @@ TEST_F(List, DeselectingEveryRowSwitchesTheStartButtonToItsCloseLook) {
 TEST_F(List, TheNewLooksShowEvenWhenNoFocusMoves) {
   list.AddItem("Talvo Ver 1.0", 0, FALSE, TRUE);
   start.SetFocus();
-  uitest::PumpFor(50);
+  testsupport::PumpFor(50);
   list.SendMessage(WM_COMMAND, MAKEWPARAM(1000, BN_CLICKED), 0);
   EXPECT_TRUE(PumpUntil([&] { return ShownStart() == PictureAt(kCloseLook); })) << "the start button had the focus";
   EXPECT_TRUE(PumpUntil([&] { return ShownMark(0) == PictureAt(kRowUnselected); })) << "the mark never had it";
@@ -207,7 +211,7 @@ TEST_F(List, AfterAMoveOverTheListTheLastRowsButtonHasTheFocus) {
   list.AddItem("로그인 엔진 Ver 2", 0, FALSE, TRUE);
   list.AddItem("검색어 필터 Ver 3", 1, FALSE, TRUE);
   start.SetFocus();
-  Mouse::MoveTo(Label(0));
+  MoveMouse(Label(0));
   EXPECT_EQ(::GetFocus(), Row(2).m_hWnd);
   EXPECT_EQ(::GetCursor(), ::LoadCursor(nullptr, IDC_HAND)) << "over a row";
 }

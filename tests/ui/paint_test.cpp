@@ -10,15 +10,17 @@
 #include <string>
 
 #include "resources/resource.h"
-#include "tests/ui/uitest.h"
+#include "tests/support/parentwindow.h"
+#include "tests/support/pixels.h"
+#include "tests/support/pump.h"
 #include "ui/imageprogressctrl.h"
 #include "ui/skinpaint.h"
 #include "ui/xskinbutton.h"
 
 namespace {
 
-using uitest::Canvas;
-using uitest::PictureAt;
+using testsupport::Canvas;
+using testsupport::PictureAt;
 
 // Test pictures (tests/ui/make_test_skin.py).
 constexpr UINT kNormal = IDB_START_UPDATE_NORMAL, kPressed = IDB_START_UPDATE_PRESSED, kHover = IDB_START_UPDATE_HOVER;
@@ -55,7 +57,7 @@ class ButtonPaint : public ::testing::Test {
     return canvas.At(37, 10);
   }
 
-  uitest::ParentWindow parent{false};
+  testsupport::ParentWindow parent{false};
   CxSkinButton button;
 };
 
@@ -204,7 +206,7 @@ class ProgressPaint : public ::testing::Test {
     progress.PaintTo(canvas.dc());
   }
 
-  uitest::ParentWindow parent{false};
+  testsupport::ParentWindow parent{false};
   CImageProgressCtrl progress;
 };
 
@@ -391,7 +393,7 @@ namespace {
 // move: the paint a move causes comes later, once the bar's thread is idle (at most every 50 ms),
 // and then it does come, showing the last position.
 TEST(ProgressRepaint, APositionChangeIsPaintedLaterWhenTheThreadIsIdle) {
-  uitest::ParentWindow parent;
+  testsupport::ParentWindow parent;
   CImageProgressCtrl progress;
   ASSERT_TRUE(progress.Create(PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE, RECT{0, 0, 459, 14}, &parent, 1009));
   progress.SetRange(0, 100);
@@ -405,17 +407,17 @@ TEST(ProgressRepaint, APositionChangeIsPaintedLaterWhenTheThreadIsIdle) {
   };
   const COLORREF block = PictureAt(kBlock), inside = PictureAt(kProgressBack, 5, 5);
   progress.SetPos(10);
-  ASSERT_TRUE(uitest::PumpUntil([&] { return shown() == inside; }));
+  ASSERT_TRUE(testsupport::PumpUntil([&] { return shown() == inside; }));
 
   for (int position = 11; position <= 90; ++position) progress.SetPos(position);
   EXPECT_EQ(progress.GetPos(), 90);
   EXPECT_EQ(shown(), inside) << "painted during the moves";
-  EXPECT_TRUE(uitest::PumpUntil([&] { return shown() == block; })) << "the moves never painted";
+  EXPECT_TRUE(testsupport::PumpUntil([&] { return shown() == block; })) << "the moves never painted";
 
   // Right after a paint a move is held back (by a timer), and shown all the same.
   progress.SetPos(10);
-  uitest::Pump();
-  EXPECT_TRUE(uitest::PumpUntil([&] { return shown() == inside; })) << "the last move never painted";
+  testsupport::PumpMessages();
+  EXPECT_TRUE(testsupport::PumpUntil([&] { return shown() == inside; })) << "the last move never painted";
 }
 
 }  // namespace

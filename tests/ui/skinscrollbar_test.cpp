@@ -9,12 +9,15 @@
 #include <vector>
 
 #include "framework/wnd.h"
-#include "tests/ui/uitestsupport.h"
+#include "tests/support/mouseinput.h"
+#include "tests/support/pixels.h"
+#include "tests/support/pump.h"
+#include "tests/support/testskin.h"
 #include "ui/skinscrollbar.h"
 
 namespace {
 
-using uitest::SkinColour;
+using testsupport::SkinColour;
 
 constexpr int kSide = 16;
 constexpr int kInner = 200;
@@ -93,8 +96,8 @@ class SkinScrollBarTest : public ::testing::Test {
  protected:
   void SetUp() override {
     // Clicks of the previous test must not pair with this test's first one into a double click.
-    uitest::PumpFor(600);
-    skin_ = uitest::MakeSkin(kSide, 3);
+    testsupport::PumpFor(600);
+    skin_ = testsupport::MakeSkin(kSide, 3);
     ASSERT_TRUE(skin_);
     const RECT rc{100, 100, 400, 400};
     ASSERT_TRUE(owner_.CreateEx(0, framework::AfxDefaultWndClass(), "owner", WS_POPUP | WS_VISIBLE, rc, nullptr, 0));
@@ -110,18 +113,18 @@ class SkinScrollBarTest : public ::testing::Test {
     SCROLLINFO si{sizeof(si), SIF_ALL, 0, kMax, kPage, pos, 0};
     ::SetScrollInfo(bar.m_hWnd, SB_CTL, &si, TRUE);
     ::UpdateWindow(owner_.m_hWnd);
-    uitest::PumpFor(50);
+    testsupport::PumpFor(50);
   }
 
   // A point of the bar, given along and across its axis, on the screen.
   static POINT OnBar(const CSkinScrollBar& bar, int along, int across = kSide / 2) {
     const bool vertical = (bar.GetStyle() & SBS_VERT) != 0;
-    return uitest::ToScreen(bar.m_hWnd, vertical ? POINT{across, along} : POINT{along, across});
+    return testsupport::ToScreen(bar.m_hWnd, vertical ? POINT{across, along} : POINT{along, across});
   }
 
   static COLORREF PixelAlong(const CSkinScrollBar& bar, int along, int across = kSide / 2) {
     const bool vertical = (bar.GetStyle() & SBS_VERT) != 0;
-    const uitest::Snapshot shot(bar.m_hWnd);
+    const testsupport::Snapshot shot(bar.m_hWnd);
     return vertical ? shot.At(across, along) : shot.At(along, across);
   }
 
@@ -189,12 +192,12 @@ TEST_F(SkinScrollBarTest, PaintsArrowsThumbEndsAndTrackFromTheSkin) {
         {kSide - 1, SkinColour(c, 0)},
         {kSide, SkinColour(c + 3, 0)},
         {thumb - 1, SkinColour(c + 3, 0)},
-        {thumb, uitest::ThumbStartColour(0)},
-        {thumb + 2, uitest::ThumbStartColour(0)},
+        {thumb, testsupport::ThumbStartColour(0)},
+        {thumb + 2, testsupport::ThumbStartColour(0)},
         {thumb + 3, SkinColour(c + 2, 0)},
         {thumb + 16, SkinColour(c + 2, 0)},
-        {thumb + 17, uitest::ThumbEndColour(0)},
-        {thumb + 19, uitest::ThumbEndColour(0)},
+        {thumb + 17, testsupport::ThumbEndColour(0)},
+        {thumb + 19, testsupport::ThumbEndColour(0)},
         {thumb + 20, SkinColour(c + 3, 0)},
         {kLength - kSide - 1, SkinColour(c + 3, 0)},
         {kLength - kSide, SkinColour(c + 1, 0)},
@@ -204,14 +207,14 @@ TEST_F(SkinScrollBarTest, PaintsArrowsThumbEndsAndTrackFromTheSkin) {
 
     // Disabled, the standard bar would draw its own look; the skin stays.
     bar.EnableWindow(FALSE);
-    uitest::PumpFor(50);
+    testsupport::PumpFor(50);
     for (const auto& e : expected) EXPECT_EQ(PixelAlong(bar, e.along), e.colour) << "disabled, at " << e.along;
     bar.DestroyWindow();
   }
 }
 
 TEST_F(SkinScrollBarTest, HoverAndPressLooksComeFromTheirSkinRowsWhenTheSkinHasThem) {
-  const framework::UniqueBitmap oneRow = uitest::MakeSkin(kSide, 1);
+  const framework::UniqueBitmap oneRow = testsupport::MakeSkin(kSide, 1);
   for (const bool threeRows : {true, false}) {
     SCOPED_TRACE(threeRows ? "three rows" : "one row, as the update window's skin");
     CSkinScrollBar bar;
@@ -219,40 +222,40 @@ TEST_F(SkinScrollBarTest, HoverAndPressLooksComeFromTheirSkinRowsWhenTheSkinHasT
     const int hover = threeRows ? 1 : 0;
     const int pressed = threeRows ? 2 : 0;
 
-    uitest::MoveMouse(OnBar(bar, kSide + 10));  // the thumb (16..36)
+    testsupport::MoveMouse(OnBar(bar, kSide + 10));  // the thumb (16..36)
     EXPECT_EQ(PixelAlong(bar, kSide + 10), SkinColour(2, hover));
-    uitest::MoveMouse(OnBar(bar, 5));  // the up arrow: the thumb goes back to normal
+    testsupport::MoveMouse(OnBar(bar, 5));  // the up arrow: the thumb goes back to normal
     EXPECT_EQ(PixelAlong(bar, 5), SkinColour(0, hover));
     EXPECT_EQ(PixelAlong(bar, kSide + 10), SkinColour(2, 0));
 
     owner_.takesPosition = false;
-    uitest::PressLeft();
+    testsupport::PressLeft();
     EXPECT_EQ(PixelAlong(bar, 5), SkinColour(0, pressed));
-    uitest::MoveMouse(OnBar(bar, 100));  // off the pressed arrow
+    testsupport::MoveMouse(OnBar(bar, 100));  // off the pressed arrow
     EXPECT_EQ(PixelAlong(bar, 5), SkinColour(0, 0));
-    uitest::MoveMouse(OnBar(bar, 5));
+    testsupport::MoveMouse(OnBar(bar, 5));
     EXPECT_EQ(PixelAlong(bar, 5), SkinColour(0, pressed));
-    uitest::ReleaseLeft();
+    testsupport::ReleaseLeft();
     EXPECT_EQ(PixelAlong(bar, 5), SkinColour(0, 0));
     owner_.takesPosition = true;
     bar.DestroyWindow();
-    uitest::PumpFor(600);
+    testsupport::PumpFor(600);
   }
 }
 
 TEST_F(SkinScrollBarTest, AHeldArrowStepsAtOnceThenRepeatsAfterTheDelayAndStopsAtTheMinimum) {
   CSkinScrollBar bar;
   MakeBar(bar, true, 3);
-  uitest::MoveMouse(OnBar(bar, 5));
-  uitest::PressLeft();
-  uitest::PumpFor(250);
+  testsupport::MoveMouse(OnBar(bar, 5));
+  testsupport::PressLeft();
+  testsupport::PumpFor(250);
   EXPECT_EQ(owner_.Count(SB_LINEUP), 1) << "one step at the press, none before the delay";
   EXPECT_EQ(bar.ScrollInfo().nPos, 2);
 
   // 3 -> 0, then the repeat stops at the minimum however long the arrow is held.
-  EXPECT_TRUE(uitest::PumpUntil([&] { return bar.ScrollInfo().nPos == 0; }, 3000));
-  uitest::PumpFor(600);
-  uitest::ReleaseLeft();
+  EXPECT_TRUE(testsupport::PumpUntil([&] { return bar.ScrollInfo().nPos == 0; }, 3000));
+  testsupport::PumpFor(600);
+  testsupport::ReleaseLeft();
   EXPECT_EQ(owner_.Count(SB_LINEUP), 3);
   EXPECT_EQ(owner_.events.size(), 3u) << "no other code, no SB_ENDSCROLL";
 }
@@ -260,15 +263,15 @@ TEST_F(SkinScrollBarTest, AHeldArrowStepsAtOnceThenRepeatsAfterTheDelayAndStopsA
 TEST_F(SkinScrollBarTest, AHeldDownArrowKeepsSteppingAtTheEndBecauseTheMaximumIsNeverReached) {
   CSkinScrollBar bar;
   MakeBar(bar, true, kLast);
-  uitest::MoveMouse(OnBar(bar, kLength - 5));
-  uitest::PressLeft();
+  testsupport::MoveMouse(OnBar(bar, kLength - 5));
+  testsupport::PressLeft();
   // The press, the delay, then every 100 ms.
-  EXPECT_TRUE(uitest::PumpUntil([&] { return owner_.Count(SB_LINEDOWN) >= 4; }, 5000));
-  uitest::ReleaseLeft();
-  uitest::PumpFor(20);
+  EXPECT_TRUE(testsupport::PumpUntil([&] { return owner_.Count(SB_LINEDOWN) >= 4; }, 5000));
+  testsupport::ReleaseLeft();
+  testsupport::PumpFor(20);
   const int steps = owner_.Count(SB_LINEDOWN);
   EXPECT_EQ(bar.ScrollInfo().nPos, kLast) << "the owner keeps the position in range";
-  uitest::PumpFor(400);
+  testsupport::PumpFor(400);
   EXPECT_EQ(owner_.Count(SB_LINEDOWN), steps) << "nothing after the release";
 }
 
@@ -276,15 +279,15 @@ TEST_F(SkinScrollBarTest, TheRepeatPausesWhileThePointerIsOffThePressedArrow) {
   CSkinScrollBar bar;
   MakeBar(bar, true, 50);
   owner_.takesPosition = false;
-  uitest::MoveMouse(OnBar(bar, kLength - 5));
-  uitest::PressLeft();
-  uitest::MoveMouse(OnBar(bar, kLength - 5, 200));  // beside the bar, still captured
+  testsupport::MoveMouse(OnBar(bar, kLength - 5));
+  testsupport::PressLeft();
+  testsupport::MoveMouse(OnBar(bar, kLength - 5, 200));  // beside the bar, still captured
   const int whenLeft = owner_.Count(SB_LINEDOWN);
-  uitest::PumpFor(1000);
+  testsupport::PumpFor(1000);
   EXPECT_EQ(owner_.Count(SB_LINEDOWN), whenLeft) << "no steps while the pointer is off the arrow";
-  uitest::MoveMouse(OnBar(bar, kLength - 5));
-  EXPECT_TRUE(uitest::PumpUntil([&] { return owner_.Count(SB_LINEDOWN) >= 3; }, 2000)) << "back on it, it repeats";
-  uitest::ReleaseLeft();
+  testsupport::MoveMouse(OnBar(bar, kLength - 5));
+  EXPECT_TRUE(testsupport::PumpUntil([&] { return owner_.Count(SB_LINEDOWN) >= 3; }, 2000)) << "back on it, it repeats";
+  testsupport::ReleaseLeft();
 }
 
 TEST_F(SkinScrollBarTest, AHeldTrackPagesUntilTheThumbReachesThePointer) {
@@ -293,11 +296,11 @@ TEST_F(SkinScrollBarTest, AHeldTrackPagesUntilTheThumbReachesThePointer) {
   // The thumb starts 2 pixels a position after the arrow and is 20 long: 166 lies in it from
   // position 66 to 75, which paging by 10 from 0 first reaches at 70.
   const int pointer = 166;
-  uitest::MoveMouse(OnBar(bar, pointer));
-  uitest::PressLeft();
-  EXPECT_TRUE(uitest::PumpUntil([&] { return bar.ScrollInfo().nPos == 70; }, 4000));
-  uitest::PumpFor(800);
-  uitest::ReleaseLeft();
+  testsupport::MoveMouse(OnBar(bar, pointer));
+  testsupport::PressLeft();
+  EXPECT_TRUE(testsupport::PumpUntil([&] { return bar.ScrollInfo().nPos == 70; }, 4000));
+  testsupport::PumpFor(800);
+  testsupport::ReleaseLeft();
   EXPECT_EQ(bar.ScrollInfo().nPos, 70) << "paging stopped under the pointer";
   EXPECT_EQ(owner_.Count(SB_PAGEDOWN), 7);
   EXPECT_EQ(owner_.events.size(), 7u);
@@ -307,28 +310,28 @@ TEST_F(SkinScrollBarTest, DraggingTheThumbSendsTrackPositionsThenOnePosition) {
   CSkinScrollBar bar;
   MakeBar(bar, true, 0);
   const int grab = kSide + 10;  // the thumb's middle
-  uitest::MoveMouse(OnBar(bar, grab));
-  uitest::PressLeft();
+  testsupport::MoveMouse(OnBar(bar, grab));
+  testsupport::PressLeft();
   EXPECT_TRUE(owner_.events.empty()) << "grabbing sends nothing";
-  for (int d = 10; d <= 40; d += 10) uitest::MoveMouse(OnBar(bar, grab + d));
+  for (int d = 10; d <= 40; d += 10) testsupport::MoveMouse(OnBar(bar, grab + d));
   EXPECT_EQ(owner_.Positions(SB_THUMBTRACK).back(), 20) << "two pixels a position";
   EXPECT_EQ(bar.ScrollInfo().nTrackPos, 20);
   EXPECT_EQ(bar.ScrollInfo().nPos, 0) << "the owner has not taken a position yet";
 
-  uitest::MoveMouse(OnBar(bar, grab + 400));
+  testsupport::MoveMouse(OnBar(bar, grab + 400));
   EXPECT_EQ(owner_.Positions(SB_THUMBTRACK).back(), kLast) << "clamped at the end";
-  uitest::MoveMouse(OnBar(bar, grab - 400));
+  testsupport::MoveMouse(OnBar(bar, grab - 400));
   EXPECT_EQ(owner_.Positions(SB_THUMBTRACK).back(), 0) << "clamped at the start";
-  uitest::MoveMouse(OnBar(bar, grab + 40));
+  testsupport::MoveMouse(OnBar(bar, grab + 40));
   const size_t tracked = owner_.events.size();
   // Beside the bar, at the same height: the drag does not move, even when the pointer's leave
   // is reported.
-  uitest::MoveMouse(OnBar(bar, grab + 40, 150));
-  uitest::PumpFor(800);
+  testsupport::MoveMouse(OnBar(bar, grab + 40, 150));
+  testsupport::PumpFor(800);
   EXPECT_EQ(owner_.events.size(), tracked);
   EXPECT_EQ(bar.ScrollInfo().nTrackPos, 20);
 
-  uitest::ReleaseLeft();
+  testsupport::ReleaseLeft();
   EXPECT_EQ(owner_.Count(SB_THUMBPOSITION), 1);
   EXPECT_EQ(owner_.events.back().code, SB_THUMBPOSITION);
   EXPECT_EQ(owner_.events.back().pos, 20);
@@ -348,10 +351,10 @@ TEST_F(SkinScrollBarTest, AThumbDropTheOwnerRefusesLeavesTheThumbWhereItWas) {
   CSkinScrollBar bar;
   MakeBar(bar, true, 0);
   owner_.takesPosition = false;
-  uitest::MoveMouse(OnBar(bar, kSide + 10));
-  uitest::PressLeft();
-  uitest::MoveMouse(OnBar(bar, kSide + 110));
-  uitest::ReleaseLeft();
+  testsupport::MoveMouse(OnBar(bar, kSide + 10));
+  testsupport::PressLeft();
+  testsupport::MoveMouse(OnBar(bar, kSide + 110));
+  testsupport::ReleaseLeft();
   EXPECT_EQ(owner_.Count(SB_THUMBPOSITION), 1);
   EXPECT_EQ(bar.ScrollInfo().nPos, 0);
   EXPECT_EQ(PixelAlong(bar, kSide + 110), SkinColour(3, 0)) << "the dragged image is gone";
@@ -361,12 +364,12 @@ TEST_F(SkinScrollBarTest, AThumbDropTheOwnerRefusesLeavesTheThumbWhereItWas) {
 TEST_F(SkinScrollBarTest, ADoubleClickOnAnArrowStepsOnce) {
   CSkinScrollBar bar;
   MakeBar(bar, true, 50);
-  uitest::MoveMouse(OnBar(bar, kLength - 5));
-  uitest::PressLeft();
-  uitest::ReleaseLeft();
-  uitest::PressLeft();
-  uitest::ReleaseLeft();
-  uitest::PumpFor(800);
+  testsupport::MoveMouse(OnBar(bar, kLength - 5));
+  testsupport::PressLeft();
+  testsupport::ReleaseLeft();
+  testsupport::PressLeft();
+  testsupport::ReleaseLeft();
+  testsupport::PumpFor(800);
   EXPECT_EQ(owner_.Count(SB_LINEDOWN), 1);
   EXPECT_EQ(owner_.events.size(), 1u);
 }

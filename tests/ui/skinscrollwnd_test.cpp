@@ -10,12 +10,15 @@
 #include "framework/controls.h"
 #include "framework/dialog.h"
 #include "framework/wnd.h"
-#include "tests/ui/uitestsupport.h"
+#include "tests/support/mouseinput.h"
+#include "tests/support/pixels.h"
+#include "tests/support/pump.h"
+#include "tests/support/testskin.h"
 #include "ui/skinscrollwnd.h"
 
 namespace {
 
-using uitest::SkinColour;
+using testsupport::SkinColour;
 
 constexpr int kSide = 17;  // as the update window's skin: 153 pixels wide
 constexpr int kEditId = 1019;
@@ -86,8 +89,8 @@ LRESULT CALLBACK WatchDestroy(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPa
 class SkinScrollWndTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    uitest::PumpFor(600);  // no double click with the previous test's last click
-    skin_ = uitest::MakeSkin(kSide, 2);
+    testsupport::PumpFor(600);  // no double click with the previous test's last click
+    skin_ = testsupport::MakeSkin(kSide, 2);
     ASSERT_TRUE(skin_);
     const RECT rc{100, 100, 500, 400};
     ASSERT_TRUE(parent_.CreateEx(0, framework::AfxDefaultWndClass(), "notice", WS_POPUP | WS_VISIBLE, rc, nullptr, 0));
@@ -109,20 +112,20 @@ class SkinScrollWndTest : public ::testing::Test {
 
   CSkinScrollWnd* Wrap(HWND edit) {
     CSkinScrollWnd* frame = AttachSkinScroll(edit, static_cast<HBITMAP>(skin_.Get()));
-    uitest::PumpFor(150);
+    testsupport::PumpFor(150);
     return frame;
   }
 
   COLORREF PixelInFrame(const CSkinScrollWnd& frame, int x, int y) {
     POINT p{x, y};
     ::MapWindowPoints(frame.m_hWnd, parent_.m_hWnd, &p, 1);
-    return uitest::Snapshot(parent_.m_hWnd).At(p.x, p.y);
+    return testsupport::Snapshot(parent_.m_hWnd).At(p.x, p.y);
   }
 
   void Click(HWND hWnd, POINT client) {
-    uitest::MoveMouse(uitest::ToScreen(hWnd, client));
-    uitest::PressLeft();
-    uitest::ReleaseLeft();
+    testsupport::MoveMouse(testsupport::ToScreen(hWnd, client));
+    testsupport::PressLeft();
+    testsupport::ReleaseLeft();
   }
 
   framework::UniqueBitmap skin_;
@@ -137,7 +140,7 @@ TEST_F(SkinScrollWndTest, TheFrameTakesTheControlsPlaceAndIdAndHoldsTheClipWindo
   const HWND clip = ::GetParent(edit);
   const RECT clipBeforeLayout = RectIn(clip, frame->m_hWnd);
   EXPECT_TRUE(::IsRectEmpty(&clipBeforeLayout)) << "the clip window stays empty until the posted layout";
-  uitest::PumpFor(150);
+  testsupport::PumpFor(150);
 
   EXPECT_EQ(::GetDlgItem(parent_.m_hWnd, kEditId), frame->m_hWnd) << "the parent's child with the ID is the frame";
   EXPECT_EQ(frame->GetWindowText(), "SkinScrollBarFrame");
@@ -245,7 +248,7 @@ TEST_F(SkinScrollWndTest, BarsCornerAndClipFollowTheControlsScrollAndBorderStyle
       EXPECT_NE(PixelInFrame(*frame, client.right - inset, client.bottom - inset), SkinColour(8, 0));
     }
     ::DestroyWindow(edit);
-    uitest::PumpFor(50);
+    testsupport::PumpFor(50);
   }
 }
 
@@ -265,13 +268,13 @@ TEST_F(SkinScrollWndTest, TheSkinnedBarsScrollTheControl) {
   const int thumbStart = skinscroll::PartRect(skinscroll::kThumb, skinscroll::ScrollValues{vbar.ScrollInfo().nMin,
       vbar.ScrollInfo().nMax, vbar.ScrollInfo().nPage, vbar.ScrollInfo().nPos, -1},
       skinscroll::BarShape{v.bottom, kSide, true}).top;
-  uitest::MoveMouse(uitest::ToScreen(vbar.m_hWnd, POINT{kSide / 2, thumbStart + 3}));
-  uitest::PressLeft();
-  uitest::MoveMouse(uitest::ToScreen(vbar.m_hWnd, POINT{kSide / 2, thumbStart + 43}));
+  testsupport::MoveMouse(testsupport::ToScreen(vbar.m_hWnd, POINT{kSide / 2, thumbStart + 3}));
+  testsupport::PressLeft();
+  testsupport::MoveMouse(testsupport::ToScreen(vbar.m_hWnd, POINT{kSide / 2, thumbStart + 43}));
   const LRESULT during = ::SendMessageA(edit, EM_GETFIRSTVISIBLELINE, 0, 0);
   EXPECT_GT(during, 1) << "thumb tracking scrolls the text";
-  uitest::ReleaseLeft();
-  uitest::PumpFor(100);
+  testsupport::ReleaseLeft();
+  testsupport::PumpFor(100);
   const LRESULT after = ::SendMessageA(edit, EM_GETFIRSTVISIBLELINE, 0, 0);
   EXPECT_EQ(after, during);
   EXPECT_EQ(vbar.ScrollInfo().nPos, ScrollInfoOf(edit, SB_VERT).nPos);
@@ -297,11 +300,11 @@ TEST_F(SkinScrollWndTest, ContentThatFitsDisablesTheBarOnTheNextBackgroundRepain
   EXPECT_TRUE(vbar.IsWindowEnabled());
 
   ::SetWindowTextA(edit, "short");
-  EXPECT_TRUE(uitest::PumpUntil([&] { return !vbar.IsWindowEnabled(); }, 2000)) << "disabled by the repaint";
+  EXPECT_TRUE(testsupport::PumpUntil([&] { return !vbar.IsWindowEnabled(); }, 2000)) << "disabled by the repaint";
   EXPECT_LT(static_cast<UINT>(vbar.ScrollInfo().nMax), vbar.ScrollInfo().nPage);
 
   ::SetWindowTextA(edit, LongText(50).c_str());
-  EXPECT_TRUE(uitest::PumpUntil([&] { return vbar.IsWindowEnabled() != FALSE; }, 2000));
+  EXPECT_TRUE(testsupport::PumpUntil([&] { return vbar.IsWindowEnabled() != FALSE; }, 2000));
 }
 
 TEST_F(SkinScrollWndTest, ThePollCopiesTheScrollStateButNeverEnablesOrDisables) {
@@ -317,12 +320,12 @@ TEST_F(SkinScrollWndTest, ThePollCopiesTheScrollStateButNeverEnablesOrDisables) 
   ::ValidateRect(edit, nullptr);
   ASSERT_EQ(ScrollInfoOf(edit, SB_VERT).nPos, 5);
   EXPECT_EQ(vbar.ScrollInfo().nPos, 0) << "no background repaint happened";
-  EXPECT_TRUE(uitest::PumpUntil([&] { return vbar.ScrollInfo().nPos == 5; }, 1500)) << "the poll copied it";
+  EXPECT_TRUE(testsupport::PumpUntil([&] { return vbar.ScrollInfo().nPos == 5; }, 1500)) << "the poll copied it";
   EXPECT_FALSE(vbar.IsWindowEnabled()) << "the poll left the enabled state alone";
 
   // The next background repaint puts the enabled state right, though the values agree by now.
   ::InvalidateRect(edit, nullptr, TRUE);
-  EXPECT_TRUE(uitest::PumpUntil([&] { return vbar.IsWindowEnabled() != FALSE; }, 2000));
+  EXPECT_TRUE(testsupport::PumpUntil([&] { return vbar.IsWindowEnabled() != FALSE; }, 2000));
 }
 
 TEST_F(SkinScrollWndTest, ThePollLeavesABarAloneWhileItsThumbIsDragged) {
@@ -330,14 +333,14 @@ TEST_F(SkinScrollWndTest, ThePollLeavesABarAloneWhileItsThumbIsDragged) {
   CSkinScrollWnd* frame = Wrap(edit);
   ASSERT_NE(frame, nullptr);
   CSkinScrollBar& vbar = frame->VerticalBar();
-  uitest::MoveMouse(uitest::ToScreen(vbar.m_hWnd, POINT{kSide / 2, kSide + 3}));  // the thumb at 0
-  uitest::PressLeft();
+  testsupport::MoveMouse(testsupport::ToScreen(vbar.m_hWnd, POINT{kSide / 2, kSide + 3}));  // the thumb at 0
+  testsupport::PressLeft();
   ASSERT_TRUE(vbar.IsDragging());
   ::SendMessageA(edit, EM_LINESCROLL, 0, 7);
   ::ValidateRect(edit, nullptr);
-  uitest::PumpFor(1200);
+  testsupport::PumpFor(1200);
   EXPECT_EQ(vbar.ScrollInfo().nPos, 0);
-  uitest::ReleaseLeft();
+  testsupport::ReleaseLeft();
 }
 
 TEST_F(SkinScrollWndTest, DestroyingTheControlUnwrapsItFirstThenRemovesTheFrame) {
@@ -370,7 +373,7 @@ TEST_F(SkinScrollWndTest, DestroyingTheParentTakesTheWrappedControlAndFrameAlong
   g_destroy = DestroySeen{};
 
   parent_.DestroyWindow();
-  uitest::PumpFor(100);
+  testsupport::PumpFor(100);
   EXPECT_TRUE(g_destroy.seen);
   EXPECT_FALSE(g_destroy.frameAlive);
   EXPECT_FALSE(::IsWindow(edit));

@@ -52,7 +52,7 @@ class UpdateRunTest : public ::testing::Test {
   }
 
   static void Serve(const std::string& name, const testzip::Writer& zip) {
-    ASSERT_TRUE(nettest::WriteWholeFile(nettest::Env("TALVO_TEST_SERVED_DIR") + "\\" + name, zip.Build()));
+    ASSERT_TRUE(WriteFileBytes(nettest::Env("TALVO_TEST_SERVED_DIR") + "\\" + name, zip.Build()));
   }
   static RunEntry Entry(const char* label, int nKind, const char* version, const std::string& path) {
     RunEntry entry;
