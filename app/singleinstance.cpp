@@ -22,8 +22,8 @@ volatile LONG g_nBackgroundCount __attribute__((section("UpdateAp"), shared)) = 
 framework::UniqueHandle g_hInstanceMutex;
 
 bool IgnoreInstancesRequested() {
-  bool bIgnore = framework::AfxGetApp() &&
-                 framework::AfxGetApp()->GetProfileInt("TalvoUpdate", "IgnoreInstances", 0) != 0;
+  bool bIgnore = framework::GetApp() &&
+                 framework::GetApp()->GetProfileInt("TalvoUpdate", "IgnoreInstances", 0) != 0;
   for (int i = 1; i < __argc; ++i) {
     if (__argv[i] && IsIgnoreInstancesArgument(__argv[i])) bIgnore = true;
   }

@@ -70,7 +70,7 @@ BOOL CTalvoUpdateApp::CheckUpdateServer() {
 
 BOOL CTalvoUpdateApp::RequestInformation() {
   m_strInformation.clear();
-  framework::UniqueHandle thread = framework::AfxBeginThread(&CTalvoUpdateApp::InformationThread, this);
+  framework::UniqueHandle thread = framework::BeginThread(&CTalvoUpdateApp::InformationThread, this);
   if (thread) ::WaitForSingleObject(thread.Get(), INFINITE);
   return m_strInformation.empty() ? FALSE : TRUE;
 }

@@ -25,7 +25,7 @@ BOOL CDialog::Create(UINT nIDTemplate, CWnd* pParentWnd) {
   if (m_hWnd) return FALSE;
   if (nIDTemplate) m_nIDTemplate = nIDTemplate;
   m_pParentWnd = pParentWnd;
-  const HWND hWnd = ::CreateDialogParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_nIDTemplate),
+  const HWND hWnd = ::CreateDialogParamA(GetResourceHandle(), MAKEINTRESOURCEA(m_nIDTemplate),
                                          pParentWnd ? pParentWnd->m_hWnd : nullptr,
                                          &CDialog::DialogProcThunk, reinterpret_cast<LPARAM>(this));
   return hWnd ? TRUE : FALSE;
@@ -35,12 +35,12 @@ INT_PTR CDialog::DoModal() {
   if (m_hWnd) return -1;
   HWND owner = m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr;
   if (!owner) {
-    CWinApp* app = AfxGetApp();
+    CWinApp* app = GetApp();
     owner = app ? app->m_hMainWnd : nullptr;
   }
   m_nModalResult = -1;
   m_bModalRunning = true;
-  const HWND hWnd = ::CreateDialogParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_nIDTemplate), owner,
+  const HWND hWnd = ::CreateDialogParamA(GetResourceHandle(), MAKEINTRESOURCEA(m_nIDTemplate), owner,
                                          &CDialog::DialogProcThunk, reinterpret_cast<LPARAM>(this));
   if (!hWnd) {
     m_bModalRunning = false;

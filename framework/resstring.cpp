@@ -13,7 +13,7 @@ std::string LoadResString(UINT id) {
 
 HBITMAP LoadResBitmap(UINT id) {
   if (id == 0) return nullptr;
-  return ::LoadBitmapA(AfxGetResourceHandle(), MAKEINTRESOURCEA(id));
+  return ::LoadBitmapA(GetResourceHandle(), MAKEINTRESOURCEA(id));
 }
 
 }  // namespace framework

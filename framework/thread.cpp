@@ -9,7 +9,7 @@ namespace framework {
 namespace {
 
 struct ThreadStart {
-  AFX_THREADPROC proc;
+  ThreadProc proc;
   void* param;
 };
 
@@ -25,7 +25,7 @@ unsigned __stdcall ThreadEntry(void* raw) {
 
 }  // namespace
 
-UniqueHandle AfxBeginThread(AFX_THREADPROC proc, void* param) {
+UniqueHandle BeginThread(ThreadProc proc, void* param) {
   auto* start = new (std::nothrow) ThreadStart{proc, param};
   if (!start) return UniqueHandle();
   // _beginthreadex rather than CreateThread so the C runtime's per-thread state is set up.

@@ -34,14 +34,14 @@ UINT CWinApp::GetProfileInt(const char* section, const char* entry, int defaultV
   return ::GetPrivateProfileIntA(section, entry, defaultValue, m_strProfileName.c_str());
 }
 
-CWinApp* AfxGetApp() { return g_pApp; }
+CWinApp* GetApp() { return g_pApp; }
 
-HINSTANCE AfxGetResourceHandle() {
+HINSTANCE GetResourceHandle() {
   return (g_pApp && g_pApp->m_hInstance) ? g_pApp->m_hInstance : ::GetModuleHandleA(nullptr);
 }
 
 int AfxMessageBox(const std::string& text, UINT type) {
-  CWinApp* app = AfxGetApp();
+  CWinApp* app = GetApp();
   const HWND owner = app ? app->m_hMainWnd : nullptr;
   const char* title = (app && !app->m_strAppName.empty()) ? app->m_strAppName.c_str() : nullptr;
   return ::MessageBoxA(owner, text.c_str(), title, type);

@@ -34,11 +34,11 @@ class CWinApp {
   void InitNames(HINSTANCE instance);
 };
 
-CWinApp* AfxGetApp();
+CWinApp* GetApp();
 
 // The module whose resources the program loads: the application's instance, or the executable
 // when there is no application object yet (test programs).
-HINSTANCE AfxGetResourceHandle();
+HINSTANCE GetResourceHandle();
 
 // Message box titled with the application's name, owned by its main window when there is one.
 int AfxMessageBox(const std::string& text, UINT type = MB_OK);

@@ -10,7 +10,7 @@ const int kExitUnhandledFailure = 2;
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-  framework::CWinApp* app = framework::AfxGetApp();
+  framework::CWinApp* app = framework::GetApp();
   if (!app) return kExitUnhandledFailure;
   try {
     app->InitNames(instance);

@@ -95,7 +95,7 @@ BOOL CWnd::CreateEx(DWORD exStyle, const char* className, const char* windowName
                                       rect.left, rect.top, rect.right - rect.left,
                                       rect.bottom - rect.top, hParent,
                                       reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)),
-                                      AfxGetResourceHandle(), nullptr);
+                                      GetResourceHandle(), nullptr);
   t_pCreating = previous;
   if (!hWnd) {
     if (m_hWnd) UnbindHandle();
@@ -217,7 +217,7 @@ RECT CWnd::GetWindowRect() const {
   return rc;
 }
 
-const char* AfxRegisterWndClass(UINT classStyle, HCURSOR cursor, HBRUSH background, HICON icon) {
+const char* RegisterWndClass(UINT classStyle, HCURSOR cursor, HBRUSH background, HICON icon) {
   // One class per combination; the names live as long as the process.
   static std::map<std::tuple<UINT, HCURSOR, HBRUSH, HICON>, std::string> registered;
   const auto key = std::make_tuple(classStyle, cursor, background, icon);
@@ -230,7 +230,7 @@ const char* AfxRegisterWndClass(UINT classStyle, HCURSOR cursor, HBRUSH backgrou
   WNDCLASSA wc{};
   wc.style = classStyle;
   wc.lpfnWndProc = &CWnd::WndProcThunk;
-  wc.hInstance = AfxGetResourceHandle();
+  wc.hInstance = GetResourceHandle();
   wc.hCursor = cursor;
   wc.hbrBackground = background;
   wc.hIcon = icon;
@@ -240,8 +240,8 @@ const char* AfxRegisterWndClass(UINT classStyle, HCURSOR cursor, HBRUSH backgrou
   return registered.emplace(key, name).first->second.c_str();
 }
 
-const char* AfxDefaultWndClass() {
-  return AfxRegisterWndClass(CS_DBLCLKS, ::LoadCursor(nullptr, IDC_ARROW), nullptr, nullptr);
+const char* DefaultWndClass() {
+  return RegisterWndClass(CS_DBLCLKS, ::LoadCursor(nullptr, IDC_ARROW), nullptr, nullptr);
 }
 
 }  // namespace framework

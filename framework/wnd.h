@@ -2,7 +2,7 @@
 // from the HWND through a window property (GWLP_USERDATA stays free for the window's own users).
 //
 // An object meets its window in one of three ways:
-//   - a window of a class registered here (AfxRegisterWndClass): bound at WM_NCCREATE;
+//   - a window of a class registered here (RegisterWndClass): bound at WM_NCCREATE;
 //   - a dialog (CDialog): bound at WM_INITDIALOG;
 //   - an existing window of another class (a dialog item, a window created through its system
 //     class such as "BUTTON"): bound by subclassing (SubclassWindow / SubclassDlgItem / Create).
@@ -44,7 +44,7 @@ class CWnd {
   // Gives the window its procedure back (only when nobody subclassed it after us) and unbinds.
   HWND UnsubclassWindow();
 
-  // Creates a window. For a class registered with AfxRegisterWndClass the object is bound from
+  // Creates a window. For a class registered with RegisterWndClass the object is bound from
   // WM_NCCREATE on; for any other class (a system control) right after creation, by subclassing.
   BOOL CreateEx(DWORD exStyle, const char* className, const char* windowName, DWORD style,
                 const RECT& rect, HWND hParent, UINT id);
@@ -115,9 +115,9 @@ class CWnd {
 
 // Registers (once) a window class whose procedure is CWnd::WndProcThunk and returns its name.
 // Windows of such a class get their object bound at WM_NCCREATE.
-const char* AfxRegisterWndClass(UINT classStyle, HCURSOR cursor = nullptr, HBRUSH background = nullptr,
+const char* RegisterWndClass(UINT classStyle, HCURSOR cursor = nullptr, HBRUSH background = nullptr,
                                 HICON icon = nullptr);
 // The plain class for helper windows: double clicks, arrow cursor, no background.
-const char* AfxDefaultWndClass();
+const char* DefaultWndClass();
 
 }  // namespace framework

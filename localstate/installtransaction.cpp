@@ -112,7 +112,11 @@ BOOL CInstallTransaction::InstallFileCopy(const std::string& strSource, const st
   const std::string temporary = strTarget + kTemporarySuffix;
   if (!Record(journal::NewFile{strTarget, temporary})) return FALSE;
   Point();
-  if (!::CopyFileA(strSource.c_str(), temporary.c_str(), FALSE)) {
+  // The source stays until the step is in place (an undone step can run again), but its bytes
+  // need not be copied: on its volume the temporary name is a second link to them. A copy is
+  // made only where a link cannot be.
+  if (!::CreateHardLinkA(temporary.c_str(), strSource.c_str(), nullptr) &&
+      !::CopyFileA(strSource.c_str(), temporary.c_str(), FALSE)) {
     const DWORD error = ::GetLastError();
     ::DeleteFileA(temporary.c_str());
     ::SetLastError(error);

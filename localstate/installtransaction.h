@@ -24,7 +24,8 @@ class CInstallTransaction {
   BOOL Begin(int nKind, const std::string& strVersion);
 
   // Puts a copy of strSource at strTarget, its folders created; an installed file there is set
-  // aside first. The source stays.
+  // aside first. The source stays (on its volume the copy may share its bytes, so the source is
+  // only ever deleted, never written, afterwards).
   BOOL InstallFileCopy(const std::string& strSource, const std::string& strTarget);
   // Sets the installed file aside; a missing file is no failure, a missing folder is (refused).
   BOOL RemoveFile(const std::string& strPath);

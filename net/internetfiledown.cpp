@@ -281,7 +281,7 @@ void CInternetFileDown::ClearRunningMarkLocked() {
 bool CInternetFileDown::StartWorkerLocked(const std::shared_ptr<DownloadJob>& job) {
   auto* param = new (std::nothrow) std::shared_ptr<DownloadJob>(job);
   if (!param) return false;
-  framework::UniqueHandle thread = framework::AfxBeginThread(&DownloadThread, param);
+  framework::UniqueHandle thread = framework::BeginThread(&DownloadThread, param);
   if (!thread) {
     delete param;
     return false;

@@ -17,7 +17,7 @@ void ShowRowFaces(CxSkinButton& button, bool selected) {
 }
 
 CxSkinButton* StartButton() {
-  framework::CWinApp* app = framework::AfxGetApp();
+  framework::CWinApp* app = framework::GetApp();
   framework::IStartButtonHost* host = app ? app->GetStartButtonHost() : nullptr;
   return host ? dynamic_cast<CxSkinButton*>(host->GetStartButton()) : nullptr;
 }
@@ -44,7 +44,7 @@ void CListCtrlEx::PreSubclassWindow() {
   m_imageList.Reset(::ImageList_Create(16, 23, ILC_COLORDDB | ILC_MASK, 0, 1));
   if (!m_imageList) return;
   ::ImageList_SetBkColor(m_imageList.Get(), CLR_NONE);
-  const HINSTANCE instance = framework::AfxGetResourceHandle();
+  const HINSTANCE instance = framework::GetResourceHandle();
   for (UINT id : kRowImages) {
     const HICON icon = ::LoadIconA(instance, MAKEINTRESOURCEA(id));
     if (icon) ::ImageList_AddIcon(m_imageList.Get(), icon);

@@ -96,10 +96,10 @@ BOOL CSkinScrollWnd::Wrap(HWND hControl, HBITMAP hSkin) {
   }
 
   const RECT empty{0, 0, 0, 0};
-  if (!CreateEx(frameExStyle, framework::AfxRegisterWndClass(0, nullptr, nullptr, nullptr),
+  if (!CreateEx(frameExStyle, framework::RegisterWndClass(0, nullptr, nullptr, nullptr),
                 "SkinScrollBarFrame", frameStyle, rcFrame, hParent, id))
     return FALSE;
-  if (!m_wndClip.CreateEx(0, framework::AfxDefaultWndClass(), "LIMIT", WS_CHILD | WS_VISIBLE, empty,
+  if (!m_wndClip.CreateEx(0, framework::DefaultWndClass(), "LIMIT", WS_CHILD | WS_VISIBLE, empty,
                           m_hWnd, kClipId) ||
       !m_sbHorz.CreateEx(0, "SCROLLBAR", "", WS_CHILD | SBS_HORZ, empty, m_hWnd, kHorzBarId) ||
       !m_sbVert.CreateEx(0, "SCROLLBAR", "", WS_CHILD | SBS_VERT, empty, m_hWnd, kVertBarId))

@@ -29,8 +29,12 @@ std::string ShortPathOf(const std::string& path) {
   return n > 0 && n < MAX_PATH ? std::string(szShort, n) : path;
 }
 
-// A file that is not there is as good as deleted.
+// A file that is not there is as good as deleted. Its attributes are changed only when they are
+// what stops the delete: a staged file may share its bytes, and so its attributes, with the
+// installed copy.
 BOOL DeleteFileOrMissing(const std::string& path) {
+  if (::DeleteFileA(path.c_str())) return TRUE;
+  if (::GetLastError() == ERROR_FILE_NOT_FOUND) return TRUE;
   ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_TEMPORARY);
   if (::DeleteFileA(path.c_str())) return TRUE;
   return ::GetLastError() == ERROR_FILE_NOT_FOUND;

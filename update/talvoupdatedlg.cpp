@@ -25,6 +25,11 @@ constexpr UINT WM_UPDATE_WORKER_ENDED = WM_APP + 0x109;
 // The run's status (wParam: RunStatus) and counter (wParam of lParam), posted by the worker.
 constexpr UINT WM_UPDATE_RUN_STATUS = WM_APP + 0x10A;
 constexpr UINT WM_UPDATE_RUN_COUNTER = WM_APP + 0x10B;
+// Positions come hundreds of times a second while bytes arrive, and each message between the
+// threads costs the transfer a trip through the system. The run only stores its latest position;
+// this window's timer shows it at this pace while the run goes on, and once more at its end.
+constexpr UINT_PTR kProgressTimer = 1010;
+constexpr UINT kProgressPaceMs = 40;
 constexpr UINT_PTR kCloseTimer = 1009;
 constexpr UINT kCloseDelay = 500;
 constexpr int kTitleBandHeight = 24;
@@ -112,7 +117,7 @@ CTalvoUpdateDlg::CTalvoUpdateDlg(CUpdateAppState& app, framework::CWnd* pParent)
     : framework::CDialog(IDD_TALVOUPDATE_DIALOG, pParent),
       m_pBanner(std::make_unique<CUpdateWeb>()),
       m_app(app) {
-  m_hIcon = ::LoadIconA(framework::AfxGetResourceHandle(), MAKEINTRESOURCEA(IDI_TALVOUPDATE));
+  m_hIcon = ::LoadIconA(framework::GetResourceHandle(), MAKEINTRESOURCEA(IDI_TALVOUPDATE));
 }
 
 CTalvoUpdateDlg::~CTalvoUpdateDlg() {
@@ -154,7 +159,7 @@ BOOL CTalvoUpdateDlg::OnInitDialog() {
   // The list control reaches the start button through the application; message boxes are
   // owned by this window while it exists.
   m_app.m_pUpdateDlg = this;
-  if (framework::CWinApp* pApp = framework::AfxGetApp()) pApp->m_hMainWnd = m_hWnd;
+  if (framework::CWinApp* pApp = framework::GetApp()) pApp->m_hMainWnd = m_hWnd;
 
   m_progress.SetRange(0, 100);
   m_progress.SetPos(0);
@@ -283,11 +288,13 @@ LRESULT CTalvoUpdateDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) 
       break;
     case WM_UPDATE_RUN_STATUS:
       SetStatusText(IDC_STATUS, StatusText(static_cast<RunStatus>(wParam)));
+      framework::WriteLog("Update status %u\n", static_cast<unsigned>(wParam));
       return 0;
     case WM_UPDATE_RUN_COUNTER: {
       char szCounter[32];
       std::snprintf(szCounter, sizeof szCounter, "%d/%d", static_cast<int>(wParam), static_cast<int>(lParam));
       SetStatusText(IDC_COUNTER, szCounter);
+      framework::WriteLog("Update counter %s\n", szCounter);
       return 0;
     }
     case WM_UPDATE_WORKER_ENDED:
@@ -402,6 +409,10 @@ BOOL CTalvoUpdateDlg::OnClose() {
 }
 
 void CTalvoUpdateDlg::OnTimer(UINT_PTR nIDEvent) {
+  if (nIDEvent == kProgressTimer) {
+    ShowLatestProgress();
+    return;
+  }
   if (nIDEvent != kCloseTimer) return;
   KillTimer(kCloseTimer);
   DeleteEntries();
@@ -428,7 +439,8 @@ BOOL CTalvoUpdateDlg::OnEraseBkgnd(HDC hDC) {
 
 BOOL CTalvoUpdateDlg::StartWorker() {
   m_bRunStarted = true;
-  m_hWorker = framework::AfxBeginThread(&CTalvoUpdateDlg::UpdateThread, this);
+  SetTimer(kProgressTimer, kProgressPaceMs);
+  m_hWorker = framework::BeginThread(&CTalvoUpdateDlg::UpdateThread, this);
   if (m_hWorker) return TRUE;
   framework::WriteLog("Update worker not started: %lu\n", ::GetLastError());
   SetTimer(kCloseTimer, kCloseDelay);
@@ -439,6 +451,8 @@ void CTalvoUpdateDlg::OnWorkerEnded(WorkerEnd end) {
   // Posted as the worker's last act: the join is short, and only after it are the entries and
   // the window given up.
   WaitForWorker();
+  KillTimer(kProgressTimer);
+  ShowLatestProgress();
   if (end == kPackageMissing) {
     m_bStop = 1;
     ReportStoppedRun(m_outcome);
@@ -494,7 +508,14 @@ void CTalvoUpdateDlg::SetProgressRange(int nUpper) {
   if (m_progress.m_hWnd) ::PostMessageA(m_progress.m_hWnd, PBM_SETRANGE32, 0, static_cast<LPARAM>(nUpper));
 }
 
-void CTalvoUpdateDlg::ShowProgress(int nPos) { m_progress.PostPos(nPos); }
+void CTalvoUpdateDlg::ShowProgress(int nPos) {
+  m_nLatestProgress.store(nPos);
+}
+
+void CTalvoUpdateDlg::ShowLatestProgress() {
+  const int nPos = m_nLatestProgress.load();
+  if (m_progress.m_hWnd && m_progress.GetPos() != nPos) m_progress.SetPos(nPos);
+}
 
 void CTalvoUpdateDlg::UpdateStep(int nStep, int nIndex) {
   if (m_pRun) m_pRun->UpdateStep(nStep, nIndex);
@@ -531,6 +552,6 @@ void CTalvoUpdateDlg::WaitForWorker() {
 
 void CTalvoUpdateDlg::Unregister() {
   if (m_app.m_pUpdateDlg == this) m_app.m_pUpdateDlg = nullptr;
-  framework::CWinApp* pApp = framework::AfxGetApp();
+  framework::CWinApp* pApp = framework::GetApp();
   if (pApp && m_hWnd && pApp->m_hMainWnd == m_hWnd) pApp->m_hMainWnd = nullptr;
 }

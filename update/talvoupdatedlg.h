@@ -4,6 +4,7 @@
 #pragma once
 #include <windows.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -100,6 +101,7 @@ class CTalvoUpdateDlg : public framework::CDialog, public framework::IStartButto
   void ShowCounter(int nDone, int nTotal) override;
   void SetProgressRange(int nUpper) override;
   void ShowProgress(int nPos) override;
+  void ShowLatestProgress();
 
   // Takes the selection once, on this thread, and freezes the rows: the run gets exactly these
   // entries (m_nTotal of them) whatever happens to the rows meanwhile.
@@ -121,6 +123,7 @@ class CTalvoUpdateDlg : public framework::CDialog, public framework::IStartButto
   std::vector<std::string> m_arrEntryLabels;  // per entry, what the user knows it by
   std::unique_ptr<CUpdateRun> m_pRun;         // made when the run starts; the worker reads only it
   RunOutcome m_outcome;                       // written by the worker before it ends
+  std::atomic<int> m_nLatestProgress{0};      // the run's latest position, shown by a timer
   // The worker's end, also when its message to the window was lost (then a close request finds
   // the worker gone and ends the run itself).
   volatile LONG m_nWorkerEnd = kListDone;

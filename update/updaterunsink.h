@@ -2,6 +2,7 @@
 // window hands each call over without waiting (a run never waits for a window).
 #pragma once
 
+// The window logs each status it shows by its number here, so the order is kept.
 enum class RunStatus { kDownloading, kExtracting, kInstalling, kDone, kFailed };
 
 class IUpdateRunSink {

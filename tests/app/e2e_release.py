@@ -11,7 +11,6 @@ byte changed. The sandbox, the server and the scenario runner are those of e2e_s
 Environment and port: as e2e_startup.py (CTest resource lock port80).
 """
 
-import argparse
 import os
 import re
 import shutil
@@ -242,16 +241,5 @@ SCENARIOS = {
 }
 
 
-def main():
-    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--signed-updater", required=True)
-    parser.add_argument("--updater", required=True)
-    parser.add_argument("--client", required=True)
-    parser.add_argument("--helper", required=True)
-    parser.add_argument("--driver", required=True)
-    parser.add_argument("scenarios", nargs="*", help="any of: " + ", ".join(SCENARIOS))
-    return e2e.run_scenarios(parser, SCENARIOS)
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(e2e.main(__doc__, SCENARIOS, ("--signed-updater", "--updater", "--client", "--helper", "--driver")))

@@ -645,16 +645,15 @@ def run_scenarios(parser, scenarios):
     return 0 if failed == 0 else 1
 
 
-def main():
-    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--updater", required=True)
-    parser.add_argument("--fast-updater", required=True)
-    parser.add_argument("--client", required=True)
-    parser.add_argument("--helper", required=True)
-    parser.add_argument("--driver", required=True)
-    parser.add_argument("scenarios", nargs="*", help="any of: " + ", ".join(SCENARIOS))
-    return run_scenarios(parser, SCENARIOS)
+def main(description, scenarios, programs):
+    """The command line of an end-to-end script: each of `programs` (the options naming the
+    programs it drives) is required, then the scenarios to run (all by default)."""
+    parser = argparse.ArgumentParser(description=description, formatter_class=argparse.RawDescriptionHelpFormatter)
+    for name in programs:
+        parser.add_argument(name, required=True)
+    parser.add_argument("scenarios", nargs="*", help="any of: " + ", ".join(scenarios))
+    return run_scenarios(parser, scenarios)
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(main(__doc__, SCENARIOS, ("--updater", "--fast-updater", "--client", "--helper", "--driver")))

@@ -35,7 +35,7 @@ TEST(StringTable, HoldsTheProgramsTexts) {
 
 TEST(Thread, RunsTheProcedureAndHandsBackItsExitCode) {
   struct Ctx { int seen = 0; } ctx;
-  framework::UniqueHandle thread = framework::AfxBeginThread(
+  framework::UniqueHandle thread = framework::BeginThread(
       [](void* p) -> UINT {
         static_cast<Ctx*>(p)->seen = 42;
         return 7;
@@ -51,7 +51,7 @@ TEST(Thread, RunsTheProcedureAndHandsBackItsExitCode) {
 
 TEST(Thread, AnEscapingExceptionEndsOnlyTheThread) {
   framework::UniqueHandle thread =
-      framework::AfxBeginThread([](void*) -> UINT { throw 1; }, nullptr);
+      framework::BeginThread([](void*) -> UINT { throw 1; }, nullptr);
   ASSERT_EQ(::WaitForSingleObject(thread.Get(), 10000), WAIT_OBJECT_0);
   DWORD code = 99;
   ::GetExitCodeThread(thread.Get(), &code);

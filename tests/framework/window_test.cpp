@@ -56,7 +56,7 @@ class ReflectingButton : public framework::CWnd {
 
 HWND MakeTopLevel(framework::CWnd& wnd) {
   const RECT rc{0, 0, 200, 100};
-  EXPECT_TRUE(wnd.CreateEx(0, framework::AfxDefaultWndClass(), "test", WS_POPUP | WS_VISIBLE, rc,
+  EXPECT_TRUE(wnd.CreateEx(0, framework::DefaultWndClass(), "test", WS_POPUP | WS_VISIBLE, rc,
                            nullptr, 0));
   return wnd.m_hWnd;
 }

@@ -14,7 +14,7 @@ bool InitCommonControlsForTests() {
 ParentWindow::ParentWindow(bool visible, RECT rect) {
   const DWORD style = WS_POPUP | WS_CLIPCHILDREN | (visible ? WS_VISIBLE : 0);
   const HBRUSH background = ::GetSysColorBrush(COLOR_WINDOW);
-  CreateEx(WS_EX_TOPMOST, framework::AfxRegisterWndClass(CS_DBLCLKS, ::LoadCursor(nullptr, IDC_ARROW), background),
+  CreateEx(WS_EX_TOPMOST, framework::RegisterWndClass(CS_DBLCLKS, ::LoadCursor(nullptr, IDC_ARROW), background),
            "controls", style, rect, nullptr, 0);
   if (visible) {
     ::UpdateWindow(m_hWnd);

@@ -100,7 +100,7 @@ class SkinScrollBarTest : public ::testing::Test {
     skin_ = testsupport::MakeSkin(kSide, 3);
     ASSERT_TRUE(skin_);
     const RECT rc{100, 100, 400, 400};
-    ASSERT_TRUE(owner_.CreateEx(0, framework::AfxDefaultWndClass(), "owner", WS_POPUP | WS_VISIBLE, rc, nullptr, 0));
+    ASSERT_TRUE(owner_.CreateEx(0, framework::DefaultWndClass(), "owner", WS_POPUP | WS_VISIBLE, rc, nullptr, 0));
   }
 
   void TearDown() override { ::ReleaseCapture(); }

@@ -93,7 +93,7 @@ class SkinScrollWndTest : public ::testing::Test {
     skin_ = testsupport::MakeSkin(kSide, 2);
     ASSERT_TRUE(skin_);
     const RECT rc{100, 100, 500, 400};
-    ASSERT_TRUE(parent_.CreateEx(0, framework::AfxDefaultWndClass(), "notice", WS_POPUP | WS_VISIBLE, rc, nullptr, 0));
+    ASSERT_TRUE(parent_.CreateEx(0, framework::DefaultWndClass(), "notice", WS_POPUP | WS_VISIBLE, rc, nullptr, 0));
   }
 
   void TearDown() override { ::ReleaseCapture(); }
@@ -197,7 +197,7 @@ TEST_F(SkinScrollWndTest, BarsCornerAndClipFollowTheControlsScrollAndBorderStyle
   for (const StyleCase& c : cases) {
     SCOPED_TRACE(c.name);
     const HWND edit = c.className ? MakeEdit(c.style, c.exStyle)
-                                  : MakeControl(framework::AfxDefaultWndClass(), c.style, c.exStyle);
+                                  : MakeControl(framework::DefaultWndClass(), c.style, c.exStyle);
     const RECT before = RectIn(edit, parent_.m_hWnd);
     CSkinScrollWnd* frame = Wrap(edit);
     ASSERT_NE(frame, nullptr);

@@ -164,13 +164,5 @@ def scenario_interrupt(opts):
 SCENARIOS = {"interrupt": scenario_interrupt}
 
 
-def main():
-    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    for name in ("--updater", "--fast-updater", "--client", "--helper", "--driver"):
-        parser.add_argument(name, required=True)
-    parser.add_argument("scenarios", nargs="*", help="any of: " + ", ".join(SCENARIOS))
-    return e2e.run_scenarios(parser, SCENARIOS)
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(e2e.main(__doc__, SCENARIOS, ("--updater", "--fast-updater", "--client", "--helper", "--driver")))

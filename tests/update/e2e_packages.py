@@ -114,13 +114,5 @@ def scenario_swapped(opts):
 SCENARIOS = {"pinned": scenario_pinned, "swapped": scenario_swapped}
 
 
-def main():
-    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    for name in ("--signed-updater", "--client", "--helper", "--driver"):
-        parser.add_argument(name, required=True)
-    parser.add_argument("scenarios", nargs="*", help="any of: " + ", ".join(SCENARIOS))
-    return e2e.run_scenarios(parser, SCENARIOS)
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(e2e.main(__doc__, SCENARIOS, ("--signed-updater", "--client", "--helper", "--driver")))

@@ -259,6 +259,7 @@ bool WaitFor(unsigned long ms, bool (*done)()) {
 int Watch(unsigned long ms, bool answerBoxes) {
   // What the labels show when the watch begins counts as the first change.
   std::string status, counter;
+  LRESULT progress = -1;
   HWND hSeenBox = nullptr;
   const DWORD end = ::GetTickCount() + ms;
   while (::IsWindow(g_hDialog)) {
@@ -277,6 +278,13 @@ int Watch(unsigned long ms, bool answerBoxes) {
     if (nowStatus != status && nowStatus != " " && !nowStatus.empty() && nowStatus != kNoAnswer) {
       status = nowStatus;
       Say("status %lu %s", Elapsed(), status.c_str());
+    }
+    DWORD_PTR nowProgress = 0;
+    if (::SendMessageTimeoutA(::GetDlgItem(g_hDialog, kProgress), PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 1000,
+                              &nowProgress) &&
+        static_cast<LRESULT>(nowProgress) != progress) {
+      progress = static_cast<LRESULT>(nowProgress);
+      Say("progress %lu %ld", Elapsed(), static_cast<long>(progress));
     }
     const HWND hBox = FindProcessBox("");
     if (hBox && hBox != hSeenBox) {

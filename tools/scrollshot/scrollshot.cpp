@@ -178,7 +178,7 @@ int main(int argc, char** argv) {
 
   PanelWnd panel;
   const RECT window{0, 0, kNoticeRect.right + 16, kNoticeRect.bottom + 16};
-  if (!panel.CreateEx(0, framework::AfxDefaultWndClass(), "scrollshot", WS_POPUP | WS_VISIBLE, window, nullptr, 0))
+  if (!panel.CreateEx(0, framework::DefaultWndClass(), "scrollshot", WS_POPUP | WS_VISIBLE, window, nullptr, 0))
     return 1;
   // As the update window's template has it: multi-line, both scroll bars, no border.
   const HWND notice = ::CreateWindowExA(

@@ -124,7 +124,7 @@ int main(int argc, char** argv) {
                                                 DEFAULT_PITCH, "굴림"));
   SampleWindow window;
   window.font = static_cast<HFONT>(font.Get());
-  if (!window.CreateEx(0, framework::AfxDefaultWndClass(), "uishot", WS_POPUP, RECT{40, 40, 40 + kWidth, 40 + kHeight},
+  if (!window.CreateEx(0, framework::DefaultWndClass(), "uishot", WS_POPUP, RECT{40, 40, 40 + kWidth, 40 + kHeight},
                        nullptr, 0))
     return 1;
 
