@@ -92,14 +92,7 @@ RunOutcome CUpdateRun::Run() {
 
 RunOutcome CUpdateRun::Stop(size_t nIndex, EntryResult result) {
   framework::WriteLog("Update entry %u failed (%d)\n", static_cast<unsigned>(nIndex), static_cast<int>(result));
-  RunOutcome outcome;
-  outcome.bStopped = true;
-  outcome.nFailedEntry = nIndex;
-  outcome.result = result;
-  outcome.fetch = m_fetch;
-  outcome.extract = m_extract;
-  outcome.install = m_install;
-  return outcome;
+  return RunOutcome{true, nIndex, result, m_fetch, m_extract, m_install};
 }
 
 FetchResult CUpdateRun::Fetch(size_t nIndex, int nOrdinal) {
