@@ -149,7 +149,7 @@ void CTalvoUpdateApp::StartClient() {
   }
 }
 
-framework::IStartButtonHost* CTalvoUpdateApp::GetStartButtonHost() { return m_pUpdateDlg; }
+CxSkinButton* CTalvoUpdateApp::GetStartButton() { return m_pUpdateDlg ? &m_pUpdateDlg->m_btnUpdate : nullptr; }
 
 UINT CTalvoUpdateApp::GetOSType() {
   OSVERSIONINFOEXA info = {};

@@ -6,10 +6,11 @@
 
 #include "app/startuptimings.h"
 #include "framework/winapp.h"
+#include "ui/startbuttonhost.h"
 #include "update/updateappstate.h"
 
 // The decision's flags, m_nOSType, m_bOptionBackup and m_pUpdateDlg come from CUpdateAppState.
-class CTalvoUpdateApp : public framework::CWinApp, public CUpdateAppState {
+class CTalvoUpdateApp : public framework::CWinApp, public CUpdateAppState, public IStartButtonHost {
  public:
   CTalvoUpdateApp();
   // Test programs shorten the probe's and the request's waits through this; the product never does.
@@ -22,7 +23,8 @@ class CTalvoUpdateApp : public framework::CWinApp, public CUpdateAppState {
   // fails in between (a refused background run excepted, which ends the process).
   BOOL InitInstance() override;
   // The running update window, which holds the start button the component list switches.
-  framework::IStartButtonHost* GetStartButtonHost() override;
+  // The running update window's start button, for the component list.
+  CxSkinButton* GetStartButton() override;
 
   // Family code: 0x105 NT, 0xa04 9x, 4 another platform, 0 when GetVersionExA fails twice.
   UINT GetOSType();

@@ -5,7 +5,6 @@
 
 namespace framework {
 
-class IStartButtonHost;
 
 class CWinApp {
  public:
@@ -18,9 +17,6 @@ class CWinApp {
   virtual BOOL InitInstance();
   // Exit code of the process after InitInstance.
   virtual int ExitInstance();
-
-  // The running main dialog that owns the start button, or null (see startbuttonhost.h).
-  virtual IStartButtonHost* GetStartButtonHost() { return nullptr; }
 
   // Per-application profile: an INI file named after the executable, in the Windows folder.
   UINT GetProfileInt(const char* section, const char* entry, int defaultValue) const;

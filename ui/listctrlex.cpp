@@ -2,9 +2,9 @@
 
 #include <windowsx.h>
 
-#include "framework/startbuttonhost.h"
 #include "framework/winapp.h"
 #include "resources/resource.h"
+#include "ui/startbuttonhost.h"
 
 namespace {
 
@@ -18,8 +18,8 @@ void ShowRowFaces(CxSkinButton& button, bool selected) {
 
 CxSkinButton* StartButton() {
   framework::CWinApp* app = framework::GetApp();
-  framework::IStartButtonHost* host = app ? app->GetStartButtonHost() : nullptr;
-  return host ? dynamic_cast<CxSkinButton*>(host->GetStartButton()) : nullptr;
+  auto* host = dynamic_cast<IStartButtonHost*>(app);
+  return host ? host->GetStartButton() : nullptr;
 }
 
 }  // namespace

@@ -12,7 +12,6 @@
 #include "framework/controls.h"
 #include "framework/dialog.h"
 #include "framework/scopedhandle.h"
-#include "framework/startbuttonhost.h"
 #include "ui/imageprogressctrl.h"
 #include "ui/listctrlex.h"
 #include "ui/xskinbutton.h"
@@ -23,7 +22,7 @@ class CUpdateAppState;
 class CUpdateWeb;
 struct EtcProject;
 
-class CTalvoUpdateDlg : public framework::CDialog, public framework::IStartButtonHost, private IUpdateRunSink {
+class CTalvoUpdateDlg : public framework::CDialog, private IUpdateRunSink {
  public:
   // `app` is what the start-up decided; the window also registers itself there while it runs.
   explicit CTalvoUpdateDlg(CUpdateAppState& app, framework::CWnd* pParent = nullptr);
@@ -35,7 +34,6 @@ class CTalvoUpdateDlg : public framework::CDialog, public framework::IStartButto
   // was closed with nothing compulsory pending.
   INT_PTR DoModal() override;
 
-  framework::CWnd* GetStartButton() override { return &m_btnUpdate; }
 
   // Rows for the outdated standard components and hidden entries for the extra projects not
   // installed yet; entry i of m_arrComponents belongs to entry i of the list's m_rowButtons.

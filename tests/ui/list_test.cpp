@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include "framework/startbuttonhost.h"
 #include "framework/winapp.h"
 #include "resources/resource.h"
 #include "tests/support/mouseinput.h"
@@ -13,6 +12,7 @@
 #include "tests/support/pixels.h"
 #include "tests/support/pump.h"
 #include "ui/listctrlex.h"
+#include "ui/startbuttonhost.h"
 
 namespace {
 
@@ -26,16 +26,10 @@ using testsupport::ShownAt;
 constexpr UINT kRowUnselected = IDB_ROW_UNCHECKED, kRowSelected = IDB_ROW_CHECKED, kRowLocked = IDB_ROW_LOCKED;
 constexpr UINT kUpdateLook = IDB_START_UPDATE_NORMAL, kCloseLook = IDB_START_CLOSE_NORMAL;
 
-class StartButtonHost : public framework::IStartButtonHost {
+class TestApp : public framework::CWinApp, public IStartButtonHost {
  public:
-  framework::CWnd* GetStartButton() override { return button; }
-  framework::CWnd* button = nullptr;
-};
-
-class TestApp : public framework::CWinApp {
- public:
-  framework::IStartButtonHost* GetStartButtonHost() override { return hostRunning ? &host : nullptr; }
-  StartButtonHost host;
+  CxSkinButton* GetStartButton() override { return hostRunning ? button : nullptr; }
+  CxSkinButton* button = nullptr;
   bool hostRunning = true;
 };
 TestApp theApp;
@@ -46,12 +40,12 @@ class List : public ::testing::Test {
     MoveMouse(testsupport::ToScreen(parent.m_hWnd, POINT{380, 280}));
     ASSERT_TRUE(start.Create("BUTTON", "", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, RECT{250, 250, 329, 271}, &parent, 1002));
     start.LoadFaces(kUpdateLook, IDB_START_UPDATE_PRESSED, IDB_START_UPDATE_HOVER, kUpdateLook, 0, 0, 0, 0, 0);
-    theApp.host.button = &start;
+    theApp.button = &start;
     theApp.hostRunning = true;
     ASSERT_TRUE(list.Create(WC_LISTVIEWA, "", WS_CHILD | WS_VISIBLE | WS_BORDER | LVS_REPORT | LVS_NOCOLUMNHEADER,
                             RECT{10, 10, 240, 200}, &parent, 1001));
   }
-  void TearDown() override { theApp.host.button = nullptr; }
+  void TearDown() override { theApp.button = nullptr; }
 
   // Screen point in the middle of row `row`'s label.
   POINT Label(int row) const {
