@@ -1,5 +1,6 @@
 #include "localstate/upregistry.h"
 
+#include "catalogue/componentkind.h"
 #include "framework/modulepath.h"
 #include "framework/scopedhandle.h"
 #include "localstate/registry.h"
@@ -26,22 +27,37 @@ void WriteInstallValue(const std::string& valueName, const std::string& version)
   }
 }
 
-std::string ReadVersion(const std::string& name) { return ReadInstallValue("Ver" + name); }
-std::string ReadServerListVersion(const std::string& name) { return ReadInstallValue("VerList" + name); }
-std::string ReadLoginOcxVersion(const std::string& name) { return ReadInstallValue("LogOcx" + name); }
-std::string ReadOptionsVersion(const std::string& name) { return ReadInstallValue("Options" + name); }
+namespace {
+
+// The value a kind's version is kept under: the kind's prefix (one table for all) + the project.
+std::string VersionValue(ComponentKind kind, const std::string& name) {
+  return FindComponentKind(kind)->szVersionValue + name;
+}
+
+}  // namespace
+
+std::string ReadVersion(const std::string& name) { return ReadInstallValue(VersionValue(KIND_CLIENT_PROGRAM, name)); }
+std::string ReadServerListVersion(const std::string& name) {
+  return ReadInstallValue(VersionValue(KIND_SERVER_LIST, name));
+}
+std::string ReadLoginOcxVersion(const std::string& name) {
+  return ReadInstallValue(VersionValue(KIND_LOGIN_CONTROL, name));
+}
+std::string ReadOptionsVersion(const std::string& name) {
+  return ReadInstallValue(VersionValue(KIND_OPTION_SETTINGS, name));
+}
 
 void WriteVersion(const std::string& name, const std::string& version) {
-  WriteInstallValue("Ver" + name, version);
+  WriteInstallValue(VersionValue(KIND_CLIENT_PROGRAM, name), version);
 }
 void WriteServerListVersion(const std::string& name, const std::string& version) {
-  WriteInstallValue("VerList" + name, version);
+  WriteInstallValue(VersionValue(KIND_SERVER_LIST, name), version);
 }
 void WriteLoginOcxVersion(const std::string& name, const std::string& version) {
-  WriteInstallValue("LogOcx" + name, version);
+  WriteInstallValue(VersionValue(KIND_LOGIN_CONTROL, name), version);
 }
 void WriteOptionsVersion(const std::string& name, const std::string& version) {
-  WriteInstallValue("Options" + name, version);
+  WriteInstallValue(VersionValue(KIND_OPTION_SETTINGS, name), version);
 }
 
 std::string ReadAcceptedRelease(const std::string& name) { return ReadInstallValue("Release" + name); }

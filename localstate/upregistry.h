@@ -17,10 +17,12 @@ std::string ReadInstallValue(const std::string& valueName);
 void WriteInstallValue(const std::string& valueName, const std::string& version);
 
 // The recorded version, or "" when the key or value is missing or unreadable (over 200 bytes).
-std::string ReadVersion(const std::string& name);            // "Ver" + name
-std::string ReadServerListVersion(const std::string& name);  // "VerList" + name
-std::string ReadLoginOcxVersion(const std::string& name);    // "LogOcx" + name
-std::string ReadOptionsVersion(const std::string& name);     // "Options" + name
+// Each under its kind's value name (catalogue/componentkind: "Ver", "VerList", "LogOcx", "Options"
+// followed by the project's name).
+std::string ReadVersion(const std::string& name);
+std::string ReadServerListVersion(const std::string& name);
+std::string ReadLoginOcxVersion(const std::string& name);
+std::string ReadOptionsVersion(const std::string& name);
 
 // Record `version` as REG_SZ, creating the key when it is missing. Failures are not reported.
 void WriteVersion(const std::string& name, const std::string& version);

@@ -2,7 +2,6 @@
 
 #include <shellapi.h>
 
-#include <memory>
 #include <utility>
 
 #include "catalogue/projectdata.h"
@@ -102,14 +101,14 @@ FetchResult CUpdateRun::Fetch(size_t nIndex, int nOrdinal) {
   CSinkProgress progress(m_sink);
   m_sink.SetProgressRange(100);
   m_sink.ShowProgress(0);
-  auto pDown = std::make_unique<CInternetFileDown>();
-  pDown->SetSavePath(m_settings.strStagingFolder);
-  pDown->SetProgressCtrl(&progress);
-  pDown->SetHashBodies(m_settings.bCheckPackages);
-  pDown->DownloadNow(entry.strUrl, FALSE, TRUE);
-  result.strFile = pDown->GetFinishedFile();
-  result.pFailure = pDown->GetLastFailure();
-  if (!result.strFile.empty() && m_settings.bCheckPackages && !MatchesItsPin(*pDown, entry, nOrdinal)) {
+  CInternetFileDown down;
+  down.SetSavePath(m_settings.strStagingFolder);
+  down.SetProgressCtrl(&progress);
+  down.SetHashBodies(m_settings.bCheckPackages);
+  down.DownloadNow(entry.strUrl, FALSE, TRUE);
+  result.strFile = down.GetFinishedFile();
+  result.pFailure = down.GetLastFailure();
+  if (!result.strFile.empty() && m_settings.bCheckPackages && !MatchesItsPin(down, entry, nOrdinal)) {
     // Not what the signed document pins: as good as a package the server does not have.
     ::DeleteFileA(result.strFile.c_str());
     result.strFile.clear();

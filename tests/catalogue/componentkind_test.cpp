@@ -56,16 +56,4 @@ TEST(ComponentKind, EachRowReadsItsOwnKeys) {
   EXPECT_EQ(offered.strOptionsVersion, "5");
 }
 
-// The update window lists the kinds in this order, and only the filter data has no registry value.
-TEST(ComponentKind, ListOrderAndWhereVersionsAreKept) {
-  const ComponentKind order[] = {KIND_CLIENT_PROGRAM, KIND_LOGIN_CONTROL, KIND_FILTER_DATA, KIND_SERVER_LIST,
-                                 KIND_OPTION_SETTINGS};
-  const char* values[] = {"Ver", "LogOcx", nullptr, "VerList", "Options"};
-  for (size_t i = 0; i < kStandardComponentKinds; ++i) {
-    const ComponentKindRow& row = StandardComponentKinds()[i];
-    EXPECT_EQ(row.nKind, order[i]) << i;
-    EXPECT_EQ(row.szVersionValue ? std::string(row.szVersionValue) : "", values[i] ? values[i] : "") << i;
-  }
-}
-
 }  // namespace

@@ -217,10 +217,6 @@ def shown(run, lines, kind):
     return texts
 
 
-def counters_shown(run, lines):
-    return shown(run, lines, "counter")
-
-
 def nothing_installed(sb):
     check(sb.reg_query(e2e.INSTALL_KEY, "VerTalvo") == "3.35.1", "main program version changed")
     for value in ("LogOcxTalvo", "VerListTalvo", "OptionsTalvo"):
@@ -251,7 +247,7 @@ def scenario_full(opts):
         check(not window.controls[1017]["visible"], "window-close button shown")
 
         lines = sb.drive("find", 10000, "click-start", "watch", 180000)
-        counters = counters_shown(run, lines)
+        counters = shown(run, lines, "counter")
         check(counters == ["%d/6" % n for n in range(1, 7)], "counter went %s" % counters)
         statuses = shown(run, lines, "status")
         check(statuses and statuses[-1] == DONE, "last status %s" % statuses)
@@ -297,7 +293,7 @@ def scenario_compulsory(opts):
     try:
         run, window = sb.open_window()
         lines = sb.drive("find", 10000, "close", "sleep", 300, "close", "close", "watch", 120000)
-        check(counters_shown(run, lines) == ["1/1"], "counter %s" % counters_shown(run, lines))
+        check(shown(run, lines, "counter") == ["1/1"], "counter %s" % shown(run, lines, "counter"))
         check(events(lines, "status")[-1:] == [DONE], "statuses %s" % events(lines, "status"))
         check(run.wait(60) == 0, "exit code")
         check(sb.package_requests() == ["GET /talvoupdate/TalvoXP_341.zip"],
@@ -318,7 +314,7 @@ def scenario_missing(opts):
         run, window = sb.open_window()
         lines = sb.drive("find", 10000, "click-start", "watch", 120000, "ok")
         check(events(lines, "box") == [MISSING], "boxes %s" % events(lines, "box"))
-        check(counters_shown(run, lines) == ["1/6", "2/6", "3/6", "4/6"], "counter %s" % counters_shown(run, lines))
+        check(shown(run, lines, "counter") == ["1/6", "2/6", "3/6", "4/6"], "counter %s" % shown(run, lines, "counter"))
         check(DONE not in events(lines, "status"), "the run reported completion")
         check(run.wait(60) == 0, "exit code")
         check(sb.reg_query(e2e.INSTALL_KEY, "VerTalvo") == "3.41", "main program before the gap not installed")
@@ -415,7 +411,7 @@ def scenario_notpackage(opts):
             run, window = sb.open_window()
             lines = sb.drive("find", 10000, "click-start", "watch", 120000, "ok")
             check(events(lines, "box") == [MISSING + "\\n\\n" + ROW_LABELS[0]], "%s: boxes %s" % (what, events(lines, "box")))
-            check(counters_shown(run, lines) == ["1/6"], "%s: counter %s" % (what, counters_shown(run, lines)))
+            check(shown(run, lines, "counter") == ["1/6"], "%s: counter %s" % (what, shown(run, lines, "counter")))
             statuses = events(lines, "status")
             check(DONE not in statuses and FAILED in statuses, "%s: statuses %s" % (what, statuses))
             check(run.wait(60) == 0, "%s: exit code" % what)
@@ -439,7 +435,7 @@ def scenario_badentry(opts):
         run, window = sb.open_window()
         lines = sb.drive("find", 10000, "click-start", "watch", 120000, "ok")
         check(events(lines, "box") == [MISSING + "\\n\\n확장 도구"], "boxes %s" % events(lines, "box"))
-        check(counters_shown(run, lines)[-1:] == ["6/6"], "counter %s" % counters_shown(run, lines))
+        check(shown(run, lines, "counter")[-1:] == ["6/6"], "counter %s" % shown(run, lines, "counter"))
         check(DONE not in events(lines, "status"), "the run reported completion")
         check(run.wait(60) == 0, "exit code")
         check(sb.reg_query(e2e.INSTALL_KEY, "VerTalvo") == "3.41", "main program not installed")
@@ -479,7 +475,7 @@ def scenario_frozen(opts):
         run, window = sb.open_window()
         lines = sb.drive("find", 10000, "click-row", 2, "sleep", 700, "click-start", "sleep", 700,
                          "click-row", 2, "watch", 180000)
-        counters = counters_shown(run, lines)
+        counters = shown(run, lines, "counter")
         check(counters == ["%d/5" % n for n in range(1, 6)], "counter went %s" % counters)
         check(events(lines, "status")[-1:] == [DONE], "statuses %s" % events(lines, "status"))
         check(run.wait(60) == 0, "exit code")
