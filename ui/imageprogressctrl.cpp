@@ -150,25 +150,26 @@ void CImageProgressCtrl::DrawCaption(HDC dc, const skin::ProgressValue& value,
 }
 
 void CImageProgressCtrl::PaintTo(HDC target) {
+  framework::CMemoryCanvas canvas;
+  PaintThrough(target, canvas);
+}
+
+void CImageProgressCtrl::PaintThrough(HDC target, framework::CMemoryCanvas& canvas) {
   const int width = m_rcClient.right - m_rcClient.left;
   const int height = m_rcClient.bottom - m_rcClient.top;
   if (width <= 0 || height <= 0) return;
-  framework::UniqueMemoryDC canvas(::CreateCompatibleDC(target));
-  framework::UniqueBitmap bitmap(::CreateCompatibleBitmap(target, width, height));
-  if (!canvas || !bitmap) return;
-  {
-    framework::ScopedSelectObject selected(canvas.Get(), bitmap.Get());
-    ::BitBlt(canvas.Get(), 0, 0, width, height, target, 0, 0, SRCCOPY);
+  const HDC dc = canvas.Prepare(target, width, height);
+  if (!dc) return;
+  ::BitBlt(dc, 0, 0, width, height, target, 0, 0, SRCCOPY);
 
-    DrawBackground(canvas.Get());
-    // The block style always holds: a slot 3 set to another picture takes the block again.
-    if (m_nBlockId != IDB_PROGRESS_BLOCK) SetBarBitmap(kWholePiece, IDB_PROGRESS_BLOCK);
-    const skin::ProgressValue value = ReadValue();
-    const skin::Rect filled = DrawBar(canvas.Get(), value);
-    DrawCaption(canvas.Get(), value, filled);
+  DrawBackground(dc);
+  // The block style always holds: a slot 3 set to another picture takes the block again.
+  if (m_nBlockId != IDB_PROGRESS_BLOCK) SetBarBitmap(kWholePiece, IDB_PROGRESS_BLOCK);
+  const skin::ProgressValue value = ReadValue();
+  const skin::Rect filled = DrawBar(dc, value);
+  DrawCaption(dc, value, filled);
 
-    ::BitBlt(target, 0, 0, width, height, canvas.Get(), 0, 0, SRCCOPY);
-  }
+  ::BitBlt(target, 0, 0, width, height, dc, 0, 0, SRCCOPY);
 }
 
 LRESULT CImageProgressCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -198,10 +199,11 @@ LRESULT CImageProgressCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lPara
           return 0;
         }
       }
+      // Counted from the paint's start, so a caller at the same pace is never held back.
+      m_dwLastPaint = now;
       framework::ScopedPaintDC dc(m_hWnd);
-      PaintTo(dc.Get());
+      PaintThrough(dc.Get(), m_paintCanvas);
       m_bMoved = false;
-      m_dwLastPaint = ::GetTickCount();
       return 0;
     }
     case WM_TIMER:

@@ -4,6 +4,7 @@
 #pragma once
 #include <windows.h>
 
+#include "framework/memorycanvas.h"
 #include "framework/progressctrl.h"
 #include "framework/scopedhandle.h"
 #include "ui/skinrules.h"
@@ -20,6 +21,9 @@ class CImageProgressCtrl : public framework::CProgressCtrl {
 
   // Composes the control off-screen over what `target` shows and copies it there at (0, 0).
   void PaintTo(HDC target);
+
+  // Moves are shown at most this often, the last one always.
+  static constexpr DWORD kMoveRepaintMs = 50;
 
   framework::UniqueBitmap m_bmpBk[4];
   framework::UniqueBitmap m_bmpBar[4];
@@ -45,10 +49,12 @@ class CImageProgressCtrl : public framework::CProgressCtrl {
   // loads it only when the slot holds another picture (or none was ever set).
   UINT m_nBlockId = 0;
   static constexpr UINT_PTR kRepaintTimer = 0x7A1;  // the platform's own timer (marquee) is 1
-  static constexpr DWORD kMoveRepaintMs = 50;
   bool m_bMoved = false;          // a move waits to be shown
   bool m_bRepaintTimer = false;   // a later paint of a move is scheduled
   DWORD m_dwLastPaint = 0;
+  // The window's own paints, every 50 ms while a file arrives, reuse one canvas.
+  framework::CMemoryCanvas m_paintCanvas;
+  void PaintThrough(HDC target, framework::CMemoryCanvas& canvas);
   void DrawBackground(HDC dc) const;
   // Returns the filled rectangle, where the caption takes the colour of the bar.
   skin::Rect DrawBar(HDC dc, const skin::ProgressValue& value) const;

@@ -23,6 +23,25 @@ Blits StretchBlits(const Rect& dest, const Rect& source) {
   return {{dest, source}};
 }
 
+Blits ClipBlits(const Blits& blits, const Rect& clip) {
+  Blits clipped;
+  for (const Blit& blit : blits) {
+    const Rect& d = blit.dest;
+    const Rect& s = blit.source;
+    const Rect cut{std::max(d.left, clip.left), std::max(d.top, clip.top), std::min(d.right, clip.right),
+                   std::min(d.bottom, clip.bottom)};
+    if (cut.IsEmpty()) continue;
+    if (d.Width() != s.Width() || d.Height() != s.Height()) {
+      clipped.push_back(blit);
+      continue;
+    }
+    const int dx = s.left - d.left;
+    const int dy = s.top - d.top;
+    clipped.push_back({cut, {cut.left + dx, cut.top + dy, cut.right + dx, cut.bottom + dy}});
+  }
+  return clipped;
+}
+
 Blits TileBlits(const Rect& dest, const Rect& source) {
   // An empty source would never advance.
   if (dest.IsEmpty() || source.IsEmpty()) return {};

@@ -37,6 +37,11 @@ Blits TileBlits(const Rect& dest, const Rect& source);
 // each end.
 Blits ThumbBlits(const Rect& dest, const Rect& source, bool vertical);
 
+// Only what falls inside `clip` (a device context's clip box): a blit that misses it is dropped, an
+// unscaled one is cut to it, and a stretched one is kept whole, since part of a stretch need not
+// sample the source as the whole does. The pixels painted inside `clip` are the same.
+Blits ClipBlits(const Blits& blits, const Rect& clip);
+
 // The skin button's fill modes.
 enum FillMode { kFillCopy = 0, kFillStretch = 1, kFillTile = 2 };
 

@@ -11,6 +11,7 @@
 #include "framework/winapp.h"
 #include "localstate/filehelpers.h"
 #include "resources/resource.h"
+#include "ui/skinblits.h"
 #include "ui/skinpaint.h"
 #include "ui/skinscrollwnd.h"
 #include "update/aboutdlg.h"
@@ -27,9 +28,10 @@ constexpr UINT WM_UPDATE_RUN_STATUS = WM_APP + 0x10A;
 constexpr UINT WM_UPDATE_RUN_COUNTER = WM_APP + 0x10B;
 // Positions come hundreds of times a second while bytes arrive, and each message between the
 // threads costs the transfer a trip through the system. The run only stores its latest position;
-// this window's timer shows it at this pace while the run goes on, and once more at its end.
+// this window's timer shows it at the bar's own repaint pace while the run goes on (a faster one
+// would only wake the bar's catch-up timer as well), and once more at its end.
 constexpr UINT_PTR kProgressTimer = 1010;
-constexpr UINT kProgressPaceMs = 40;
+constexpr UINT kProgressPaceMs = CImageProgressCtrl::kMoveRepaintMs;
 constexpr UINT_PTR kCloseTimer = 1009;
 constexpr UINT kCloseDelay = 500;
 constexpr int kTitleBandHeight = 24;
@@ -431,9 +433,12 @@ void CTalvoUpdateDlg::OnLButtonDown(LPARAM lParam) {
 BOOL CTalvoUpdateDlg::OnEraseBkgnd(HDC hDC) {
   BITMAP bm = {};
   if (!m_bmpBackground || !::GetObjectA(m_bmpBackground.Get(), sizeof bm, &bm)) return FALSE;
-  // Magenta pixels are where the desktop shows.
-  const skin::Blits blits =
+  // Magenta pixels are where the desktop shows. A keyed transfer costs the whole picture's size
+  // whatever the clip, and a status line hidden or a row repainted needs only its own strip.
+  skin::Blits blits =
       skin::StretchBlits(skin::FromRECT(GetClientRect()), skin::Rect{0, 0, bm.bmWidth, bm.bmHeight});
+  RECT rcClip = {};
+  if (::GetClipBox(hDC, &rcClip) != ERROR) blits = skin::ClipBlits(blits, skin::FromRECT(rcClip));
   return skin::PaintBlitsKeyed(hDC, static_cast<HBITMAP>(m_bmpBackground.Get()), blits, RGB(0xFF, 0x00, 0xFF));
 }
 

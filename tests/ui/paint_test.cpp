@@ -14,6 +14,7 @@
 #include "tests/support/pixels.h"
 #include "tests/support/pump.h"
 #include "ui/imageprogressctrl.h"
+#include "ui/skinblits.h"
 #include "ui/skinpaint.h"
 #include "ui/xskinbutton.h"
 
@@ -485,6 +486,26 @@ TEST(SkinPaint, AKeyedPaintLeavesTheKeyColourOut) {
   Canvas plain(4, 2, behind);
   ASSERT_TRUE(skin::PaintBlits(plain.dc(), Handle(keyed), skin::CopyBlits({0, 0, 4, 2}, {0, 0, 4, 2})));
   EXPECT_EQ(plain.At(0, 0), key) << "only a keyed paint leaves it out";
+}
+
+TEST(SkinPaint, AKeyedPaintCutToTheClipBoxPaintsThereWhatTheWholeWould) {
+  // The update window's background as its erase paints it when a status line is hidden.
+  const framework::UniqueBitmap pattern = LoadPicture(kLargePattern);
+  ASSERT_TRUE(pattern);
+  const COLORREF behind = RGB(0x10, 0x10, 0x10);
+  Canvas canvas(40, 30, behind);
+  const framework::UniqueGdiObject strip(::CreateRectRgn(7, 11, 29, 16));
+  ::SelectClipRgn(canvas.dc(), static_cast<HRGN>(strip.Get()));
+  RECT clip = {};
+  ASSERT_NE(::GetClipBox(canvas.dc(), &clip), ERROR);
+  const skin::Blits cut = skin::ClipBlits(skin::StretchBlits({0, 0, 40, 30}, {0, 0, 40, 30}), skin::FromRECT(clip));
+  ASSERT_TRUE(skin::PaintBlitsKeyed(canvas.dc(), Handle(pattern), cut, RGB(0xFF, 0x00, 0xFF)));
+  ::SelectClipRgn(canvas.dc(), nullptr);
+  for (int y = 0; y < 30; ++y)
+    for (int x = 0; x < 40; ++x) {
+      const bool inside = x >= 7 && x < 29 && y >= 11 && y < 16;
+      ASSERT_EQ(canvas.At(x, y), inside ? PictureAt(kLargePattern, x, y) : behind) << x << "," << y;
+    }
 }
 
 TEST(SkinPaint, NothingToPaintAndNoPicture) {

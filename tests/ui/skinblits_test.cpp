@@ -42,6 +42,33 @@ TEST(StretchBlits, TheWholeSourceIntoTheWholePlace) {
   for (const BlitCase& c : cases) EXPECT_EQ(StretchBlits(c.dest, c.source), c.blits) << c.name;
 }
 
+TEST(ClipBlits, OnlyWhatFallsInsideTheClipBox) {
+  struct ClipCase {
+    const char* name;
+    Blits blits;
+    Rect clip;
+    Blits clipped;
+  };
+  const Blits background{{{0, 0, 500, 409}, {0, 0, 500, 409}}};
+  const ClipCase cases[] = {
+      {"a status line hidden on the window's background", background, {18, 285, 478, 303},
+       {{{18, 285, 478, 303}, {18, 285, 478, 303}}}},
+      {"the source moves with the cut", {{{10, 10, 30, 30}, {100, 200, 120, 220}}}, {0, 15, 20, 100},
+       {{{10, 15, 20, 30}, {100, 205, 110, 220}}}},
+      {"a clip box that holds it all", background, {-5, -5, 600, 600}, background},
+      {"a clip box beside it", background, {500, 0, 600, 409}, {}},
+      {"a stretch it touches is kept whole", {{{0, 0, 17, 40}, kTrackSquare}}, {0, 30, 5, 35},
+       {{{0, 0, 17, 40}, kTrackSquare}}},
+      {"a stretch it misses is dropped", {{{0, 0, 17, 40}, kTrackSquare}}, {0, 40, 17, 60}, {}},
+      {"of a tiled track only the copies it touches, cut",
+       {{{0, 0, 17, 17}, kTrackSquare}, {{0, 17, 17, 34}, kTrackSquare}, {{0, 34, 17, 40}, {51, 0, 68, 6}}},
+       {0, 20, 17, 36},
+       {{{0, 20, 17, 34}, {51, 3, 68, 17}}, {{0, 34, 17, 36}, {51, 0, 68, 2}}}},
+      {"an empty clip box", background, {20, 20, 20, 40}, {}},
+  };
+  for (const ClipCase& c : cases) EXPECT_EQ(ClipBlits(c.blits, c.clip), c.clipped) << c.name;
+}
+
 TEST(TileBlits, CopiesFromTheSourcesCornerTheLastOnesCut) {
   const BlitCase cases[] = {
       {"a track longer than two squares", {0, 0, 17, 40}, kTrackSquare,

@@ -1,9 +1,13 @@
 // updatefloor: the least work a run of the update window must do for a release, timed: each
 // package fetched with fetchbench's bare WinINet loop (the downloader's calls, reads of at most
 // 4 KB), unpacked with the updater's zip reader, and its files copied to where they are installed.
+// With --register FILE, the package that installs FILE is followed by what the login control's
+// completion step must do: regsvr32 started on the system folder's FILE, and not waited for.
 // No window, no threads.
-//   updatefloor.exe WORKDIR URL...     prints "floor MS fetch MS extract MS copy MS bytes N"
+//   updatefloor.exe WORKDIR [--register FILE] URL...
+//     prints "floor MS fetch MS extract MS copy MS register MS bytes N"
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <string>
@@ -12,9 +16,27 @@
 #include "archive/zipfile.h"
 #include "tools/fetchbench/bareloop.h"
 
+namespace {
+
+// As the login control's completion step starts it.
+void StartRegistration(const std::string& file) {
+  char szSystem[MAX_PATH] = {};
+  ::GetSystemDirectoryA(szSystem, MAX_PATH);
+  const std::string parameters = " /s " + std::string(szSystem) + "\\" + file;
+  ::ShellExecuteA(nullptr, "open", "regsvr32", parameters.c_str(), nullptr, SW_HIDE);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  if (argc < 3) {
-    std::fprintf(stderr, "usage: updatefloor WORKDIR URL...\n");
+  int first = 2;
+  std::string registered;
+  if (argc > 3 && std::string(argv[2]) == "--register") {
+    registered = argv[3];
+    first = 4;
+  }
+  if (argc <= first) {
+    std::fprintf(stderr, "usage: updatefloor WORKDIR [--register FILE] URL...\n");
     return 2;
   }
   const std::string work = argv[1];
@@ -23,10 +45,10 @@ int main(int argc, char** argv) {
   ::CreateDirectoryA(work.c_str(), nullptr);
   ::CreateDirectoryA(staging.c_str(), nullptr);
   ::CreateDirectoryA(installed.c_str(), nullptr);
-  double fetchMs = 0, extractMs = 0, copyMs = 0;
+  double fetchMs = 0, extractMs = 0, copyMs = 0, registerMs = 0;
   unsigned long long bytes = 0;
   const double began = NowMs();
-  for (int i = 2; i < argc; ++i) {
+  for (int i = first; i < argc; ++i) {
     const std::string package = staging + "package" + std::to_string(i) + ".zip";
     double t = NowMs();
     if (!BareLoop(argv[i], package, &bytes)) {
@@ -62,8 +84,12 @@ int main(int argc, char** argv) {
       ::DeleteFileA(source.c_str());
     }
     copyMs += NowMs() - t;
+    t = NowMs();
+    for (const std::string& name : names)
+      if (!registered.empty() && name == registered) StartRegistration(registered);
+    registerMs += NowMs() - t;
   }
-  std::printf("floor %.1f fetch %.1f extract %.1f copy %.1f bytes %llu\n", NowMs() - began, fetchMs, extractMs,
-              copyMs, bytes);
+  std::printf("floor %.1f fetch %.1f extract %.1f copy %.1f register %.1f bytes %llu\n", NowMs() - began, fetchMs,
+              extractMs, copyMs, registerMs, bytes);
   return 0;
 }
