@@ -22,8 +22,9 @@ class CImageProgressCtrl : public framework::CProgressCtrl {
   // Composes the control off-screen over what `target` shows and copies it there at (0, 0).
   void PaintTo(HDC target);
 
-  // Moves are shown at most this often, the last one always.
-  static constexpr DWORD kMoveRepaintMs = 50;
+  // Moves are shown at most this often, the last one always. A caller that paces its moves
+  // itself (the update window, a little under every 50 ms) stays above it and is never held back.
+  static constexpr DWORD kMoveRepaintMs = 30;
 
   framework::UniqueBitmap m_bmpBk[4];
   framework::UniqueBitmap m_bmpBar[4];

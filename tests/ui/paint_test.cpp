@@ -391,7 +391,7 @@ TEST_F(ProgressPaint, NoFrameAndNoEraseOnTheWindow) {
 namespace {
 
 // A downloader moves the bar from its own thread, a hundred times per file, and waits for each
-// move: the paint a move causes comes later, once the bar's thread is idle (at most every 50 ms),
+// move: the paint a move causes comes later, once the bar's thread is idle (at most every 30 ms),
 // and then it does come, showing the last position.
 TEST(ProgressRepaint, APositionChangeIsPaintedLaterWhenTheThreadIsIdle) {
   testsupport::ParentWindow parent;
