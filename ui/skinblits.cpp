@@ -42,6 +42,32 @@ Blits ClipBlits(const Blits& blits, const Rect& clip) {
   return clipped;
 }
 
+namespace {
+
+// True also for an area that is not wholly inside the grid: its pixels are not known.
+bool MayHoldColour(const PixelGrid& grid, const Rect& area, std::uint32_t colour) {
+  if (area.left < 0 || area.top < 0 || area.right > grid.width || area.bottom > grid.height ||
+      grid.pixels.size() != static_cast<size_t>(grid.width) * static_cast<size_t>(grid.height))
+    return true;
+  for (int y = area.top; y < area.bottom; ++y) {
+    const std::uint32_t* row = grid.pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(grid.width);
+    if (std::find(row + area.left, row + area.right, colour) != row + area.right) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::vector<bool> PlainCopies(const Blits& blits, const PixelGrid& picture, std::uint32_t key) {
+  std::vector<bool> plain;
+  plain.reserve(blits.size());
+  for (const Blit& blit : blits) {
+    const bool unscaled = blit.dest.Width() == blit.source.Width() && blit.dest.Height() == blit.source.Height();
+    plain.push_back(unscaled && !MayHoldColour(picture, blit.source, key));
+  }
+  return plain;
+}
+
 Blits TileBlits(const Rect& dest, const Rect& source) {
   // An empty source would never advance.
   if (dest.IsEmpty() || source.IsEmpty()) return {};

@@ -2,6 +2,7 @@
 // filling. The controls build the lists; ui/skinpaint.h performs them with GDI.
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "ui/skinrect.h"
@@ -41,6 +42,19 @@ Blits ThumbBlits(const Rect& dest, const Rect& source, bool vertical);
 // unscaled one is cut to it, and a stretched one is kept whole, since part of a stretch need not
 // sample the source as the whole does. The pixels painted inside `clip` are the same.
 Blits ClipBlits(const Blits& blits, const Rect& clip);
+
+// A picture's pixels, row 0 at the top, each a 0x00RRGGBB word.
+struct PixelGrid {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint32_t> pixels;
+};
+
+// For each blit, whether a plain copy paints it as a paint leaving the picture's pixels of colour
+// `key` (a 0x00RRGGBB word) out would: unscaled, with no such pixel in its source. A keyed
+// transfer costs far more than a copy, and a skin's key colour is mostly at its edges. Where the
+// pixels are not known, none is.
+std::vector<bool> PlainCopies(const Blits& blits, const PixelGrid& picture, std::uint32_t key);
 
 // The skin button's fill modes.
 enum FillMode { kFillCopy = 0, kFillStretch = 1, kFillTile = 2 };

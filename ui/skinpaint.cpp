@@ -1,22 +1,27 @@
 #include "ui/skinpaint.h"
 
+#include <utility>
+#include <vector>
+
 #include "framework/scopedhandle.h"
 
 namespace skin {
 
 namespace {
 
-BOOL Perform(HDC target, HBITMAP source, const Blits& blits, const COLORREF* key) {
+// `plain`, when given, tells which blits a plain copy paints alike despite the key.
+BOOL Perform(HDC target, HBITMAP source, const Blits& blits, const COLORREF* key,
+             const std::vector<bool>* plain = nullptr) {
   if (blits.empty()) return TRUE;
   framework::UniqueMemoryDC dc(::CreateCompatibleDC(target));
   if (!dc || !source) return FALSE;
   framework::ScopedSelectObject selected(dc.Get(), source);
   const int oldMode = ::SetStretchBltMode(target, COLORONCOLOR);
-  for (const Blit& blit : blits) {
-    const Rect& d = blit.dest;
-    const Rect& s = blit.source;
+  for (size_t i = 0; i < blits.size(); ++i) {
+    const Rect& d = blits[i].dest;
+    const Rect& s = blits[i].source;
     if (d.IsEmpty() || s.IsEmpty()) continue;
-    if (key)
+    if (key && !(plain && i < plain->size() && (*plain)[i]))
       ::TransparentBlt(target, d.left, d.top, d.Width(), d.Height(), dc.Get(), s.left, s.top, s.Width(),
                        s.Height(), *key);
     else if (d.Width() == s.Width() && d.Height() == s.Height())
@@ -42,6 +47,36 @@ BOOL PaintBlits(HDC target, HBITMAP source, const Blits& blits) { return Perform
 
 BOOL PaintBlitsKeyed(HDC target, HBITMAP source, const Blits& blits, COLORREF key) {
   return Perform(target, source, blits, &key);
+}
+
+BOOL PaintBlitsKeyed(HDC target, HBITMAP source, const PixelGrid& pixels, const Blits& blits, COLORREF key) {
+  const std::uint32_t word = (static_cast<std::uint32_t>(GetRValue(key)) << 16) |
+                             (static_cast<std::uint32_t>(GetGValue(key)) << 8) | GetBValue(key);
+  const std::vector<bool> plain = PlainCopies(blits, pixels, word);
+  return Perform(target, source, blits, &key, &plain);
+}
+
+PixelGrid ReadPixels(HBITMAP bitmap) {
+  PixelGrid grid;
+  BITMAP info = {};
+  if (!bitmap || !::GetObjectA(bitmap, sizeof info, &info) || info.bmWidth <= 0 || info.bmHeight <= 0) return grid;
+  BITMAPINFO format = {};
+  format.bmiHeader.biSize = sizeof format.bmiHeader;
+  format.bmiHeader.biWidth = info.bmWidth;
+  format.bmiHeader.biHeight = -info.bmHeight;  // top-down
+  format.bmiHeader.biPlanes = 1;
+  format.bmiHeader.biBitCount = 32;
+  format.bmiHeader.biCompression = BI_RGB;
+  std::vector<std::uint32_t> pixels(static_cast<size_t>(info.bmWidth) * static_cast<size_t>(info.bmHeight));
+  const framework::ScopedWindowDC screen(nullptr);
+  if (::GetDIBits(screen.Get(), bitmap, 0, static_cast<UINT>(info.bmHeight), pixels.data(), &format,
+                  DIB_RGB_COLORS) != info.bmHeight)
+    return grid;
+  for (std::uint32_t& pixel : pixels) pixel &= 0x00FFFFFF;
+  grid.width = info.bmWidth;
+  grid.height = info.bmHeight;
+  grid.pixels = std::move(pixels);
+  return grid;
 }
 
 }  // namespace skin

@@ -19,4 +19,11 @@ BOOL PaintBlits(HDC target, HBITMAP source, const Blits& blits);
 // The same, leaving out the source's pixels of colour `key`.
 BOOL PaintBlitsKeyed(HDC target, HBITMAP source, const Blits& blits, COLORREF key);
 
+// The same again, for a picture whose pixels are known (ReadPixels): the blits whose source holds
+// no pixel of `key` are plain copies.
+BOOL PaintBlitsKeyed(HDC target, HBITMAP source, const PixelGrid& pixels, const Blits& blits, COLORREF key);
+
+// A bitmap's pixels; an empty grid when they cannot be read.
+PixelGrid ReadPixels(HBITMAP bitmap);
+
 }  // namespace skin

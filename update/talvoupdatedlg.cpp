@@ -193,6 +193,7 @@ BOOL CTalvoUpdateDlg::OnInitDialog() {
   m_editNotice.SetMargins(5, 3);
 
   m_bmpBackground.Reset(framework::LoadResBitmap(IDB_BACKGROUND));
+  m_backgroundPixels = skin::ReadPixels(static_cast<HBITMAP>(m_bmpBackground.Get()));
   BITMAP bm = {};
   if (m_bmpBackground && ::GetObjectA(m_bmpBackground.Get(), sizeof bm, &bm)) {
     ::SetWindowPos(m_hWnd, nullptr, 0, 0, bm.bmWidth, bm.bmHeight, SWP_NOZORDER);
@@ -437,12 +438,14 @@ BOOL CTalvoUpdateDlg::OnEraseBkgnd(HDC hDC) {
   BITMAP bm = {};
   if (!m_bmpBackground || !::GetObjectA(m_bmpBackground.Get(), sizeof bm, &bm)) return FALSE;
   // Magenta pixels are where the desktop shows. A keyed transfer costs the whole picture's size
-  // whatever the clip, and a status line hidden or a row repainted needs only its own strip.
+  // whatever the clip, and a status line hidden or a row repainted needs only its own strip,
+  // which mostly holds no magenta at all.
   skin::Blits blits =
       skin::StretchBlits(skin::FromRECT(GetClientRect()), skin::Rect{0, 0, bm.bmWidth, bm.bmHeight});
   RECT rcClip = {};
   if (::GetClipBox(hDC, &rcClip) != ERROR) blits = skin::ClipBlits(blits, skin::FromRECT(rcClip));
-  return skin::PaintBlitsKeyed(hDC, static_cast<HBITMAP>(m_bmpBackground.Get()), blits, RGB(0xFF, 0x00, 0xFF));
+  return skin::PaintBlitsKeyed(hDC, static_cast<HBITMAP>(m_bmpBackground.Get()), m_backgroundPixels, blits,
+                               RGB(0xFF, 0x00, 0xFF));
 }
 
 BOOL CTalvoUpdateDlg::StartWorker() {

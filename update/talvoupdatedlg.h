@@ -13,6 +13,7 @@
 #include "framework/dialog.h"
 #include "framework/scopedhandle.h"
 #include "ui/imageprogressctrl.h"
+#include "ui/skinblits.h"
 #include "ui/listctrlex.h"
 #include "ui/xskinbutton.h"
 #include "update/updaterun.h"
@@ -69,6 +70,7 @@ class CTalvoUpdateDlg : public framework::CDialog, private IUpdateRunSink {
   framework::CEdit m_editNotice;
   framework::UniqueBitmap m_hScrollBitmap;  // outlives the notice box's skinned bars
   framework::UniqueBitmap m_bmpBackground;
+  skin::PixelGrid m_backgroundPixels;  // where its key colour is, so most erases are plain copies
 
  protected:
   void DoDataExchange() override;

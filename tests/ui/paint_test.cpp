@@ -508,6 +508,40 @@ TEST(SkinPaint, AKeyedPaintCutToTheClipBoxPaintsThereWhatTheWholeWould) {
     }
 }
 
+TEST(SkinPaint, KnowingWhereTheKeyIsPaintsTheSameAsKeyingEverything) {
+  const framework::UniqueBitmap keyed = LoadPicture(kKeyedPattern);
+  ASSERT_TRUE(keyed);
+  const skin::PixelGrid pixels = skin::ReadPixels(Handle(keyed));
+  ASSERT_EQ(pixels.width, 4);
+  ASSERT_EQ(pixels.height, 2);
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 4; ++x) {
+      const COLORREF c = PictureAt(kKeyedPattern, x, y);
+      EXPECT_EQ(pixels.pixels[static_cast<size_t>(y * 4 + x)],
+                (static_cast<std::uint32_t>(GetRValue(c)) << 16) | (GetGValue(c) << 8) | GetBValue(c))
+          << x << "," << y;
+    }
+  const COLORREF behind = RGB(0x10, 0x10, 0x10);
+  const COLORREF key = RGB(0xFF, 0x00, 0xFF);
+  // Each single pixel of the picture, and the whole, copied and stretched.
+  skin::Blits blits;
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 4; ++x) blits.push_back({{x * 2, 4 + y * 2, x * 2 + 1, 5 + y * 2}, {x, y, x + 1, y + 1}});
+  skin::Append(blits, skin::CopyBlits({0, 0, 4, 2}, {0, 0, 4, 2}));
+  skin::Append(blits, skin::StretchBlits({8, 0, 16, 4}, {0, 0, 4, 2}));
+  // Overlapping ones keep their order: a plain pixel under the keyed whole and one over it.
+  const int plainX = PictureAt(kKeyedPattern, 0, 0) == key ? 1 : 0;
+  blits.push_back({{0, 6, 1, 7}, {plainX, 0, plainX + 1, 1}});
+  skin::Append(blits, skin::CopyBlits({0, 6, 4, 8}, {0, 0, 4, 2}));
+  blits.push_back({{1, 6, 2, 7}, {plainX, 0, plainX + 1, 1}});
+  Canvas everything(16, 8, behind), knowing(16, 8, behind);
+  ASSERT_TRUE(skin::PaintBlitsKeyed(everything.dc(), Handle(keyed), blits, key));
+  ASSERT_TRUE(skin::PaintBlitsKeyed(knowing.dc(), Handle(keyed), pixels, blits, key));
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 16; ++x) ASSERT_EQ(knowing.At(x, y), everything.At(x, y)) << x << "," << y;
+  EXPECT_EQ(knowing.At(0, 0) == behind || knowing.At(1, 0) == behind, true) << "the key is left out";
+}
+
 TEST(SkinPaint, NothingToPaintAndNoPicture) {
   Canvas canvas(4, 4);
   const framework::UniqueBitmap pattern = LoadPicture(kSmallPattern);

@@ -69,6 +69,39 @@ TEST(ClipBlits, OnlyWhatFallsInsideTheClipBox) {
   for (const ClipCase& c : cases) EXPECT_EQ(ClipBlits(c.blits, c.clip), c.clipped) << c.name;
 }
 
+TEST(PlainCopies, WhereTheSourceHoldsNoKeyPixel) {
+  constexpr std::uint32_t kKey = 0xFF00FF, kGrey = 0x808080;
+  // 4 × 3, the key colour at (2, 1) only.
+  PixelGrid picture{4, 3, std::vector<std::uint32_t>(12, kGrey)};
+  picture.pixels[1 * 4 + 2] = kKey;
+  struct PlainCase {
+    const char* name;
+    Blit blit;
+    bool plain;
+  };
+  const PlainCase cases[] = {
+      {"a strip beside the key pixel", {{10, 10, 14, 11}, {0, 0, 4, 1}}, true},
+      {"a column beside it", {{0, 0, 1, 3}, {3, 0, 4, 3}}, true},
+      {"a block over it", {{0, 0, 2, 2}, {1, 0, 3, 2}}, false},
+      {"the key pixel alone", {{5, 5, 6, 6}, {2, 1, 3, 2}}, false},
+      {"a stretch, whatever it holds", {{0, 0, 8, 2}, {0, 0, 4, 1}}, false},
+      {"a source reaching past the picture", {{0, 0, 2, 1}, {3, 2, 5, 3}}, false},
+      {"a source before its start", {{0, 0, 2, 1}, {-1, 0, 1, 1}}, false},
+  };
+  Blits all;
+  std::vector<bool> expected;
+  for (const PlainCase& c : cases) {
+    EXPECT_EQ(PlainCopies({c.blit}, picture, kKey), std::vector<bool>{c.plain}) << c.name;
+    all.push_back(c.blit);
+    expected.push_back(c.plain);
+  }
+  EXPECT_EQ(PlainCopies(all, picture, kKey), expected) << "one answer per blit, in order";
+  EXPECT_EQ(PlainCopies(all, PixelGrid{}, kKey), std::vector<bool>(all.size(), false)) << "pixels not known";
+  PixelGrid short_of_pixels = picture;
+  short_of_pixels.pixels.pop_back();
+  EXPECT_EQ(PlainCopies({cases[0].blit}, short_of_pixels, kKey), std::vector<bool>{false}) << "a grid that lies";
+}
+
 TEST(TileBlits, CopiesFromTheSourcesCornerTheLastOnesCut) {
   const BlitCase cases[] = {
       {"a track longer than two squares", {0, 0, 17, 40}, kTrackSquare,
