@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Update window benchmark (not a test): start click to the window's close for a ~100 MB release
 # against the floor for the same work, under Wine. See updatebench.py for what is timed.
-#   tools/updatebench/updatebench.sh [BUILD_DIR] [ROUNDS] [--signed]
+#   tools/updatebench/updatebench.sh [BUILD_DIR] [ROUNDS] [--signed] [--against OTHER_TalvoUpdate.exe]
 # BUILD_DIR: a Windows build, by default the one that runs here (tools/windows-build.sh: build/win32,
 # or build/win64 where Wine cannot start 32-bit programs).
 set -euo pipefail
