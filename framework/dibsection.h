@@ -6,7 +6,7 @@
 
 namespace framework {
 
-inline UniqueBitmap CreateTopDownDib(int width, int height, void** bits) {
+inline BITMAPINFO TopDownDibFormat(int width, int height) {
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof info.bmiHeader;
   info.bmiHeader.biWidth = width;
@@ -14,6 +14,11 @@ inline UniqueBitmap CreateTopDownDib(int width, int height, void** bits) {
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
+  return info;
+}
+
+inline UniqueBitmap CreateTopDownDib(int width, int height, void** bits) {
+  const BITMAPINFO info = TopDownDibFormat(width, height);
   return UniqueBitmap(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, bits, nullptr, 0));
 }
 

@@ -53,7 +53,7 @@ class CImageProgressCtrl : public framework::CProgressCtrl {
   bool m_bMoved = false;          // a move waits to be shown
   bool m_bRepaintTimer = false;   // a later paint of a move is scheduled
   DWORD m_dwLastPaint = 0;
-  // The window's own paints, every 50 ms while a file arrives, reuse one canvas.
+  // The window's own paints, some twenty a second while a file arrives, reuse one canvas.
   framework::CMemoryCanvas m_paintCanvas;
   void PaintThrough(HDC target, framework::CMemoryCanvas& canvas);
   void DrawBackground(HDC dc) const;

@@ -3,11 +3,19 @@
 #include <utility>
 #include <vector>
 
+#include "framework/dibsection.h"
 #include "framework/scopedhandle.h"
 
 namespace skin {
 
 namespace {
+
+// Only the part inside the target's clip box: a keyed transfer costs its whole size whatever the
+// clip, and a window repainting a strip needs only that strip.
+Blits InsideClip(HDC target, const Blits& blits) {
+  RECT clip = {};
+  return ::GetClipBox(target, &clip) == ERROR ? blits : ClipBlits(blits, FromRECT(clip));
+}
 
 // `plain`, when given, tells which blits a plain copy paints alike despite the key.
 BOOL Perform(HDC target, HBITMAP source, const Blits& blits, const COLORREF* key,
@@ -43,30 +51,28 @@ Rect FromRECT(const RECT& r) {
               static_cast<int>(r.bottom)};
 }
 
-BOOL PaintBlits(HDC target, HBITMAP source, const Blits& blits) { return Perform(target, source, blits, nullptr); }
+BOOL PaintBlits(HDC target, HBITMAP source, const Blits& blits) {
+  return Perform(target, source, InsideClip(target, blits), nullptr);
+}
 
 BOOL PaintBlitsKeyed(HDC target, HBITMAP source, const Blits& blits, COLORREF key) {
-  return Perform(target, source, blits, &key);
+  return Perform(target, source, InsideClip(target, blits), &key);
 }
 
 BOOL PaintBlitsKeyed(HDC target, HBITMAP source, const PixelGrid& pixels, const Blits& blits, COLORREF key) {
   const std::uint32_t word = (static_cast<std::uint32_t>(GetRValue(key)) << 16) |
                              (static_cast<std::uint32_t>(GetGValue(key)) << 8) | GetBValue(key);
-  const std::vector<bool> plain = PlainCopies(blits, pixels, word);
-  return Perform(target, source, blits, &key, &plain);
+  // Cut first: a strip away from the key colour's corners is then a plain copy.
+  const Blits inside = InsideClip(target, blits);
+  const std::vector<bool> plain = PlainCopies(inside, pixels, word);
+  return Perform(target, source, inside, &key, &plain);
 }
 
 PixelGrid ReadPixels(HBITMAP bitmap) {
   PixelGrid grid;
   BITMAP info = {};
   if (!bitmap || !::GetObjectA(bitmap, sizeof info, &info) || info.bmWidth <= 0 || info.bmHeight <= 0) return grid;
-  BITMAPINFO format = {};
-  format.bmiHeader.biSize = sizeof format.bmiHeader;
-  format.bmiHeader.biWidth = info.bmWidth;
-  format.bmiHeader.biHeight = -info.bmHeight;  // top-down
-  format.bmiHeader.biPlanes = 1;
-  format.bmiHeader.biBitCount = 32;
-  format.bmiHeader.biCompression = BI_RGB;
+  BITMAPINFO format = framework::TopDownDibFormat(info.bmWidth, info.bmHeight);
   std::vector<std::uint32_t> pixels(static_cast<size_t>(info.bmWidth) * static_cast<size_t>(info.bmHeight));
   const framework::ScopedWindowDC screen(nullptr);
   if (::GetDIBits(screen.Get(), bitmap, 0, static_cast<UINT>(info.bmHeight), pixels.data(), &format,

@@ -12,8 +12,8 @@ RECT ToRECT(const Rect& r);
 Rect FromRECT(const RECT& r);
 
 // Copies each blit of `source` onto `target` in order, stretching those whose sizes differ (in
-// COLORONCOLOR mode: a shrunk skin keeps its colours). FALSE when the bitmap could not be
-// selected for copying.
+// COLORONCOLOR mode: a shrunk skin keeps its colours), as far as they reach into the target's
+// clip box. FALSE when the bitmap could not be selected for copying.
 BOOL PaintBlits(HDC target, HBITMAP source, const Blits& blits);
 
 // The same, leaving out the source's pixels of colour `key`.

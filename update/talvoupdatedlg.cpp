@@ -11,7 +11,6 @@
 #include "framework/winapp.h"
 #include "localstate/filehelpers.h"
 #include "resources/resource.h"
-#include "ui/skinblits.h"
 #include "ui/skinpaint.h"
 #include "ui/skinscrollwnd.h"
 #include "update/aboutdlg.h"
@@ -437,13 +436,10 @@ void CTalvoUpdateDlg::OnLButtonDown(LPARAM lParam) {
 BOOL CTalvoUpdateDlg::OnEraseBkgnd(HDC hDC) {
   BITMAP bm = {};
   if (!m_bmpBackground || !::GetObjectA(m_bmpBackground.Get(), sizeof bm, &bm)) return FALSE;
-  // Magenta pixels are where the desktop shows. A keyed transfer costs the whole picture's size
-  // whatever the clip, and a status line hidden or a row repainted needs only its own strip,
-  // which mostly holds no magenta at all.
-  skin::Blits blits =
+  // Magenta pixels are where the desktop shows. A status line hidden or a row repainted erases
+  // only its own strip, which mostly holds no magenta at all.
+  const skin::Blits blits =
       skin::StretchBlits(skin::FromRECT(GetClientRect()), skin::Rect{0, 0, bm.bmWidth, bm.bmHeight});
-  RECT rcClip = {};
-  if (::GetClipBox(hDC, &rcClip) != ERROR) blits = skin::ClipBlits(blits, skin::FromRECT(rcClip));
   return skin::PaintBlitsKeyed(hDC, static_cast<HBITMAP>(m_bmpBackground.Get()), m_backgroundPixels, blits,
                                RGB(0xFF, 0x00, 0xFF));
 }

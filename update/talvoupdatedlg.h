@@ -35,7 +35,6 @@ class CTalvoUpdateDlg : public framework::CDialog, private IUpdateRunSink {
   // was closed with nothing compulsory pending.
   INT_PTR DoModal() override;
 
-
   // Rows for the outdated standard components and hidden entries for the extra projects not
   // installed yet; entry i of m_arrComponents belongs to entry i of the list's m_rowButtons.
   void FillComponentList();
@@ -70,7 +69,6 @@ class CTalvoUpdateDlg : public framework::CDialog, private IUpdateRunSink {
   framework::CEdit m_editNotice;
   framework::UniqueBitmap m_hScrollBitmap;  // outlives the notice box's skinned bars
   framework::UniqueBitmap m_bmpBackground;
-  skin::PixelGrid m_backgroundPixels;  // where its key colour is, so most erases are plain copies
 
  protected:
   void DoDataExchange() override;
@@ -124,6 +122,7 @@ class CTalvoUpdateDlg : public framework::CDialog, private IUpdateRunSink {
   std::unique_ptr<CUpdateRun> m_pRun;         // made when the run starts; the worker reads only it
   RunOutcome m_outcome;                       // written by the worker before it ends
   std::atomic<int> m_nLatestProgress{0};      // the run's latest position, shown by a timer
+  skin::PixelGrid m_backgroundPixels;  // m_bmpBackground's, so most erases are plain copies
   // The worker's end, also when its message to the window was lost (then a close request finds
   // the worker gone and ends the run itself).
   volatile LONG m_nWorkerEnd = kListDone;

@@ -210,8 +210,8 @@ def main():
             floor_ms = float(floor["floor"])
             floor_fetch = float(floor["fetch"])
             work_ms = window_ms - CLOSE_TIMER_MS
-            rows.append((window_ms, work_ms, floor_ms, phases[0], floor_fetch, float(files_only["floor"]),
-                         float(files_only["fetch"])))
+            rows.append({"work": work_ms, "floor": floor_ms, "fetch": phases[0], "bare": floor_fetch,
+                         "floor_files": float(files_only["floor"]), "bare_files": float(files_only["fetch"])})
             print("round %d: window %d ms (%d ms without the close timer; fetch %d, extract %d, install %d, "
                   "clean-up %d); floor %.0f ms (fetch %.0f, extract %s, copy %s, registration %s); ratio %.2f, "
                   "fetch %.2f; floor without the registration %s ms (fetch %s): ratio %.2f, fetch %.2f" % (
@@ -221,24 +221,22 @@ def main():
                       work_ms / float(files_only["floor"]), phases[0] / float(files_only["fetch"])))
             if other:
                 other_ms = other[0] - CLOSE_TIMER_MS
-                against_rows.append((other_ms, other[1][0]))
+                against_rows.append({"work": other_ms, "fetch": other[1][0]})
                 print("round %d: against %d ms without the close timer (fetch %d); ratio %.2f, fetch %.2f" % (
                     round_no, other_ms, other[1][0], other_ms / floor_ms, other[1][0] / floor_fetch))
-        work = statistics.median(r[1] for r in rows)
-        base = statistics.median(r[2] for r in rows)
-        fetch = statistics.median(r[3] for r in rows)
-        bare = statistics.median(r[4] for r in rows)
+        def median(table, column):
+            return statistics.median(row[column] for row in table)
+
+        work, base, fetch, bare = (median(rows, c) for c in ("work", "floor", "fetch", "bare"))
         print("median: window %.0f ms without the close timer, floor %.0f ms, ratio %.2f (goal 1.1); "
               "fetch %.0f ms against the bare loop's %.0f ms, ratio %.2f (goal 1.05)" % (
                   work, base, work / base, fetch, bare, fetch / bare))
-        base_files = statistics.median(r[5] for r in rows)
-        bare_files = statistics.median(r[6] for r in rows)
+        base_files, bare_files = median(rows, "floor_files"), median(rows, "bare_files")
         print("median: against the floor without the registration (%.0f ms, fetch %.0f ms): ratio %.2f, "
               "fetch %.2f" % (base_files, bare_files, work / base_files, fetch / bare_files))
         if against_rows:
-            other_work = statistics.median(r[0] for r in against_rows)
-            other_fetch = statistics.median(r[1] for r in against_rows)
-            gain = statistics.median(o[0] - r[1] for o, r in zip(against_rows, rows))
+            other_work, other_fetch = median(against_rows, "work"), median(against_rows, "fetch")
+            gain = statistics.median(o["work"] - r["work"] for o, r in zip(against_rows, rows))
             print("median: against %.0f ms, ratio %.2f, fetch ratio %.2f; this build is %.0f ms faster per round "
                   "(median of the rounds' differences)" % (other_work, other_work / base, other_fetch / bare, gain))
         if signed_rows:
