@@ -53,3 +53,18 @@ std::string CommandLineArguments(const std::string& fullCommandLine) {
   }
   return fullCommandLine.substr(pos);
 }
+
+bool ReadDiagnosticsArgument(const std::string& arguments, std::string& folder) {
+  static const char kSwitch[] = "diagnostics";
+  const size_t switchLength = sizeof kSwitch - 1;
+  if (arguments.size() < 1 + switchLength || (arguments[0] != '/' && arguments[0] != '-') ||
+      arguments.compare(1, switchLength, kSwitch) != 0)
+    return false;
+  size_t pos = 1 + switchLength;
+  if (pos < arguments.size() && arguments[pos] != ' ' && arguments[pos] != '\t') return false;
+  while (pos < arguments.size() && (arguments[pos] == ' ' || arguments[pos] == '\t')) ++pos;
+  folder = arguments.substr(pos);
+  while (!folder.empty() && (folder.back() == ' ' || folder.back() == '\t')) folder.pop_back();
+  if (folder.size() >= 2 && folder.front() == '"' && folder.back() == '"') folder = folder.substr(1, folder.size() - 2);
+  return true;
+}

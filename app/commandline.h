@@ -25,3 +25,7 @@ unsigned long WinVersionBuildValue(unsigned long buildNumber, unsigned long plat
 // The arguments part of a full command line (GetCommandLineA): the program name, quoted or not,
 // and the blanks after it are skipped, as the entry point's command-line argument has them.
 std::string CommandLineArguments(const std::string& fullCommandLine);
+
+// "/diagnostics [FOLDER]" (or "-diagnostics") at the start of the arguments: TRUE, with the folder
+// (quotes taken off; empty when none is given) in folder.
+bool ReadDiagnosticsArgument(const std::string& arguments, std::string& folder);

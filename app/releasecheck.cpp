@@ -1,5 +1,6 @@
 #include "app/releasecheck.h"
 
+#include <cstdint>
 #include <cstdio>
 
 #include "catalogue/signeddocument.h"
@@ -12,10 +13,43 @@ ReleaseCheck Refused(const std::string& why) {
   return check;
 }
 
+// A stored text as the log shows it: printable ASCII as it is, everything else escaped, cut
+// after 40 bytes.
+std::string Shown(std::string_view text) {
+  std::string shown = "\"";
+  for (size_t i = 0; i < text.size() && i < 40; ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c == '\r') shown += "\\r";
+    else if (c == '\n') shown += "\\n";
+    else if (c == '"' || c == '\\') shown += std::string("\\") + static_cast<char>(c);
+    else if (c >= 0x20 && c < 0x7f) shown += static_cast<char>(c);
+    else {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\x%02x", c);
+      shown += hex;
+    }
+  }
+  if (text.size() > 40) shown += "...";
+  return shown + "\"";
+}
+
 }  // namespace
 
-ReleaseCheck CheckRelease(std::string_view document, std::string_view keyLine, std::string_view acceptedText,
-                          const SignatureVerifier& verify) {
+bool ParseRecordedRelease(std::string_view text, uint64_t& number) {
+  if (text.empty() || text[0] == '0') return false;
+  uint64_t value = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return false;
+    const uint64_t digit = static_cast<uint64_t>(c - '0');
+    if (value > (UINT64_MAX - digit) / 10) return false;
+    value = value * 10 + digit;
+  }
+  number = value;
+  return true;
+}
+
+ReleaseCheck CheckRelease(std::string_view document, std::string_view keyLine, const RecordedRelease& recorded,
+                          const SignatureVerifier& verify, int64_t nowUtcSeconds) {
   crypto::P256PublicKey key;
   if (!crypto::ParsePublicKeyLine(keyLine, key)) return Refused("the build's release key is malformed");
 
@@ -38,18 +72,77 @@ ReleaseCheck CheckRelease(std::string_view document, std::string_view keyLine, s
 
   const ReleaseNumber release = ReadReleaseNumber(signedDocument.covered);
   if (release.state != ReleaseNumberState::kFound) return Refused(DescribeReleaseNumberState(release.state));
-  uint32_t accepted = 0;
-  if (!ParseReleaseNumber(acceptedText, accepted)) accepted = 0;
+  const ReleaseExpiry expiry = ReadReleaseExpiry(signedDocument.covered);
+  if (expiry.state == ReleaseExpiryState::kMalformed || expiry.state == ReleaseExpiryState::kSeveral)
+    return Refused(DescribeReleaseExpiryState(expiry.state));
+  if (expiry.state == ReleaseExpiryState::kFound && nowUtcSeconds > expiry.nUtcSeconds + kExpirySlackSeconds) {
+    return Refused("release " + std::to_string(release.number) + " expired at " +
+                   FormatExpiryTime(expiry.nUtcSeconds) + ", more than 24 hours before this machine's clock (" +
+                   FormatExpiryTime(nowUtcSeconds) + "); the server keeps serving a document the maker stopped "
+                   "refreshing");
+  }
+  uint64_t accepted = 0;
+  switch (recorded.state) {
+    case RecordedRelease::kNone:
+      break;
+    case RecordedRelease::kUnreadable:
+      return Refused("the highest release accepted here cannot be read from " + recorded.where + " (error " +
+                     std::to_string(recorded.error) + ")");
+    case RecordedRelease::kFound:
+      if (!ParseRecordedRelease(recorded.text, accepted)) {
+        return Refused("the highest release accepted here, " + Shown(recorded.text) + " in " + recorded.where +
+                       ", is no release number; updates stay refused until it is mended (the highest release "
+                       "accepted, in decimal digits) or removed");
+      }
+      break;
+  }
   if (release.number < accepted) {
-    return Refused("release " + std::to_string(release.number) + " is older than " + std::to_string(accepted) +
-                   " accepted here");
+    std::string why = "release " + std::to_string(release.number) + " is older than " + std::to_string(accepted) +
+                      " accepted here (recorded in " + recorded.where + ")";
+    if (accepted >= kHighestReleaseNumber)
+      why += "; no release can be newer than " + std::to_string(kHighestReleaseNumber) +
+             ": if that record is wrong, mend or remove it";
+    return Refused(why);
   }
 
   ReleaseCheck check;
   check.bAccepted = true;
   check.covered = signedDocument.covered;
   check.nRelease = release.number;
-  check.bRecord = release.number > accepted;
-  check.strLogLine = "Release check: document signature good, release " + std::to_string(release.number);
+  check.bRecord = release.number > accepted || recorded.state == RecordedRelease::kNone || recorded.bOldPlace;
+  check.strLogLine = "Release check: document signature good, release " + std::to_string(release.number) +
+                     (expiry.state == ReleaseExpiryState::kFound
+                          ? ", expires " + FormatExpiryTime(expiry.nUtcSeconds)
+                          : std::string());
   return check;
+}
+
+bool NoticeMatchesPin(const PackagePin& pin, std::string_view body, const Sha256Function& sha256,
+                      std::string& strLogLine) {
+  uint64_t size = 0;
+  crypto::Sha256Digest pinned{};
+  if (pin.IsEmpty()) {
+    strLogLine = "Notice check: notice not shown: the document does not pin it";
+    return false;
+  }
+  if (!pin.Read(size, pinned)) {
+    strLogLine = "Notice check: notice not shown: its pin is malformed";
+    return false;
+  }
+  crypto::Sha256Digest got{};
+  if (body.size() != size) {
+    strLogLine = "Notice check: notice not shown: " + std::to_string(body.size()) + " bytes, pinned " +
+                 std::to_string(size);
+    return false;
+  }
+  if (!sha256(body, got)) {
+    strLogLine = "Notice check: notice not shown: its SHA-256 could not be made";
+    return false;
+  }
+  if (got != pinned) {
+    strLogLine = "Notice check: notice not shown: its SHA-256 differs from the pin";
+    return false;
+  }
+  strLogLine = "Notice check: size and SHA-256 match";
+  return true;
 }

@@ -1,6 +1,6 @@
 #include "app/startupdecision.h"
 
-#include "app/versiontext.h"
+#include "catalogue/versiontext.h"
 
 unsigned OSTypeFromPlatformId(unsigned long platformId) {
   switch (platformId) {
@@ -22,6 +22,23 @@ UpdateFlags ComputeUpdateFlags(const InstalledVersions& installed, const Offered
   return flags;
 }
 
+std::string DescribeUpdateDecision(const InstalledVersions& installed, const OfferedVersions& offered,
+                                   const UpdateFlags& flags, unsigned osType) {
+  const bool bXP = SelectsXPBuild(osType);
+  std::string line = "Update decision:";
+  const char* separator = " ";
+  for (const ComponentKindRow& row : StandardComponentKinds()) {
+    const std::string& have = installed.*row.pInstalled;
+    const std::string& offer = row.Offered(offered, bXP);
+    const bool bOutdated = flags.*row.pOutdated;
+    line += separator;
+    line += std::string(row.szLogName) + " '" + have + "' " + (bOutdated ? "<" : have == offer ? "=" : ">=") + " '" +
+            offer + "'" + (bOutdated ? " outdated" : "");
+    separator = ", ";
+  }
+  return line;
+}
+
 bool ShouldShowUpdateDialog(const UpdateFlags& flags, size_t etcProjectCount,
                             const std::function<bool()>& isClientRunning) {
   if (!flags.AnyUpdate()) return false;
@@ -29,4 +46,15 @@ bool ShouldShowUpdateDialog(const UpdateFlags& flags, size_t etcProjectCount,
   // A running client holds its program file open; replacing it now would fail half-way.
   if (flags.bUpdateProgram && isClientRunning()) return false;
   return true;
+}
+
+UpdateFlags HoldBackOutsideShare(const UpdateFlags& flags, const InstalledVersions& installed) {
+  UpdateFlags held = flags;
+  held.bUpdateProgram = flags.bUpdateProgram && installed.strVersion.empty();
+  held.bUpdateLoginOcx = flags.bUpdateLoginOcx && installed.strLoginOcxVersion.empty();
+  held.bUpdateServerList = flags.bUpdateServerList && installed.strServerListVersion.empty();
+  held.bUpdateDat = flags.bUpdateDat && installed.strDatVersion.empty();
+  held.bUpdateOptions = flags.bUpdateOptions && installed.strOptionsVersion.empty();
+  held.bOptionBackup = flags.bOptionBackup && held.bUpdateProgram;
+  return held;
 }

@@ -22,6 +22,16 @@ unsigned OSTypeFromPlatformId(unsigned long platformId);
 UpdateFlags ComputeUpdateFlags(const InstalledVersions& installed, const OfferedVersions& offered,
                                unsigned osType);
 
+// One line for the log: each kind's installed and offered version and whether it is outdated, e.g.
+// "Update decision: program '3.35' < '3.41' outdated, login control '1.0' = '1.0', ...". The
+// offer shown is the build osType selects.
+std::string DescribeUpdateDecision(const InstalledVersions& installed, const OfferedVersions& offered,
+                                   const UpdateFlags& flags, unsigned osType);
+
+// Outside the rollout share of a release the installation keeps what it has: an outdated
+// component it has is not offered; one it does not have at all (empty installed version) still is.
+UpdateFlags HoldBackOutsideShare(const UpdateFlags& flags, const InstalledVersions& installed);
+
 // The dialog is shown only when something is outdated, the document committed at least one
 // extra project, and the main program is not outdated while the client runs. `isClientRunning`
 // is asked only when that last point matters.

@@ -6,12 +6,22 @@
 
 #include <memory>
 
+#include "app/commandline.h"
+#include "app/diagnosticsbundle.h"
 #include "app/downloaderfetchtext.h"
+#include "app/runstartline.h"
 #include "app/singleinstance.h"
 #include "app/startupdecision.h"
+#include "catalogue/rolloutbucket.h"
+#include "catalogue/signeddocument.h"
+#include "crypto/systemrandom.h"
+#include "localstate/rolloutvalue.h"
 #include "catalogue/noticefetch.h"
 #include "catalogue/projectdata.h"
+#include "framework/keptlog.h"
 #include "framework/log.h"
+#include "framework/logcause.h"
+#include "framework/modulepath.h"
 #include "framework/resstring.h"
 #include "framework/scopedhandle.h"
 #include "localstate/filehelpers.h"
@@ -19,6 +29,7 @@
 #include "localstate/pathmacros.h"
 #include "localstate/upregistry.h"
 #include "resources/resource.h"
+#include "safename/updaterfiles.h"
 #include "talvobuildconfig.h"
 #include "update/talvoupdatedlg.h"
 
@@ -60,6 +71,16 @@ class COleSession {
   bool m_bStarted;
 };
 
+// Support's bundle shows what the server sent last, whatever the checks made of it (the log says).
+void KeepLastDocument(const std::string& strDocument) {
+  const std::string path = framework::GetModuleFolder() + "\\" + kLastDocumentName;
+  framework::UniqueHandle file(
+      ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return;
+  DWORD written = 0;
+  ::WriteFile(file.Get(), strDocument.data(), static_cast<DWORD>(strDocument.size()), &written, nullptr);
+}
+
 constexpr char kClientCaptionKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Talvo";
 constexpr DWORD kClientCaptionBufferSize = 100;
 
@@ -78,11 +99,41 @@ CTalvoUpdateApp::CTalvoUpdateApp(const StartupTimings& timings, const std::strin
 }
 
 BOOL CTalvoUpdateApp::InitInstance() {
+  // Support reads what happened from the log beside the updater; a second updater that quits at
+  // once is worth its line too.
+  const std::string strFolder = framework::GetModuleFolder();
+  framework::SetKeptLogPath(strFolder + "\\" + kKeptLogName);
+  const std::string strRunLine = DescribeRunStart(::GetCommandLineA(), m_strReleasePublicKey, strFolder);
+  framework::WriteLog("%s\n", strRunLine.c_str());
+  // Support's bundle changes nothing, so it needs no guard, and the client is not started.
+  std::string strBundleFolder;
+  if (ReadDiagnosticsArgument(CommandLineArguments(::GetCommandLineA()), strBundleFolder)) {
+    std::string strBundle;
+    if (WriteDiagnosticsBundle(strBundleFolder, strRunLine, strBundle)) {
+      framework::WriteLog("Diagnostics: bundle written to %s\n", strBundle.c_str());
+      framework::AfxMessageBox("진단 정보를 다음 파일에 저장했습니다.\n" + strBundle, MB_OK | MB_ICONINFORMATION);
+    } else {
+      framework::WriteLog("Diagnostics: no bundle: %s\n", strBundle.c_str());
+      framework::AfxMessageBox("진단 정보를 저장하지 못했습니다.\n" + strBundle, MB_OK | MB_ICONWARNING);
+    }
+    return FALSE;
+  }
   if (!CheckSingleInstance()) return FALSE;
   // Alone now, and before anything is compared with what is installed: an installation step cut
   // off last time is undone (or, if it had completed, tidied up).
   const JournalRepairResult repair = RepairInstallation(GetInstallJournalPath());
   if (repair.outcome != JournalRepairResult::kNoJournal) framework::WriteLog("%s\n", DescribeRepair(repair).c_str());
+  if (repair.outcome == JournalRepairResult::kKept) {
+    // What the kept journal names is still to be put back: a new step could bury it. The client
+    // starts as it is; the next start tries the repair again.
+    framework::WriteLog("No update while the installation journal is kept: %s %s\n", GetInstallJournalPath().c_str(),
+                        framework::cause::kJournal);
+    StartClient();
+    return FALSE;
+  }
+  // What an earlier run staged (packages, partial downloads, unpacked files) belongs to no later
+  // one; the repair has no use for it either.
+  if (!EmptyStagingFolder()) framework::WriteLog("Staging folder not emptied: %s\n", GetStagingFolder().c_str());
 
   CWinsockSession winsock;
   if (!winsock.Started()) {
@@ -111,12 +162,15 @@ void CTalvoUpdateApp::CheckAndUpdate() {
   SetUpdateFlags(UpdateFlags());
 
   std::string strDocument;
-  if (CheckUpdateServer() && AcceptRelease(strDocument)) {
+  const BOOL bReceived = CheckUpdateServer();
+  if (bReceived) KeepLastDocument(m_strInformation);
+  if (bReceived && AcceptRelease(strDocument)) {
     m_bCheckPackages = m_strReleasePublicKey.empty() ? FALSE : TRUE;
     pProjectData = std::make_unique<CProjectData>();
     dlg.m_pProjectData = pProjectData.get();
     if (dlg.m_pProjectData->Parse(strDocument)) {
       CProjectData& data = *dlg.m_pProjectData;
+      CheckNoticePin(data);
       const std::string strName = data.GetProjectName();
       InstalledVersions installed;
       for (const ComponentKindRow& kind : StandardComponentKinds()) {
@@ -125,7 +179,10 @@ void CTalvoUpdateApp::CheckAndUpdate() {
             kind.szVersionValue ? ReadInstallValue(kind.szVersionValue + strName) : ReadDatVersion();
       }
       m_nOSType = GetOSType();
-      const UpdateFlags flags = ComputeUpdateFlags(installed, ReadOfferedVersions(data), m_nOSType);
+      const OfferedVersions offered = ReadOfferedVersions(data);
+      UpdateFlags flags = ComputeUpdateFlags(installed, offered, m_nOSType);
+      if (!TakesRelease(strDocument)) flags = HoldBackOutsideShare(flags, installed);
+      framework::WriteLog("%s\n", DescribeUpdateDecision(installed, offered, flags, m_nOSType).c_str());
       SetUpdateFlags(flags);
       framework::WriteLog(
           "Update check: program %d, login control %d, server list %d, filter data %d, "
@@ -139,6 +196,41 @@ void CTalvoUpdateApp::CheckAndUpdate() {
       }
     }
   }
+}
+
+BOOL CTalvoUpdateApp::TakesRelease(const std::string& strDocument) {
+  const ReleaseRollout rollout = ReadReleaseRollout(strDocument);
+  if (rollout.state == RolloutState::kEveryone) return TRUE;
+  const ReleaseNumber release = ReadReleaseNumber(strDocument);
+  if (rollout.bUrgent) {
+    framework::WriteLog("Rollout: release %u is urgent: taken by every installation\n",
+                        static_cast<unsigned>(release.number));
+    return TRUE;
+  }
+  if (release.state != ReleaseNumberState::kFound) {
+    framework::WriteLog("Rollout: a share without a release number: not phased\n");
+    return TRUE;
+  }
+  if (rollout.state == RolloutState::kMalformed) {
+    framework::WriteLog("Rollout: release %u: malformed share, taken by no installation until mended\n",
+                        static_cast<unsigned>(release.number));
+    return FALSE;
+  }
+  if (rollout.percent >= 100) return TRUE;
+  uint64_t value = 0;
+  DWORD dwError = 0;
+  if (!ReadOrMakeRolloutValue(&crypto::SystemRandom64, value, dwError)) {
+    // Without a kept value the bucket would be drawn anew at every check: wait for the whole release.
+    framework::WriteLog("Rollout: release %u at %d %%: held back, no installation value in %s (error %lu)\n",
+                        static_cast<unsigned>(release.number), rollout.percent, GetRolloutValuePath().c_str(),
+                        static_cast<unsigned long>(dwError));
+    return FALSE;
+  }
+  const int bucket = RolloutBucket(value, release.number);
+  const bool taken = bucket < rollout.percent;
+  framework::WriteLog("Rollout: release %u at %d %%, bucket %d: %s\n", static_cast<unsigned>(release.number),
+                      rollout.percent, bucket, taken ? "taken" : "held back (only what is missing is offered)");
+  return taken ? TRUE : FALSE;
 }
 
 void CTalvoUpdateApp::StartClient() {

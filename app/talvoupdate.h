@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/startuptimings.h"
+#include "catalogue/projectdata.h"
 #include "framework/winapp.h"
 #include "ui/startbuttonhost.h"
 #include "update/updateappstate.h"
@@ -45,6 +46,13 @@ class CTalvoUpdateApp : public framework::CWinApp, public CUpdateAppState, publi
   // Without a key: TRUE, and the whole document. A refused document counts as none:
   // m_strInformation is emptied. With a key, one diagnostic line tells the outcome.
   BOOL AcceptRelease(std::string& strDocument);
+  // With a release key: the notice fetched while parsing is shown only when its bytes have the
+  // size and SHA-256 the signed document pins beside NOTICE_URL; otherwise it is dropped, with a
+  // diagnostic line. Without a key: nothing changes.
+  void CheckNoticePin(CProjectData& data);
+  // Whether this installation takes the release now: FALSE outside its signed rollout share (not
+  // urgent), where only components the installation lacks are offered.
+  BOOL TakesRelease(const std::string& strDocument);
   // Windows version numbers recorded at start-up, as text (mask 0x110: "major.minor").
   std::string GetWinVersionText(DWORD mask);
 

@@ -9,6 +9,7 @@
 #include "app/singleinstance.h"
 #include "app/talvoupdate.h"
 #include "framework/log.h"
+#include "framework/logcause.h"
 #include "framework/resstring.h"
 #include "framework/thread.h"
 #include "framework/winapp.h"
@@ -57,15 +58,19 @@ BOOL CTalvoUpdateApp::CheckUpdateServer() {
       m_bBackground != FALSE, m_timings, [&strHost] { return ConnectProbe(strHost, 80) != FALSE; },
       SleepMs);
   if (!bConnected) {
+    framework::WriteLog("Server check: the update server %s does not answer on port 80 %s\n", strHost.c_str(),
+                        framework::cause::kNet);
     framework::AfxMessageBox("업데이트 서버에 접속할 수 없습니다.", MB_OK);
     return FALSE;
   }
 
   m_strInformation.clear();
-  return RequestUntilReceived(m_bBackground != FALSE, m_timings,
-                              [this] { return RequestInformation() != FALSE; }, SleepMs)
-             ? TRUE
-             : FALSE;
+  if (RequestUntilReceived(m_bBackground != FALSE, m_timings, [this] { return RequestInformation() != FALSE; },
+                           SleepMs))
+    return TRUE;
+  framework::WriteLog("Server check: no update information document from %s %s\n", strHost.c_str(),
+                      framework::cause::kNet);
+  return FALSE;
 }
 
 BOOL CTalvoUpdateApp::RequestInformation() {

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "crypto/publickeyline.h"
+#include "crypto/sha256digest.h"
 
 struct PackagePin {
   // As written (quotes removed like every component value); "" when the document has none.

@@ -168,7 +168,9 @@ void CProjectData::ParseLine(const std::string& rawLine) {
           observeKey(section, m_ProjectInfo.m_strNoticeUrl, CParseObserver::KEY_STORED);
           FetchNotice();
         } else {
-          observeKey(section, {}, CParseObserver::KEY_UNKNOWN);
+          const std::string stored = RemoveQuotes(value());
+          const bool pin = StorePinKey(section, upperKey, stored);
+          observeKey(section, pin ? stored : std::string(), pin ? CParseObserver::KEY_STORED : CParseObserver::KEY_UNKNOWN);
         }
         return;
       case SECTION_OPTIONS:
@@ -280,6 +282,7 @@ const PinKey kComponentPins[] = {
     {"DOWN_DAT_URL", CProjectData::SECTION_POLICE_DATA, &ProjectInfo::m_DatDownloadPin},
     {"SERVER_DOWN_URL", CProjectData::SECTION_SERVER_LIST, &ProjectInfo::m_ServerDownloadPin},
     {"OCX_DOWN_URL", CProjectData::SECTION_LOGIN_OCX, &ProjectInfo::m_OcxDownloadPin},
+    {"NOTICE_URL", CProjectData::SECTION_NOTICE, &ProjectInfo::m_NoticePin},
 };
 const char kEtcPinUrlKey[] = "PRO_DOWN_URL";
 
@@ -339,7 +342,49 @@ bool CProjectData::StoreComponentKey(int section, const std::string& key, const 
       return true;
     }
   }
+  if (StoreDeltaKey(section, key, value)) return true;
   return StorePinKey(section, key, value);
+}
+
+bool CProjectData::StoreDeltaKey(int section, const std::string& key, const std::string& value) {
+  std::string urlKey;
+  unsigned number = 0;
+  DeltaField field;
+  if (!SplitDeltaKey(key, urlKey, number, field)) return false;
+  bool known = false;
+  for (const PinKey& pinKey : kComponentPins)
+    known = known || (pinKey.section == section && urlKey == pinKey.urlKey && section != SECTION_NOTICE);
+  if (!known) return false;
+  DeltaOffer& offer = m_ProjectInfo.m_Deltas[urlKey][number];
+  offer.m_nNumber = number;
+  switch (field) {
+    case DeltaField::kUrl: offer.m_strUrl = value; break;
+    case DeltaField::kFrom: offer.m_strFrom = value; break;
+    case DeltaField::kSize: offer.m_Pin.m_strSize = value; break;
+    case DeltaField::kSha256: offer.m_Pin.m_strSha256 = value; break;
+    case DeltaField::kFile: offer.m_saFiles.push_back(value); break;
+  }
+  return true;
+}
+
+std::vector<DeltaOffer> CProjectData::GetDeltas(const std::string& urlKey) const {
+  std::vector<DeltaOffer> offers;
+  const auto found = m_ProjectInfo.m_Deltas.find(urlKey);
+  if (found == m_ProjectInfo.m_Deltas.end()) return offers;
+  for (const auto& numbered : found->second) offers.push_back(numbered.second);
+  return offers;
+}
+
+std::vector<DeltaOffer> CProjectData::DeltasBeside(const std::string& packageUrl) const {
+  if (packageUrl.empty()) return {};
+  const std::pair<const char*, std::string (CProjectData::*)() const> addresses[] = {
+      {"XP_DOWNLOADURL", &CProjectData::GetXPDownloadUrl}, {"98_DOWNLOADURL", &CProjectData::Get98DownloadUrl},
+      {"DOWN_DAT_URL", &CProjectData::GetDatDownloadUrl},  {"SERVER_DOWN_URL", &CProjectData::GetServerDownloadUrl},
+      {"OCX_DOWN_URL", &CProjectData::GetOcxDownloadUrl},
+  };
+  for (const auto& address : addresses)
+    if ((this->*address.second)() == packageUrl) return GetDeltas(address.first);
+  return {};
 }
 
 bool CProjectData::StoreEtcKey(const std::string& key, const std::string& value) {
@@ -375,6 +420,12 @@ int CProjectData::SectionOfKey(const std::string& key) {
   if (IsOptionsKey(key)) return SECTION_OPTIONS;
   if (key == "NOTICE_URL") return SECTION_NOTICE;
   std::string urlKey;
+  unsigned deltaNumber = 0;
+  DeltaField deltaField;
+  if (SplitDeltaKey(key, urlKey, deltaNumber, deltaField)) {
+    for (const PinKey& pinKey : kComponentPins)
+      if (urlKey == pinKey.urlKey && pinKey.section != SECTION_NOTICE) return pinKey.section;
+  }
   std::string PackagePin::*field = nullptr;
   if (SplitPinKey(key, urlKey, field)) {
     if (urlKey == kEtcPinUrlKey) return SECTION_ETC_BASE;
@@ -413,6 +464,7 @@ void CProjectData::CommitEtcProject() {
 
 void CProjectData::FetchNotice() {
   const std::string text = FetchText(m_ProjectInfo.m_strNoticeUrl, kNoticeTimeoutMs);
+  m_ProjectInfo.m_strNoticeBody = text;
   if (!text.empty()) {
     // The notice box wants Windows line ends.
     std::string notice;

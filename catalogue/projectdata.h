@@ -5,12 +5,14 @@
 #pragma once
 
 #include <cstddef>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "catalogue/deltaoffer.h"
 #include "catalogue/packagepin.h"
 
 // Kinds of the components the update dialog lists (EtcProject::m_nKind).
@@ -61,12 +63,17 @@ struct ProjectInfo {
   std::string m_strOptionCompulsion;
   std::string m_strNoticeUrl;
   std::string m_strNotice;
+  std::string m_strNoticeBody;  // the notice's bytes as they arrived, before its line ends change
   // Size and SHA-256 of each component package (see packagepin.h).
   PackagePin m_XPDownloadPin;
   PackagePin m_98DownloadPin;
   PackagePin m_DatDownloadPin;
   PackagePin m_ServerDownloadPin;
   PackagePin m_OcxDownloadPin;
+  // The notice's, beside its address: NOTICE_URL_SIZE, NOTICE_URL_SHA256.
+  PackagePin m_NoticePin;
+  // Delta packages by package address key and number (see deltaoffer.h).
+  std::map<std::string, std::map<unsigned, DeltaOffer>> m_Deltas;
 };
 
 // Told what the parser does with a document, for tools that check documents before they are
@@ -154,12 +161,20 @@ class CProjectData {
   std::string GetOptionCompulsion() const { return m_ProjectInfo.m_strOptionCompulsion; }
   std::string GetNoticeUrl() const { return m_ProjectInfo.m_strNoticeUrl; }
   std::string GetNotice() const { return m_ProjectInfo.m_strNotice; }
+  const std::string& GetNoticeBody() const { return m_ProjectInfo.m_strNoticeBody; }
+  // A notice that may not be shown (it does not match its pin) leaves nothing to show.
+  void DiscardNotice() { m_ProjectInfo.m_strNotice.clear(); }
   // Pins of the component packages; an extra project carries its own (EtcProject::m_DownloadPin).
   PackagePin GetXPDownloadPin() const { return m_ProjectInfo.m_XPDownloadPin; }
   PackagePin Get98DownloadPin() const { return m_ProjectInfo.m_98DownloadPin; }
   PackagePin GetDatDownloadPin() const { return m_ProjectInfo.m_DatDownloadPin; }
   PackagePin GetServerDownloadPin() const { return m_ProjectInfo.m_ServerDownloadPin; }
   PackagePin GetOcxDownloadPin() const { return m_ProjectInfo.m_OcxDownloadPin; }
+  PackagePin GetNoticePin() const { return m_ProjectInfo.m_NoticePin; }
+  // The delta packages offered beside the package of address key `urlKey`, by number.
+  std::vector<DeltaOffer> GetDeltas(const std::string& urlKey) const;
+  // The delta packages offered beside the component package at `packageUrl`.
+  std::vector<DeltaOffer> DeltasBeside(const std::string& packageUrl) const;
   std::vector<std::string>& GetOptionSettings() { return m_ProjectInfo.m_saOptionSettings; }
   const std::vector<std::string>& GetOptionSettings() const { return m_ProjectInfo.m_saOptionSettings; }
 
@@ -191,6 +206,8 @@ class CProjectData {
   bool StoreEtcKey(const std::string& key, const std::string& value);
   // <KEY>_SIZE and <KEY>_SHA256 of a package address key of the section.
   bool StorePinKey(int section, const std::string& key, const std::string& value);
+  // <KEY>_DELTA<n>... of a package address key of the section.
+  bool StoreDeltaKey(int section, const std::string& key, const std::string& value);
   void StoreOptionsKey(const std::string& key, const std::string& value);
   void StoreJobLine(const std::string& line);
   void CommitEtcProject();

@@ -9,13 +9,17 @@
 //
 // The signature covers every byte before the "[" of the "[SIGNATURE]" line. Line ends are CR LF or
 // LF. Within the covered bytes a section "[RELEASE]" carries "NUMBER=<1 to 2^31-1>", the release
-// number that keeps an older signed document from being served again. The parser of older
-// updaters takes both sections as unknown ones and ignores their lines.
+// number that keeps an older signed document from being served again. A section
+// "[RELEASE_POLICY]" carries "EXPIRES=" with the time (UTC, "YYYY-MM-DDTHH:MM:SSZ") after which the
+// document is stale: whoever serves the last signed document for ever cannot keep a newer release
+// from being known. The parser of older updaters takes these sections as unknown ones and ignores
+// their lines; updaters that read [RELEASE] ignore the other keys and sections.
 //
 // Portable: built, tested and fuzzed on the host too.
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "crypto/publickeyline.h"
@@ -24,6 +28,8 @@ constexpr char kSignatureSectionLine[] = "[SIGNATURE]";
 constexpr char kSignatureKey[] = "ECDSA-P256-SHA256=";
 constexpr char kReleaseSectionLine[] = "[RELEASE]";
 constexpr char kReleaseNumberKey[] = "NUMBER=";
+constexpr char kReleasePolicySectionLine[] = "[RELEASE_POLICY]";
+constexpr char kReleaseExpiresKey[] = "EXPIRES=";
 constexpr uint32_t kHighestReleaseNumber = 0x7fffffff;
 
 enum class SignatureState {
@@ -64,6 +70,36 @@ struct ReleaseNumber {
 ReleaseNumber ReadReleaseNumber(std::string_view covered);
 // "no release number", "malformed release number", "more than one release number".
 const char* DescribeReleaseNumberState(ReleaseNumberState state);
+
+// The value of `key` (with its "=") in the section of `sectionLine`: how many such sections and
+// lines there are, and the last value. Lines are cut at LF and trimmed.
+struct ReleaseValue {
+  int sections = 0;
+  int lines = 0;
+  std::string_view text;
+};
+ReleaseValue ReadReleaseValue(std::string_view covered, std::string_view sectionLine, std::string_view key);
+
+enum class ReleaseExpiryState {
+  kFound,
+  kMissing,    // no EXPIRES line in a "[RELEASE_POLICY]" section (signed before it was written)
+  kMalformed,  // not "YYYY-MM-DDTHH:MM:SSZ" of a real time
+  kSeveral,    // more than one "[RELEASE_POLICY]" section or EXPIRES line
+};
+
+struct ReleaseExpiry {
+  ReleaseExpiryState state = ReleaseExpiryState::kMissing;
+  int64_t nUtcSeconds = 0;  // kFound only: seconds since 1970-01-01 00:00:00 UTC
+};
+
+// The expiry time of the covered bytes, read as the release number is.
+ReleaseExpiry ReadReleaseExpiry(std::string_view covered);
+// "no expiry time", "malformed expiry time", "more than one expiry time".
+const char* DescribeReleaseExpiryState(ReleaseExpiryState state);
+
+// "YYYY-MM-DDTHH:MM:SSZ", years 1970 to 9999, exactly so: the form the publisher writes.
+bool ParseExpiryTime(std::string_view text, int64_t& utcSeconds);
+std::string FormatExpiryTime(int64_t utcSeconds);
 
 // A release number as written in the document and in the registry: 1 to 2^31-1, decimal digits
 // only, no leading zero.

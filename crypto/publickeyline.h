@@ -13,12 +13,10 @@ namespace crypto {
 constexpr size_t kP256CoordinateBytes = 32;
 constexpr size_t kP256PublicKeyBytes = 2 * kP256CoordinateBytes;  // X || Y
 constexpr size_t kP256SignatureBytes = 2 * kP256CoordinateBytes;  // r || s
-constexpr size_t kSha256Bytes = 32;
 constexpr char kPublicKeyLinePrefix[] = "ecdsa-p256:";
 
 using P256PublicKey = std::array<unsigned char, kP256PublicKeyBytes>;
 using P256Signature = std::array<unsigned char, kP256SignatureBytes>;
-using Sha256Digest = std::array<unsigned char, kSha256Bytes>;
 
 // The outcome of a signature check.
 enum class SignatureCheck {

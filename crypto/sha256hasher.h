@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "crypto/bcrypthandles.h"
-#include "crypto/publickeyline.h"
+#include "crypto/sha256digest.h"
 
 namespace crypto {
 

@@ -1,5 +1,7 @@
 #include "framework/log.h"
 
+#include "framework/keptlog.h"
+
 #include <windows.h>
 
 #include <cstdarg>
@@ -14,6 +16,7 @@ void WriteLog(const char* format, ...) {
   vsnprintf(szLine, sizeof szLine, format, args);
   va_end(args);
   ::OutputDebugStringA(szLine);
+  KeepLogLine(szLine);
 }
 
 }  // namespace framework

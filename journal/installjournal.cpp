@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <type_traits>
@@ -12,8 +13,9 @@ namespace {
 const char kLineEnd[] = "\r\n";
 
 const char* RecordName(const Record& record) {
-  static const char* const kNames[] = {"BEGIN", "SETASIDE", "NEWFILE", "NEWFOLDER", "RMFOLDER",
-                                       "MOVED", "REGVALUE", "REGKEY",  "COMMIT"};
+  static const char* const kNames[] = {"BEGIN",  "SETASIDE", "NEWFILE",    "NEWFOLDER",     "RMFOLDER",
+                                       "MOVED",  "REGVALUE", "REGKEY",     "COMMIT",        "RMREGKEY",
+                                       "REGSVR32", "UNREGISTERED", "REPAIRED"};
   static_assert(std::variant_size_v<Record> == sizeof kNames / sizeof kNames[0], "one name per record");
   return kNames[record.index()];
 }
@@ -126,8 +128,14 @@ std::vector<std::string> RawFields(const Record& record) {
         } else if constexpr (std::is_same_v<T, RegistryValue>) {
           return {Escape(r.strRoot), Escape(r.strSubKey), Escape(r.strName), r.bExisted ? "1" : "0",
                   std::to_string(r.nType), ToHex(r.strData)};
-        } else if constexpr (std::is_same_v<T, RegistryKey>) {
+        } else if constexpr (std::is_same_v<T, RegistryKey> || std::is_same_v<T, RemovedRegistryKey>) {
           return {Escape(r.strRoot), Escape(r.strSubKey)};
+        } else if constexpr (std::is_same_v<T, RegisterAfterCommit>) {
+          return {Escape(r.strParameters)};
+        } else if constexpr (std::is_same_v<T, Unregistered>) {
+          return {Escape(r.strRegisterParameters)};
+        } else if constexpr (std::is_same_v<T, Repaired>) {
+          return {std::to_string(r.nSteps)};
         } else {
           return {};
         }
@@ -188,6 +196,15 @@ bool ParseRecord(const std::string& name, const std::vector<std::string>& f, Rec
   }
   if (name == "REGKEY" && texts(2)) { out = RegistryKey{t[0], t[1]}; return true; }
   if (name == "COMMIT" && f.empty()) { out = Commit{}; return true; }
+  if (name == "RMREGKEY" && texts(2)) { out = RemovedRegistryKey{t[0], t[1]}; return true; }
+  if (name == "REGSVR32" && texts(1)) { out = RegisterAfterCommit{t[0]}; return true; }
+  if (name == "UNREGISTERED" && texts(1)) { out = Unregistered{t[0]}; return true; }
+  if (name == "REPAIRED") {
+    uint32_t steps = 0;
+    if (f.size() != 1 || !ParseNumber(f[0], steps)) return false;
+    out = Repaired{steps};
+    return true;
+  }
   return false;
 }
 
@@ -200,17 +217,34 @@ bool IsInBackupFolder(const std::string& backup, const std::string& folder) {
   return name.find_first_of("\\/:") == std::string::npos && name != "." && name != "..";
 }
 
+// The records the step wrote: everything before the repair's own Repaired records.
+size_t StepRecordCount(const std::vector<Record>& records) {
+  size_t n = records.size();
+  while (n > 0 && std::holds_alternative<Repaired>(records[n - 1])) --n;
+  return n;
+}
+
 // Why the records cannot belong to one step, or empty.
 std::string CheckRecords(const std::vector<Record>& records) {
   if (records.empty()) return std::string();
   if (!std::holds_alternative<Begin>(records[0])) return "the first record is not BEGIN";
   const std::string& folder = std::get<Begin>(records[0]).strBackupFolder;
   if (folder.empty()) return "BEGIN names no backup folder";
+  const size_t steps = StepRecordCount(records);
+  uint32_t repaired = 0;
+  bool bRepairedSeen = false;
   for (size_t i = 1; i < records.size(); ++i) {
     const Record& r = records[i];
     const std::string where = "record " + std::to_string(i + 1) + ": ";
     if (std::holds_alternative<Begin>(r)) return where + "a second BEGIN";
-    if (std::holds_alternative<Commit>(r) && i + 1 != records.size()) return where + "records after COMMIT";
+    if (const auto* done = std::get_if<Repaired>(&r)) {
+      if (done->nSteps < repaired) return where + "REPAIRED going back";
+      repaired = done->nSteps;
+      bRepairedSeen = true;
+      continue;
+    }
+    if (bRepairedSeen || i >= steps) return where + "a record of the step after REPAIRED";
+    if (std::holds_alternative<Commit>(r) && i + 1 != steps) return where + "records after COMMIT";
     if (const auto* s = std::get_if<SetAside>(&r)) {
       if (s->strOriginal.empty()) return where + "SETASIDE without a path";
       if (!IsInBackupFolder(s->strBackup, folder)) return where + "set-aside copy outside the backup folder";
@@ -225,11 +259,20 @@ std::string CheckRecords(const std::vector<Record>& records) {
       return where + "REGVALUE with an unknown root or no key";
     if (const auto* k = std::get_if<RegistryKey>(&r); k && (!IsRegistryRoot(k->strRoot) || k->strSubKey.empty()))
       return where + "REGKEY with an unknown root or no key";
+    if (const auto* k = std::get_if<RemovedRegistryKey>(&r);
+        k && (!IsRegistryRoot(k->strRoot) || k->strSubKey.empty()))
+      return where + "RMREGKEY with an unknown root or no key";
+    if (const auto* g = std::get_if<RegisterAfterCommit>(&r); g && g->strParameters.empty())
+      return where + "REGSVR32 without parameters";
+    if (const auto* u = std::get_if<Unregistered>(&r); u && u->strRegisterParameters.empty())
+      return where + "UNREGISTERED without parameters";
   }
   return std::string();
 }
 
 }  // namespace
+
+const char kPartialSuffix[] = ".partial";
 
 std::string EncodeRecord(const Record& record) {
   std::string line = RecordName(record);
@@ -275,7 +318,7 @@ JournalReading ReadJournal(const std::string& strText) {
   if (const std::string problem = CheckRecords(reading.records); !problem.empty()) return damaged(problem);
   if (reading.records.empty()) {
     reading.state = JournalState::kEmpty;
-  } else if (std::holds_alternative<Commit>(reading.records.back())) {
+  } else if (std::holds_alternative<Commit>(reading.records[StepRecordCount(reading.records) - 1])) {
     reading.state = JournalState::kCommitted;
   } else {
     reading.state = JournalState::kOpen;
@@ -283,14 +326,22 @@ JournalReading ReadJournal(const std::string& strText) {
   return reading;
 }
 
-std::vector<RepairStep> PlanRepair(const JournalReading& reading) {
+namespace {
+
+std::vector<RepairStep> PlanWholeRepair(const JournalReading& reading) {
   std::vector<RepairStep> plan;
-  const auto& records = reading.records;
+  const std::vector<Record> records(reading.records.begin(),
+                                    reading.records.begin() + StepRecordCount(reading.records));
   if (reading.state == JournalState::kCommitted) {
     for (const Record& r : records) {
+      // (A copy under its temporary name is left only by a cut inside the set-aside, before
+      // the commit.)
       if (const auto* s = std::get_if<SetAside>(&r)) plan.push_back({RepairOp::kRemoveFile, s->strBackup, {}, {}, {}});
       if (const auto* n = std::get_if<NewFile>(&r)) plan.push_back({RepairOp::kRemoveFile, n->strTemporary, {}, {}, {}});
     }
+    for (const Record& r : records)
+      if (const auto* g = std::get_if<RegisterAfterCommit>(&r))
+        plan.push_back({RepairOp::kStartRegsvr32, g->strParameters, {}, {}, {}});
     plan.push_back({RepairOp::kRemoveEmptyFolder, std::get<Begin>(records[0]).strBackupFolder, {}, {}, {}});
     return plan;
   }
@@ -322,10 +373,30 @@ std::vector<RepairStep> PlanRepair(const JournalReading& reading) {
       plan.push_back({RepairOp::kRestoreRegistryValue, {}, {}, *v, {}});
     } else if (const auto* k = std::get_if<RegistryKey>(&r)) {
       plan.push_back({RepairOp::kRemoveRegistryKey, {}, {}, {}, *k});
+    } else if (const auto* gk = std::get_if<RemovedRegistryKey>(&r)) {
+      plan.push_back({RepairOp::kCreateRegistryKey, {}, {}, {}, RegistryKey{gk->strRoot, gk->strSubKey}});
+    } else if (const auto* u = std::get_if<Unregistered>(&r)) {
+      plan.push_back({RepairOp::kStartRegsvr32, u->strRegisterParameters, {}, {}, {}});
     }
   }
   plan.push_back({RepairOp::kRemoveEmptyFolder, std::get<Begin>(records[0]).strBackupFolder, {}, {}, {}});
   return plan;
+}
+
+}  // namespace
+
+std::vector<RepairStep> PlanRepair(const JournalReading& reading) {
+  std::vector<RepairStep> plan = PlanWholeRepair(reading);
+  const uint32_t done = CountRepairedSteps(reading);
+  plan.erase(plan.begin(), plan.begin() + std::min<size_t>(done, plan.size()));
+  return plan;
+}
+
+uint32_t CountRepairedSteps(const JournalReading& reading) {
+  uint32_t done = 0;
+  for (const Record& r : reading.records)
+    if (const auto* d = std::get_if<Repaired>(&r)) done = d->nSteps;
+  return done;
 }
 
 }  // namespace journal

@@ -23,7 +23,9 @@ struct Begin {
   std::string strVersion;
   std::string strBackupFolder;  // no trailing backslash
 };
-// An installed file the step replaces or deletes, moved aside (same volume) before the change.
+// An installed file the step replaces or deletes, moved aside before the change. From another
+// volume it is copied to strBackup + kPartialSuffix, flushed, renamed to strBackup and only then
+// deleted, so strBackup, once there, is always a whole copy.
 struct SetAside {
   std::string strOriginal;
   std::string strBackup;  // inside the Begin's backup folder
@@ -62,9 +64,32 @@ struct RegistryKey {
 };
 // Every change of the step is in place and its version recorded.
 struct Commit {};
+// A registry key the step deleted (with its tree: one record per key, parents first, each followed
+// by its values).
+struct RemovedRegistryKey {
+  std::string strRoot;
+  std::string strSubKey;
+};
+// regsvr32 to be started with these parameters once the step is committed (registering a new
+// control); the repair of a committed step starts it until the journal is gone.
+struct RegisterAfterCommit {
+  std::string strParameters;
+};
+// A control unregistered during the step; undoing the step registers it again with these
+// parameters (after its file is back).
+struct Unregistered {
+  std::string strRegisterParameters;
+};
+// Written by the repair itself: the first nSteps steps of the repair plan are done, so a repair
+// cut off and run again goes on from there instead of undoing anything twice.
+struct Repaired {
+  uint32_t nSteps = 0;
+};
 
-using Record =
-    std::variant<Begin, SetAside, NewFile, NewFolder, RemovedFolder, MovedPath, RegistryValue, RegistryKey, Commit>;
+using Record = std::variant<Begin, SetAside, NewFile, NewFolder, RemovedFolder, MovedPath, RegistryValue, RegistryKey,
+                            Commit, RemovedRegistryKey, RegisterAfterCommit, Unregistered, Repaired>;
+
+extern const char kPartialSuffix[];
 
 // One journal line, CR LF included.
 std::string EncodeRecord(const Record& record);
@@ -91,12 +116,17 @@ enum class RepairOp {
                         // (then the file at strPath is still the original: it stays)
   kRemoveFile,          // delete strPath if it exists (a temporary, a set-aside file no longer needed)
   kRestoreFile,         // move strGuard (the set-aside copy) back to strPath, replacing what is
-                        // there; nothing to do when the copy is missing (the move never happened)
+                        // there; nothing to do when the copy is missing (the move never happened).
+                        // An unfinished copy strGuard + kPartialSuffix is deleted first.
   kRemoveEmptyFolder,   // remove the folder strPath if it exists and is empty
   kCreateFolder,        // create the folder strPath again (its parents exist by then)
-  kMoveBack,            // move strGuard back to strPath when strGuard exists and strPath does not
+  kMoveBack,            // move strGuard back to strPath when strGuard exists and strPath does not;
+                        // when both exist, strGuard is a copy across volumes that never finished
+                        // (the rename's new path did not exist before): it is deleted
   kRestoreRegistryValue,  // put the value back as it was (deleted when it did not exist)
   kRemoveRegistryKey,   // delete the key if it exists and holds nothing
+  kCreateRegistryKey,   // create the key again (a key the step deleted)
+  kStartRegsvr32,       // start regsvr32 with the parameters strPath
 };
 
 struct RepairStep {
@@ -108,8 +138,12 @@ struct RepairStep {
 };
 
 // For an open journal: every recorded change undone, last first, then the set-aside files'
-// folder removed once empty. For a committed one: the set-aside files and temporaries removed.
-// Nothing for an empty or damaged journal.
+// folder removed once empty. For a committed one: the set-aside files and temporaries removed,
+// then the registrations started. Nothing for an empty or damaged journal. The steps that
+// Repaired records count as done are left out: the Windows side writes one after each step, so
+// running the repair again, or after a cut anywhere inside it, ends as running it once.
 std::vector<RepairStep> PlanRepair(const JournalReading& reading);
+// How many steps of the whole plan the Repaired records count as done.
+uint32_t CountRepairedSteps(const JournalReading& reading);
 
 }  // namespace journal

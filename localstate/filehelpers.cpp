@@ -4,6 +4,7 @@
 
 #include "framework/modulepath.h"
 #include "framework/scopedhandle.h"
+#include "safename/updaterfiles.h"
 
 namespace {
 
@@ -66,6 +67,27 @@ int DeleteDirectoryTree(const std::string& folder, BOOL bDeleteFiles) {
   return ::RemoveDirectoryA(folder.c_str()) ? 1 : 0;
 }
 
+int RemoveFolderTree(const std::string& folder) {
+  if (folder.empty()) return 0;
+  const DWORD attributes = ::GetFileAttributesA(folder.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = ::GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? 1 : 0;
+  }
+  ClearReadOnly(folder, attributes);
+  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return ::DeleteFileA(folder.c_str()) ? 1 : 0;
+  if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    WIN32_FIND_DATAA fd;
+    framework::UniqueFindHandle find(::FindFirstFileA((folder + "\\*").c_str(), &fd));
+    if (find) {
+      do {
+        if (!IsDotEntry(fd.cFileName)) RemoveFolderTree(folder + "\\" + fd.cFileName);
+      } while (::FindNextFileA(find.Get(), &fd));
+    }
+  }
+  return ::RemoveDirectoryA(folder.c_str()) ? 1 : 0;
+}
+
 int RenameFileNoThrow(const std::string& oldPath, const std::string& newPath) {
   return ::MoveFileA(oldPath.c_str(), newPath.c_str()) ? 1 : 0;
 }
@@ -74,6 +96,13 @@ int RenamePath(const std::string& oldPath, const std::string& newPath) {
   return ::MoveFileA(oldPath.c_str(), newPath.c_str()) ? 1 : 0;
 }
 
-std::string GetStagingFolder() { return framework::GetModuleFolder() + "\\Update\\"; }
-std::string GetInstallJournalPath() { return framework::GetModuleFolder() + "\\Update.journal"; }
-std::string GetSetAsideFolder() { return framework::GetModuleFolder() + "\\Update.backup"; }
+std::string GetStagingFolder() { return framework::GetModuleFolder() + "\\" + kStagingFolderName + "\\"; }
+int EmptyStagingFolder() {
+  std::string folder = GetStagingFolder();
+  folder.pop_back();
+  return RemoveFolderTree(folder);
+}
+
+std::string GetInstallJournalPath() { return framework::GetModuleFolder() + "\\" + kInstallJournalName; }
+std::string GetSetAsideFolder() { return framework::GetModuleFolder() + "\\" + kSetAsideFolderName; }
+std::string GetPartialFolder() { return framework::GetModuleFolder() + "\\" + kPartialFolderName + "\\"; }

@@ -18,15 +18,26 @@ int CreateDirectoryTree(const std::string& path);
 // deleted.
 int DeleteDirectoryTree(const std::string& folder, BOOL bDeleteFiles);
 
+// Removes `folder` with everything below it, however deep; a link inside it (a junction) is
+// removed itself, never followed. 1 when the folder is gone (or was not there), else 0.
+int RemoveFolderTree(const std::string& folder);
+
 // Move a file or folder (MoveFileA); 1 on success, 0 when the move fails, for example because
 // the new path already exists.
 int RenameFileNoThrow(const std::string& oldPath, const std::string& newPath);
 int RenamePath(const std::string& oldPath, const std::string& newPath);
 
 // The folder packages are downloaded into and unpacked in: the executable's folder followed by
-// "\Update\" (always ending with a backslash).
+// "\Update\" (always ending with a backslash). It only ever holds what the run under way
+// fetched and unpacked: emptied at start-up and when a run begins and ends.
 std::string GetStagingFolder();
+// Removes the staging folder with all it holds (a run's leftovers, partial downloads); 1 when it
+// is gone.
+int EmptyStagingFolder();
 // Beside the staging folder: the journal of the installation step under way, and the folder its
 // set-aside files go to (same volume as the installation, so setting aside is a rename).
 std::string GetInstallJournalPath();
 std::string GetSetAsideFolder();
+// Beside the staging folder too (so emptying that never touches it): package bodies that broke
+// off, each with its record, kept for the next run to continue. Ends with a backslash.
+std::string GetPartialFolder();

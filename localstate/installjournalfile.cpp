@@ -2,15 +2,28 @@
 
 #include <variant>
 
+#include "localstate/regsvr32.h"
 #include "localstate/upregistry.h"
 
 using journal::RepairOp;
 using journal::RepairStep;
 
 BOOL CInstallJournalFile::Create(const std::string& strPath) {
-  m_hFile.Reset(::CreateFileA(strPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+  m_hFile.Reset(::CreateFileA(strPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
   return m_hFile ? TRUE : FALSE;
+}
+
+BOOL CInstallJournalFile::OpenForRepair(const std::string& strPath, unsigned long nKeep) {
+  m_hFile.Reset(::CreateFileA(strPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!m_hFile) return FALSE;
+  if (::SetFilePointer(m_hFile.Get(), static_cast<LONG>(nKeep), nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
+      !::SetEndOfFile(m_hFile.Get())) {
+    m_hFile.Reset();
+    return FALSE;
+  }
+  return TRUE;
 }
 
 BOOL CInstallJournalFile::Append(const journal::Record& record) {
@@ -76,6 +89,39 @@ bool RemoveKeyIfEmpty(const journal::RegistryKey& created) {
   return deleted == ERROR_SUCCESS || deleted == ERROR_FILE_NOT_FOUND;
 }
 
+// Flushes a file just written, so that what the journal says next holds after a power cut.
+bool FlushFile(const std::string& path) {
+  framework::UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                             FILE_ATTRIBUTE_NORMAL, nullptr));
+  return file && ::FlushFileBuffers(file.Get());
+}
+
+// Moves the file from `from` to `to` (replacing a file there when bReplace); across volumes it is
+// copied over `to`, flushed, and only then is `from` deleted: cut off anywhere, `from` stays whole
+// until `to` is, and the repair step runs again.
+bool MoveFileAnyVolume(const std::string& from, const std::string& to, bool bReplace) {
+  const DWORD flags = MOVEFILE_WRITE_THROUGH | (bReplace ? MOVEFILE_REPLACE_EXISTING : 0);
+  if (::MoveFileExA(from.c_str(), to.c_str(), flags)) return true;
+  if (::GetLastError() != ERROR_NOT_SAME_DEVICE) return false;
+  const DWORD attributes = ::GetFileAttributesA(from.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    ::SetLastError(ERROR_NOT_SAME_DEVICE);
+    return false;
+  }
+  if (!::CopyFileA(from.c_str(), to.c_str(), bReplace ? FALSE : TRUE) || !FlushFile(to)) return false;
+  ::SetFileAttributesA(from.c_str(), FILE_ATTRIBUTE_NORMAL);
+  return ::DeleteFileA(from.c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND;
+}
+
+bool CreateKey(const journal::RegistryKey& removed) {
+  HKEY hKey = nullptr;
+  if (::RegCreateKeyExA(GetRootKey(removed.strRoot), removed.strSubKey.c_str(), 0, nullptr, 0, KEY_READ, nullptr,
+                        &hKey, nullptr) != ERROR_SUCCESS)
+    return false;
+  ::RegCloseKey(hKey);
+  return true;
+}
+
 bool Carry(const RepairStep& step) {
   switch (step.op) {
     case RepairOp::kRemoveNewFile:
@@ -85,21 +131,27 @@ bool Carry(const RepairStep& step) {
     case RepairOp::kRemoveFile:
       return RemoveFileIfThere(step.strPath);
     case RepairOp::kRestoreFile:
+      if (!RemoveFileIfThere(step.strGuard + journal::kPartialSuffix)) return false;
       if (!Exists(step.strGuard)) return true;
       ::SetFileAttributesA(step.strPath.c_str(), FILE_ATTRIBUTE_NORMAL);
-      return ::MoveFileExA(step.strGuard.c_str(), step.strPath.c_str(),
-                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+      return MoveFileAnyVolume(step.strGuard, step.strPath, true);
     case RepairOp::kRemoveEmptyFolder:
       return RemoveFolderIfEmpty(step.strPath);
     case RepairOp::kCreateFolder:
       return ::CreateDirectoryA(step.strPath.c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS;
     case RepairOp::kMoveBack:
-      if (!Exists(step.strGuard) || Exists(step.strPath)) return true;
-      return ::MoveFileExA(step.strGuard.c_str(), step.strPath.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+      if (!Exists(step.strGuard)) return true;
+      // The old path is still there: the move was a copy across volumes that never finished.
+      if (Exists(step.strPath)) return RemoveFileIfThere(step.strGuard);
+      return MoveFileAnyVolume(step.strGuard, step.strPath, false);
     case RepairOp::kRestoreRegistryValue:
       return RestoreValue(step.value);
     case RepairOp::kRemoveRegistryKey:
       return RemoveKeyIfEmpty(step.key);
+    case RepairOp::kCreateRegistryKey:
+      return CreateKey(step.key);
+    case RepairOp::kStartRegsvr32:
+      return StartRegsvr32(step.strPath) != FALSE;
   }
   return false;
 }
@@ -109,7 +161,10 @@ std::string DescribeStep(const RepairStep& step) {
     case RepairOp::kRestoreRegistryValue:
       return "registry value " + step.value.strRoot + "\\" + step.value.strSubKey + " " + step.value.strName;
     case RepairOp::kRemoveRegistryKey:
+    case RepairOp::kCreateRegistryKey:
       return "registry key " + step.key.strRoot + "\\" + step.key.strSubKey;
+    case RepairOp::kStartRegsvr32:
+      return "regsvr32 " + step.strPath;
     default:
       return step.strPath;
   }
@@ -146,11 +201,31 @@ JournalRepairResult RepairInstallation(const std::string& strJournalPath) {
     result.nKind = begin.nKind;
     result.strVersion = begin.strVersion;
   }
-  for (const RepairStep& step : journal::PlanRepair(reading)) {
-    if (!Carry(step)) {
+  const std::vector<RepairStep> plan = journal::PlanRepair(reading);
+  if (!plan.empty()) {
+    // Each step done is recorded, so a repair cut off goes on where it stopped and never undoes a
+    // step twice (a path given back its original must not lose it to a second run).
+    CInstallJournalFile progress;
+    const size_t complete = text.rfind("\r\n");
+    if (!progress.OpenForRepair(strJournalPath,
+                                static_cast<unsigned long>(complete == std::string::npos ? 0 : complete + 2))) {
       result.outcome = JournalRepairResult::kKept;
-      result.strDetail = "could not restore " + DescribeStep(step) + " (error " + std::to_string(::GetLastError()) + ")";
+      result.strDetail = "the journal cannot be written (error " + std::to_string(::GetLastError()) + ")";
       return result;
+    }
+    uint32_t done = journal::CountRepairedSteps(reading);
+    for (const RepairStep& step : plan) {
+      if (!Carry(step)) {
+        result.outcome = JournalRepairResult::kKept;
+        result.strDetail =
+            "could not restore " + DescribeStep(step) + " (error " + std::to_string(::GetLastError()) + ")";
+        return result;
+      }
+      if (!progress.Append(journal::Repaired{++done})) {
+        result.outcome = JournalRepairResult::kKept;
+        result.strDetail = "the journal cannot be written (error " + std::to_string(::GetLastError()) + ")";
+        return result;
+      }
     }
   }
   if (!::DeleteFileA(strJournalPath.c_str()) && ::GetLastError() != ERROR_FILE_NOT_FOUND) {

@@ -10,9 +10,12 @@
 
 class CInstallJournalFile {
  public:
-  // Starts an empty journal at strPath, replacing any journal there. FALSE when it cannot be
-  // created.
+  // Starts an empty journal at strPath. FALSE when it cannot be created, and when a journal is
+  // already there: that one still waits for its repair and is never replaced.
   BOOL Create(const std::string& strPath);
+  // Opens the journal at strPath for the repair's own records, cutting off whatever follows its
+  // first nKeep bytes (a line the step was writing when it ended).
+  BOOL OpenForRepair(const std::string& strPath, unsigned long nKeep);
   // TRUE once the record's line is on the disk (FlushFileBuffers).
   BOOL Append(const journal::Record& record);
   // The repair reads and deletes the journal once it is closed.

@@ -2,13 +2,18 @@
 
 #include <restartmanager.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "framework/log.h"
 #include "framework/scopedhandle.h"
+#include "localstate/regsvr32.h"
 #include "localstate/upregistry.h"
 
 namespace {
+
+// How long an unregistration may take before the step gives up on it.
+const DWORD kUnregisterTimeoutMs = 60000;
 
 const char kTemporarySuffix[] = ".talvo-new";
 
@@ -37,6 +42,17 @@ std::string JournalRootName(const std::string& strRootName) {
 
 std::string ErrorText(DWORD error) { return "error " + std::to_string(error); }
 
+std::string Lower(std::string text) {
+  if (!text.empty()) ::CharLowerBuffA(&text[0], static_cast<DWORD>(text.size()));
+  return text;
+}
+
+bool FlushFile(const std::string& path) {
+  framework::UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                             FILE_ATTRIBUTE_NORMAL, nullptr));
+  return file && ::FlushFileBuffers(file.Get());
+}
+
 CInstallTransaction::PointHook& ProcessPointHook() {
   static CInstallTransaction::PointHook hook;
   return hook;
@@ -58,6 +74,7 @@ BOOL CInstallTransaction::Begin(int nKind, const std::string& strVersion) {
   if (!m_journal.Create(m_strJournalPath)) return Fail("cannot write the installation journal", m_strJournalPath);
   m_bOpen = true;
   m_nSetAside = 0;
+  m_linkedSources.clear();
   // The journal names the folder before it exists, so the repair also removes it.
   if (!Record(journal::Begin{nKind, strVersion, m_strSetAsideFolder})) return FALSE;
   Point();
@@ -84,23 +101,59 @@ BOOL CInstallTransaction::Record(const journal::Record& record) {
 }
 
 BOOL CInstallTransaction::Fail(const std::string& strWhat, const std::string& strPath) {
-  m_strFailure = strWhat + ": " + strPath + " (" + ErrorText(::GetLastError()) + ")";
+  m_nFailureError = ::GetLastError();
+  m_strFailure = strWhat + ": " + strPath + " (" + ErrorText(m_nFailureError) + ")";
   framework::WriteLog("Install step: %s\n", m_strFailure.c_str());
   return FALSE;
 }
 
 BOOL CInstallTransaction::SetAside(const std::string& strPath) {
-  const std::string backup = m_strSetAsideFolder + "\\" + std::to_string(++m_nSetAside);
+  // Never a name that is already taken (files a kept repair left there stay theirs).
+  std::string backup;
+  do {
+    backup = m_strSetAsideFolder + "\\" + std::to_string(++m_nSetAside);
+  } while (Exists(backup) || Exists(backup + journal::kPartialSuffix));
   if (!Record(journal::SetAside{strPath, backup})) return FALSE;
   Point();
-  // Another volume (the system folder, say) is copied across; the set-aside copy must exist
-  // before the original is gone. A rename keeps a read-only mark for the repair; a copy across
-  // volumes cannot remove a read-only original, so the mark goes then.
-  const DWORD flags = MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH;
-  if (::MoveFileExA(strPath.c_str(), backup.c_str(), flags)) return TRUE;
-  if (::GetLastError() == ERROR_ACCESS_DENIED && ::SetFileAttributesA(strPath.c_str(), FILE_ATTRIBUTE_NORMAL) &&
-      ::MoveFileExA(strPath.c_str(), backup.c_str(), flags))
-    return TRUE;
+  // A rename keeps a read-only mark for the repair.
+  if (::MoveFileExA(strPath.c_str(), backup.c_str(), MOVEFILE_WRITE_THROUGH)) return TRUE;
+  DWORD error = ::GetLastError();
+  if (error == ERROR_ACCESS_DENIED && ::SetFileAttributesA(strPath.c_str(), FILE_ATTRIBUTE_NORMAL)) {
+    if (::MoveFileExA(strPath.c_str(), backup.c_str(), MOVEFILE_WRITE_THROUGH)) return TRUE;
+    error = ::GetLastError();
+  }
+  if (error == ERROR_NOT_SAME_DEVICE) return SetAsideAcrossVolumes(strPath, backup);
+  ::SetLastError(error);
+  m_strBlockedFile = strPath;
+  return Fail("cannot replace", strPath);
+}
+
+BOOL CInstallTransaction::SetAsideAcrossVolumes(const std::string& strPath, const std::string& strBackup) {
+  // Another volume (the system folder while the client lives on D:, say): the copy is made under
+  // a temporary name and flushed, and takes the recorded name only once whole, so the repair never
+  // puts a half copy over the original. The original goes last; a copy cannot keep its read-only
+  // mark for the undo, so the mark goes then.
+  const std::string partial = strBackup + journal::kPartialSuffix;
+  if (!::CopyFileA(strPath.c_str(), partial.c_str(), FALSE) || !FlushFile(partial)) {
+    const DWORD error = ::GetLastError();
+    ::DeleteFileA(partial.c_str());
+    ::SetLastError(error);
+    return Fail("cannot copy aside", strPath);
+  }
+  Point();
+  if (!::MoveFileExA(partial.c_str(), strBackup.c_str(), MOVEFILE_WRITE_THROUGH)) {
+    const DWORD error = ::GetLastError();
+    ::DeleteFileA(partial.c_str());
+    ::SetLastError(error);
+    return Fail("cannot copy aside", strPath);
+  }
+  Point();
+  ::SetFileAttributesA(strPath.c_str(), ::GetFileAttributesA(strPath.c_str()) & ~FILE_ATTRIBUTE_READONLY);
+  if (::DeleteFileA(strPath.c_str())) return TRUE;
+  // The original stays (held open, say): its copy goes again, so nothing is put back over it.
+  const DWORD error = ::GetLastError();
+  ::DeleteFileA(strBackup.c_str());
+  ::SetLastError(error);
   m_strBlockedFile = strPath;
   return Fail("cannot replace", strPath);
 }
@@ -114,9 +167,16 @@ BOOL CInstallTransaction::InstallFileCopy(const std::string& strSource, const st
   Point();
   // The source stays until the step is in place (an undone step can run again), but its bytes
   // need not be copied: on its volume the temporary name is a second link to them. A copy is
-  // made only where a link cannot be.
-  if (!::CreateHardLinkA(temporary.c_str(), strSource.c_str(), nullptr) &&
-      !::CopyFileA(strSource.c_str(), temporary.c_str(), FALSE)) {
+  // made where a link cannot be, and for every target after the first: two installed files must
+  // never share their bytes.
+  const std::string source = Lower(strSource);
+  const bool bLinkedBefore = std::find(m_linkedSources.begin(), m_linkedSources.end(), source) != m_linkedSources.end();
+  bool bLinked = false;
+  if (!bLinkedBefore && ::CreateHardLinkA(temporary.c_str(), strSource.c_str(), nullptr)) {
+    bLinked = true;
+    m_linkedSources.push_back(source);
+  }
+  if (!bLinked && !::CopyFileA(strSource.c_str(), temporary.c_str(), FALSE)) {
     const DWORD error = ::GetLastError();
     ::DeleteFileA(temporary.c_str());
     ::SetLastError(error);
@@ -184,6 +244,18 @@ BOOL CInstallTransaction::MovePath(const std::string& strFrom, const std::string
   if (!Record(journal::MovedPath{strFrom, strTo})) return FALSE;
   Point();
   if (::MoveFileA(strFrom.c_str(), strTo.c_str())) return TRUE;
+  // A file to another volume: copied whole first (the repair deletes an unfinished copy while
+  // the old path is still there), then the old path goes.
+  if (::GetLastError() == ERROR_NOT_SAME_DEVICE && !IsFolder(strFrom)) {
+    if (::CopyFileA(strFrom.c_str(), strTo.c_str(), TRUE) && FlushFile(strTo)) {
+      Point();
+      ::SetFileAttributesA(strFrom.c_str(), ::GetFileAttributesA(strFrom.c_str()) & ~FILE_ATTRIBUTE_READONLY);
+      if (::DeleteFileA(strFrom.c_str())) return TRUE;
+    }
+    const DWORD error = ::GetLastError();
+    ::DeleteFileA(strTo.c_str());
+    ::SetLastError(error);
+  }
   m_strBlockedFile = strFrom;
   return Fail("cannot rename", strFrom);
 }
@@ -230,6 +302,9 @@ BOOL CInstallTransaction::RecordKeyTree(HKEY hRoot, const std::string& strRootNa
     subKeys.emplace_back(szName, length);
   }
   key.Reset();
+  // The key itself too (an empty one as well), before its values: the undo, last first, puts the
+  // values back and then makes sure the key is there.
+  if (!Record(journal::RemovedRegistryKey{JournalRootName(strRootName), strSubKey})) return FALSE;
   for (const std::string& name : names)
     if (!WillChangeRegistryValue(strRootName, strSubKey, name)) return FALSE;
   for (const std::string& sub : subKeys)
@@ -238,6 +313,7 @@ BOOL CInstallTransaction::RecordKeyTree(HKEY hRoot, const std::string& strRootNa
 }
 
 BOOL CInstallTransaction::WillDeleteRegistryKey(const std::string& strRootName, const std::string& strSubKey) {
+  if (JournalRootName(strRootName).empty()) return Fail("cannot record the registry key", strRootName + "\\" + strSubKey);
   return RecordKeyTree(GetRootKey(strRootName), strRootName, strSubKey);
 }
 
@@ -259,13 +335,28 @@ BOOL CInstallTransaction::WillCreateRegistryKey(const std::string& strRootName, 
   return TRUE;
 }
 
+BOOL CInstallTransaction::RegisterAfterCommit(const std::string& strParameters) {
+  return Record(journal::RegisterAfterCommit{strParameters});
+}
+
+BOOL CInstallTransaction::UnregisterNow(const std::string& strUnregisterParameters,
+                                        const std::string& strRegisterParameters) {
+  if (!Record(journal::Unregistered{strRegisterParameters})) return FALSE;
+  Point();
+  // Its outcome is not observed (as ever); only that it has ended before the file changes.
+  if (!RunRegsvr32(strUnregisterParameters, kUnregisterTimeoutMs))
+    framework::WriteLog("Install step: regsvr32 %s did not run to its end\n", strUnregisterParameters.c_str());
+  return TRUE;
+}
+
 BOOL CInstallTransaction::Commit() {
   if (!m_bOpen) return FALSE;
   if (!Record(journal::Commit{})) return FALSE;
   m_bOpen = false;
   m_journal.Close();
   Point();
-  // Complete: what is left is tidying, which the repair also does after an interruption.
+  // Complete: what is left is tidying and the registrations, which the repair also does after an
+  // interruption.
   const JournalRepairResult tidy = RepairInstallation(m_strJournalPath);
   if (tidy.outcome == JournalRepairResult::kKept) framework::WriteLog("%s\n", DescribeRepair(tidy).c_str());
   std::vector<std::function<void()>> actions;

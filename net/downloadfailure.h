@@ -8,6 +8,7 @@ struct DownloadFailure {
   bool bNamesLocalFile;   // szLine is a format taking the local file's path
   bool bSetError;
   bool bRequeue;
+  bool bRemovesFile = false;  // file mode: the partly written file is deleted, not left in place
 };
 
 extern const DownloadFailure kUrlNotSplit;          // 1: not a URL, even with "http://" in front
@@ -20,7 +21,15 @@ extern const DownloadFailure kBadStatus;            // 6: not 200, 206, 401 or 4
 extern const DownloadFailure kCannotCreateFile;     // the local file (or an unsafe name for it)
 extern const DownloadFailure kReadFailed;           // 7: a read, a body cut short, silence past the idle limit
 extern const DownloadFailure kWriteFailed;          // writing or closing the local file
+extern const DownloadFailure kBodyTooLong;         // past the pinned size (or the unpinned bound); file removed
+extern const DownloadFailure kLengthNotPinned;     // Content-Length not the pinned size: nothing written
+extern const DownloadFailure kBodyTooSlow;         // the body did not keep its pace
 extern const DownloadFailure kGivenUp;              // cancelled by the caller: nothing to report
 
 extern const char kLineTooManyUsers[];
 extern const char kLineReadingHeader[];  // format taking the URL
+
+// For the run's line on a package: the cause word (framework/logcause.h) and a short English
+// name of the row.
+const char* DownloadFailureCause(const DownloadFailure& failure);
+const char* DownloadFailureName(const DownloadFailure& failure);

@@ -57,6 +57,12 @@ void DownloadJob::CloseInternetHandles() {
   }
 }
 
+void DownloadJob::CloseInternetHandle(InternetHandleSlot slot) {
+  CScopedLock lock(m_handleLock);
+  if (m_handles[slot]) ::InternetCloseHandle(m_handles[slot]);
+  m_handles[slot] = nullptr;
+}
+
 void DownloadJob::Cancel() {
   {
     CScopedLock lock(m_handleLock);
@@ -79,6 +85,29 @@ DWORD DownloadJob::MillisecondsSinceActivity() const {
   const DWORD dwLast = static_cast<DWORD>(
       ::InterlockedCompareExchange(const_cast<volatile LONG*>(&m_nLastActivityTick), 0, 0));
   return ::GetTickCount() - dwLast;
+}
+
+void DownloadJob::StartPace() {
+  CScopedLock lock(m_paceLock);
+  m_bPaceStarted = true;
+  m_dwWindowStart = ::GetTickCount();
+  m_nWindowBytes = 0;
+}
+
+void DownloadJob::CountBodyBytes(DWORD n) {
+  CScopedLock lock(m_paceLock);
+  m_nWindowBytes += n;
+}
+
+bool DownloadJob::TooSlow() {
+  CScopedLock lock(m_paceLock);
+  if (!m_bPaceStarted || m_dwPaceWindowMs == 0) return false;
+  const DWORD dwNow = ::GetTickCount();
+  if (dwNow - m_dwWindowStart < m_dwPaceWindowMs) return false;
+  if (m_nWindowBytes < m_nMinBytesPerWindow) return true;
+  m_dwWindowStart = dwNow;
+  m_nWindowBytes = 0;
+  return false;
 }
 
 long DownloadJob::LiveCount() { return ::InterlockedCompareExchange(&g_nLiveJobs, 0, 0); }

@@ -28,6 +28,21 @@ struct DownloadJob {
   // File mode, when the caller asked for it: the body's SHA-256, fed as it arrives, and its size.
   std::unique_ptr<crypto::CSha256Hasher> m_pHasher;
   uint64_t m_nBodyBytes = 0;
+  // File mode: the longest body taken (the pinned size, or the bound for an unpinned body), and
+  // whether it is a pin (the announced length must then be exactly that). 0: no bound.
+  uint64_t m_nMaxBody = 0;
+  bool m_bPinnedSize = false;
+  // File mode: the pace the body must keep (see DownloadTimings); 0: none.
+  DWORD m_dwPaceWindowMs = 0;
+  uint64_t m_nMinBytesPerWindow = 0;
+  // File mode, pinned bodies only: the folder where a body that breaks off is kept with its record
+  // for a later run ("": not kept), and the pinned SHA-256 (lower-case hex) that names it there.
+  std::string m_strPartialFolder;
+  std::string m_strPinnedSha256;
+  uint64_t m_nRecordEveryBytes = 1u << 20;
+  // File mode: how often a body that breaks off is asked for in all, and the first pause between.
+  unsigned m_nBodyAttempts = 1;
+  DWORD m_dwFirstRetryPauseMs = 0;
 
   bool IsTextMode() const { return m_hEvent.IsValid(); }
 
@@ -53,6 +68,8 @@ struct DownloadJob {
   // False (and the handle closed at once) when the job was cancelled meanwhile.
   bool Set(InternetHandleSlot slot, HINTERNET handle);
   void CloseInternetHandles();
+  // Closes one handle (the request, before the next try on the same connection).
+  void CloseInternetHandle(InternetHandleSlot slot);
   void Cancel();
   bool IsCancelled();
 
@@ -60,6 +77,12 @@ struct DownloadJob {
   // waiting side measures the silence since the last one.
   void MarkActivity();
   DWORD MillisecondsSinceActivity() const;
+
+  // The pace of the body: its first window starts with the headers in, and each window that has
+  // brought enough starts the next. TooSlow is true once a window has ended short.
+  void StartPace();
+  void CountBodyBytes(DWORD n);
+  bool TooSlow();
 
   // Jobs alive in this process: a worker that outlived its caller still counts.
   static long LiveCount();
@@ -71,4 +94,8 @@ struct DownloadJob {
   HINTERNET m_handles[kSlotCount] = {};
   bool m_bCancelled = false;
   volatile LONG m_nLastActivityTick;
+  framework::CCriticalSection m_paceLock;
+  bool m_bPaceStarted = false;
+  DWORD m_dwWindowStart = 0;
+  uint64_t m_nWindowBytes = 0;  // received since the window started
 };

@@ -5,17 +5,22 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <new>
 #include <string>
+#include <vector>
+#include <algorithm>
 
 #include "framework/log.h"
 #include "framework/modulepath.h"
 #include "framework/scopedhandle.h"
 #include "localstate/filehelpers.h"
+#include "net/contentrange.h"
 #include "net/downloadfailure.h"
 #include "net/downloadjob.h"
 #include "net/downloadname.h"
 #include "net/internetfiledown.h"
 #include "net/parseurl.h"
+#include "net/partialrecord.h"
 #include "safename/safename.h"
 
 using framework::WriteLog;
@@ -26,6 +31,10 @@ const int kSendAttempts = 9;
 const DWORD kSendRetryPauseMs = 100;
 const DWORD kReadPiece = 4096;
 const DWORD kDrainPiece = 50;
+// A try that brought this much of a body counts as getting on; and however it gets on, a body is
+// asked for at most this many times.
+const std::uint64_t kProgressThatCounts = 256 * 1024;
+const unsigned kMostTries = 64;
 
 // RELOAD | NO_CACHE_WRITE | KEEP_CONNECTION | PRAGMA_NOCACHE: always from the server, nothing
 // into the cache.
@@ -79,8 +88,23 @@ class CDownloadWorker {
   const DownloadFailure* OpenSink();
   const DownloadFailure* ReceiveBody();
   const DownloadFailure* CloseSink();
+  // A body kept by an earlier try or run for the same pin: its bytes hashed, it is continued.
+  const DownloadFailure* TakeUpPartial();
+  bool KeepsPartial() const { return IsFileMode() && !m_job->m_strPartialFolder.empty(); }
+  // The record of how far the body got; bytes on disk first, so it never claims more than is there.
+  void WriteRecord();
+  void DropPartial();
   UINT Complete();
   bool AwaitBody(DWORD dwMaxPiece, DWORD& dwPiece);
+  // One request for the body, from the first missing byte when that can be proved the same file.
+  const DownloadFailure* TryBody();
+  bool MayTryAgain(const DownloadFailure& failure, unsigned attempt);
+  void PauseBeforeTry(unsigned attempt);
+  // The body begins again at byte 0: nothing on disk or hashed counts any longer.
+  void StartBodyAgain();
+  std::string QueryHeader(DWORD dwInfo);
+  // For a 206 to a Range request: whether it continues the bytes on disk of the same file.
+  bool ContinuesBody();
 
   bool IsFileMode() const { return !m_job->IsTextMode(); }
   HINTERNET Request() const { return m_job->Get(DownloadJob::kRequest); }
@@ -96,13 +120,27 @@ class CDownloadWorker {
   std::uint64_t m_nExpected = 0;  // Content-Length, 0 when unknown
   bool m_bDrained = false;        // an authentication reply was read and thrown away
   framework::UniqueHandle m_hFile;  // FileToWrite
+  bool m_bFileCreated = false;      // this job created m_strLocalFile
+  // Resuming a body: the validator of the answer that began it (a strong ETag, else its
+  // Last-Modified; empty: cannot be resumed), the whole body's size, and the byte this try asked
+  // to start from (0: the whole body).
+  std::string m_strETag;
+  std::string m_strLastModified;
+  std::uint64_t m_nWholeBody = 0;
+  std::uint64_t m_nAskedFrom = 0;
+  bool m_bRestartBody = false;  // the answer is the whole body again: what is on disk goes
+  // A kept body: written to m_strSinkFile in the partial folder and moved to m_strLocalFile once
+  // whole. Otherwise m_strSinkFile is m_strLocalFile.
+  std::string m_strSinkFile;
+  std::string m_strRecordFile;
+  std::uint64_t m_nRecordedBytes = 0;
 };
+
 
 UINT CDownloadWorker::Run() {
   static const Step kSteps[] = {
-      &CDownloadWorker::ChooseLocalFile, &CDownloadWorker::SplitUrl,     &CDownloadWorker::OpenInternet,
-      &CDownloadWorker::Connect,         &CDownloadWorker::OpenRequest,  &CDownloadWorker::SendRequest,
-      &CDownloadWorker::ReadHeaders,     &CDownloadWorker::OpenSink,     &CDownloadWorker::ReceiveBody,
+      &CDownloadWorker::ChooseLocalFile, &CDownloadWorker::SplitUrl, &CDownloadWorker::OpenInternet,
+      &CDownloadWorker::Connect,         &CDownloadWorker::TakeUpPartial, &CDownloadWorker::TryBody,
       &CDownloadWorker::CloseSink,
   };
   for (const Step step : kSteps) {
@@ -110,6 +148,79 @@ UINT CDownloadWorker::Run() {
     m_job->MarkActivity();
   }
   return Complete();
+}
+
+const DownloadFailure* CDownloadWorker::TryBody() {
+  static const Step kTrySteps[] = {
+      &CDownloadWorker::OpenRequest, &CDownloadWorker::SendRequest, &CDownloadWorker::ReadHeaders,
+      &CDownloadWorker::OpenSink,    &CDownloadWorker::ReceiveBody,
+  };
+  // Tries count since the last one that got on: a flaky link that keeps bringing the body
+  // closer may break off again and again, one that brings nothing gives up after a few tries.
+  unsigned attempt = 0;
+  for (unsigned tries = 1;; ++tries) {
+    const std::uint64_t before = m_job->m_nBodyBytes;
+    const DownloadFailure* failure = nullptr;
+    for (const Step step : kTrySteps) {
+      failure = (this->*step)();
+      if (failure) break;
+      m_job->MarkActivity();
+    }
+    attempt = m_job->m_nBodyBytes >= before + kProgressThatCounts ? 1 : attempt + 1;
+    if (!failure || !MayTryAgain(*failure, attempt) || tries >= kMostTries) return failure;
+    if (KeepsPartial() && m_hFile) WriteRecord();
+    WriteLog("%s: try %u of the body broke off at byte %llu; asking again\n", m_strRemoteFile.c_str(), tries,
+             static_cast<unsigned long long>(m_job->m_nBodyBytes));
+    m_job->CloseInternetHandle(DownloadJob::kRequest);
+    PauseBeforeTry(attempt);
+    if (m_job->IsCancelled()) return &kGivenUp;
+  }
+}
+
+// Only a body that broke off (a receive error, a close before its length, an answer that does
+// not continue it) is asked for again; everything else fails as it did.
+bool CDownloadWorker::MayTryAgain(const DownloadFailure& failure, unsigned attempt) {
+  return IsFileMode() && &failure == &kReadFailed && !m_bDrained && !m_job->IsCancelled() &&
+         attempt < m_job->m_nBodyAttempts;
+}
+
+void CDownloadWorker::PauseBeforeTry(unsigned attempt) {
+  DWORD dwPause = m_job->m_dwFirstRetryPauseMs;
+  for (unsigned i = 1; i < attempt && dwPause < 60000; ++i) dwPause *= 2;
+  // Our own silence: the waiting side must not take it for a dead transfer.
+  for (DWORD waited = 0; waited < dwPause && !m_job->IsCancelled(); waited += 100) {
+    m_job->MarkActivity();
+    ::Sleep(dwPause - waited < 100 ? dwPause - waited : 100);
+  }
+  m_job->MarkActivity();
+}
+
+void CDownloadWorker::StartBodyAgain() {
+  DownloadJob& job = *m_job;
+  if (job.m_pHasher) job.m_pHasher.reset(new (std::nothrow) crypto::CSha256Hasher());
+  job.m_nBodyBytes = 0;
+  m_bRestartBody = true;
+  // The bytes on disk are about to go: a record of them would be a lie.
+  if (KeepsPartial()) ::DeleteFileA(m_strRecordFile.c_str());
+  m_nRecordedBytes = 0;
+}
+
+std::string CDownloadWorker::QueryHeader(DWORD dwInfo) {
+  char szValue[512] = {};
+  DWORD dwLength = sizeof szValue - 1;
+  if (!::HttpQueryInfoA(Request(), dwInfo, szValue, &dwLength, nullptr)) return std::string();
+  return std::string(szValue, dwLength < sizeof szValue ? dwLength : sizeof szValue - 1);
+}
+
+bool CDownloadWorker::ContinuesBody() {
+  ContentRange range;
+  if (!ParseContentRange(QueryHeader(HTTP_QUERY_CONTENT_RANGE).c_str(), range)) return false;
+  if (range.first != m_nAskedFrom || range.last + 1 != range.total || range.total != m_nWholeBody) return false;
+  if (m_nExpected != 0 && m_nExpected != range.total - range.first) return false;
+  // A server that answers the range of another file, If-Range notwithstanding.
+  const std::string etag = QueryHeader(HTTP_QUERY_ETAG);
+  if (!m_strETag.empty() && !etag.empty() && etag != m_strETag) return false;
+  return true;
 }
 
 UINT CDownloadWorker::Fail(const DownloadFailure& failure) {
@@ -121,7 +232,12 @@ UINT CDownloadWorker::Fail(const DownloadFailure& failure) {
     else
       WriteLog("%s", failure.szLine);
   }
-  m_hFile.Reset();  // a partly written file is closed and left in place
+  // A partly written file is closed and left in place; a kept one with its record, for the next
+  // try or run to continue.
+  if (KeepsPartial() && m_hFile && !failure.bRemovesFile) WriteRecord();
+  m_hFile.Reset();
+  if (failure.bRemovesFile && m_bFileCreated) ::DeleteFileA(m_strSinkFile.c_str());
+  if (failure.bRemovesFile && KeepsPartial()) DropPartial();
   job->CloseInternetHandles();
   job->RunWithOwner([&](CInternetFileDown& owner) { owner.EndJob(*job, failure); });
   return 0;
@@ -137,6 +253,12 @@ const DownloadFailure* CDownloadWorker::ChooseLocalFile() {
     // Refused only when the file is to be created, as the table's row for it says.
     m_bSafeFileName = IsSafeFileName(name);
     m_strLocalFile += name;
+  }
+  m_strSinkFile = m_strLocalFile;
+  if (KeepsPartial()) {
+    CreateDirectoryTree(m_job->m_strPartialFolder);
+    m_strSinkFile = m_job->m_strPartialFolder + PartialBodyName(m_job->m_strPinnedSha256);
+    m_strRecordFile = m_job->m_strPartialFolder + PartialRecordName(m_job->m_strPinnedSha256);
   }
   return nullptr;
 }
@@ -186,8 +308,21 @@ const DownloadFailure* CDownloadWorker::OpenRequest() {
 // 5. Up to nine attempts, 100 ms apart; each failed one sets the error flag, which stays set
 // even when a later attempt gets through.
 const DownloadFailure* CDownloadWorker::SendRequest() {
+  // The first missing byte of a body that broke off, when its validator lets the server prove it
+  // is still the same file; without one the whole body is asked for again.
+  m_nAskedFrom = 0;
+  std::string headers;
+  const std::string& validator = m_strETag.empty() ? m_strLastModified : m_strETag;
+  if (IsFileMode() && m_job->m_nBodyBytes != 0 && !validator.empty() && m_nWholeBody > m_job->m_nBodyBytes) {
+    m_nAskedFrom = m_job->m_nBodyBytes;
+    headers = "Range: bytes=" + std::to_string(m_nAskedFrom) + "-\r\nIf-Range: " + validator + "\r\n";
+  } else if (m_job->m_nBodyBytes != 0) {
+    StartBodyAgain();
+  }
   for (int attempt = 1; attempt <= kSendAttempts; ++attempt) {
-    if (::HttpSendRequestA(Request(), nullptr, 0, nullptr, 0)) return nullptr;
+    if (::HttpSendRequestA(Request(), headers.empty() ? nullptr : headers.c_str(),
+                           static_cast<DWORD>(headers.size()), nullptr, 0))
+      return nullptr;
     const DWORD error = ::GetLastError();
     if (m_job->IsCancelled()) return &kGivenUp;
     if (IsCertificateError(error)) return &kRequestNotOpened;
@@ -229,7 +364,30 @@ const DownloadFailure* CDownloadWorker::ReadHeaders() {
     m_bDrained = true;
     return nullptr;
   }
+  if (m_nAskedFrom != 0) {
+    // The rest of the body, or the whole body again; any other answer means starting over.
+    if (status == HTTP_STATUS_PARTIAL_CONTENT && ContinuesBody()) return nullptr;
+    StartBodyAgain();
+    if (status != HTTP_STATUS_OK) {
+      WriteLog("%s: the server did not continue the body (status %ld); starting over\n", m_strRemoteFile.c_str(),
+               status);
+      return &kReadFailed;
+    }
+  }
   if (status != HTTP_STATUS_OK && status != HTTP_STATUS_PARTIAL_CONTENT) return &kBadStatus;
+  if (IsFileMode()) {
+    // The answer that begins the body: what a later try must find again to continue it.
+    const std::string etag = QueryHeader(HTTP_QUERY_ETAG);
+    m_strETag = etag.compare(0, 2, "W/") == 0 ? std::string() : etag;
+    m_strLastModified = QueryHeader(HTTP_QUERY_LAST_MODIFIED);
+    m_nWholeBody = m_job->m_bPinnedSize ? m_job->m_nMaxBody : (haveLength ? m_nExpected : 0);
+    // A 206 nobody asked for is taken as a whole body, but never continued.
+    if (status == HTTP_STATUS_PARTIAL_CONTENT) m_strETag.clear(), m_strLastModified.clear();
+  }
+  // A body that cannot be the one wanted is refused before a byte of it is written.
+  if (IsFileMode() && m_job->m_bPinnedSize && (!haveLength || m_nExpected == m_job->m_nMaxBody)) return nullptr;
+  if (IsFileMode() && m_job->m_bPinnedSize) return &kLengthNotPinned;
+  if (IsFileMode() && m_job->m_nMaxBody != 0 && m_nExpected > m_job->m_nMaxBody) return &kBodyTooLong;
   return nullptr;
 }
 
@@ -241,10 +399,24 @@ const DownloadFailure* CDownloadWorker::OpenSink() {
     return nullptr;
   }
   if (!m_bSafeFileName) return &kCannotCreateFile;
-  if (::SetFileAttributesA(m_strLocalFile.c_str(), FILE_ATTRIBUTE_NORMAL)) ::DeleteFileA(m_strLocalFile.c_str());
-  m_hFile.Reset(::CreateFileA(m_strLocalFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+  m_job->StartPace();
+  if (m_hFile) {
+    // A later try: the bytes so far stay unless the answer begins the body again.
+    if (!m_bRestartBody) return nullptr;
+    m_bRestartBody = false;
+    LARGE_INTEGER zero{};
+    if (!::SetFilePointerEx(m_hFile.Get(), zero, nullptr, FILE_BEGIN) || !::SetEndOfFile(m_hFile.Get()))
+      return &kWriteFailed;
+    return nullptr;
+  }
+  m_bRestartBody = false;
+  if (::SetFileAttributesA(m_strSinkFile.c_str(), FILE_ATTRIBUTE_NORMAL)) ::DeleteFileA(m_strSinkFile.c_str());
+  m_hFile.Reset(::CreateFileA(m_strSinkFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
-  return m_hFile ? nullptr : &kCannotCreateFile;
+  if (!m_hFile) return &kCannotCreateFile;
+  m_bFileCreated = true;
+  if (KeepsPartial()) WriteRecord();
+  return nullptr;
 }
 
 // A read waits until its whole buffer is filled (or the body ends), so a slow body would look
@@ -280,10 +452,15 @@ const DownloadFailure* CDownloadWorker::ReceiveBody() {
     if (n == 0) break;
     job.MarkActivity();
     if (IsFileMode()) {
+      // The first byte past the pinned size (or the bound) fails the body; none of it is written.
+      if ((job.m_bPinnedSize || job.m_nMaxBody != 0) && job.m_nBodyBytes + n > job.m_nMaxBody) return &kBodyTooLong;
       DWORD written = 0;
       if (!::WriteFile(m_hFile.Get(), szReadBuf, n, &written, nullptr) || written != n) return &kWriteFailed;
       if (job.m_pHasher) job.m_pHasher->Update(szReadBuf, n);
       job.m_nBodyBytes += n;
+      if (KeepsPartial() && job.m_nBodyBytes - m_nRecordedBytes >= job.m_nRecordEveryBytes) WriteRecord();
+      job.CountBodyBytes(n);
+      if (job.TooSlow()) return &kBodyTooSlow;
     } else {
       if (job.m_strResult.size() + n > CInternetFileDown::kMaxTextBody) return &kReadFailed;
       job.m_strResult.append(szReadBuf, n);
@@ -291,7 +468,7 @@ const DownloadFailure* CDownloadWorker::ReceiveBody() {
     received += n;
     if (IsFileMode() && m_nExpected != 0) {
       // Each move is a message to another thread: only a new percentage is worth one.
-      const int position = ProgressPercent(received, m_nExpected);
+      const int position = ProgressPercent(m_nAskedFrom + received, m_nAskedFrom + m_nExpected);
       if (position != lastPosition) {
         lastPosition = position;
         job.RunWithOwner([position](CInternetFileDown& owner) { owner.SetProgress(position); });
@@ -304,7 +481,110 @@ const DownloadFailure* CDownloadWorker::ReceiveBody() {
 
 const DownloadFailure* CDownloadWorker::CloseSink() {
   if (m_hFile && !::CloseHandle(m_hFile.Release())) return &kWriteFailed;
+  if (!KeepsPartial() || m_bDrained) return nullptr;
+  // Whole (the caller checks it against its pin): no longer a partial body.
+  ::DeleteFileA(m_strRecordFile.c_str());
+  if (::SetFileAttributesA(m_strLocalFile.c_str(), FILE_ATTRIBUTE_NORMAL)) ::DeleteFileA(m_strLocalFile.c_str());
+  if (!::MoveFileExA(m_strSinkFile.c_str(), m_strLocalFile.c_str(), MOVEFILE_COPY_ALLOWED | MOVEFILE_REPLACE_EXISTING)) {
+    ::DeleteFileA(m_strSinkFile.c_str());
+    return &kWriteFailed;
+  }
   return nullptr;
+}
+
+const DownloadFailure* CDownloadWorker::TakeUpPartial() {
+  if (!KeepsPartial()) return nullptr;
+  DownloadJob& job = *m_job;
+  std::string text;
+  {
+    framework::UniqueHandle record(::CreateFileA(m_strRecordFile.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!record) {
+      ::DeleteFileA(m_strSinkFile.c_str());  // a body without its record proves nothing
+      return nullptr;
+    }
+    char buffer[4096];
+    DWORD n = 0;
+    while (text.size() < 64 * 1024 && ::ReadFile(record.Get(), buffer, sizeof buffer, &n, nullptr) && n != 0)
+      text.append(buffer, n);
+  }
+  PartialRecord kept;
+  const bool bParsed = kept.Parse(text);
+  framework::UniqueHandle body;
+  LARGE_INTEGER size{};
+  if (bParsed && kept.CanContinue(job.m_nMaxBody, job.m_strPinnedSha256)) {
+    body.Reset(::CreateFileA(m_strSinkFile.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  }
+  if (!body || !::GetFileSizeEx(body.Get(), &size) || static_cast<std::uint64_t>(size.QuadPart) < kept.nBytesOnDisk) {
+    WriteLog("%s: the kept partial download does not match its package; starting from zero\n",
+             m_strRemoteFile.c_str());
+    body.Reset();
+    DropPartial();
+    return nullptr;
+  }
+  // The bytes the record vouches for go through the hash first; anything past them is cut off.
+  std::vector<char> buffer(64 * 1024);
+  std::uint64_t hashed = 0;
+  while (hashed < kept.nBytesOnDisk) {
+    const DWORD want = static_cast<DWORD>(std::min<std::uint64_t>(buffer.size(), kept.nBytesOnDisk - hashed));
+    DWORD got = 0;
+    if (!::ReadFile(body.Get(), buffer.data(), want, &got, nullptr) || got != want) {
+      body.Reset();
+      DropPartial();
+      return nullptr;
+    }
+    if (job.m_pHasher) job.m_pHasher->Update(buffer.data(), got);
+    hashed += got;
+    if (job.IsCancelled()) return &kGivenUp;
+    job.MarkActivity();
+  }
+  if (!::SetEndOfFile(body.Get())) {
+    body.Reset();
+    DropPartial();
+    return nullptr;
+  }
+  WriteLog("%s: continuing the partial download kept by an earlier run at byte %llu\n", m_strRemoteFile.c_str(),
+           static_cast<unsigned long long>(kept.nBytesOnDisk));
+  m_hFile = std::move(body);
+  m_bFileCreated = true;
+  job.m_nBodyBytes = kept.nBytesOnDisk;
+  m_nRecordedBytes = kept.nBytesOnDisk;
+  m_strETag = kept.strETag;
+  m_strLastModified = kept.strLastModified;
+  m_nWholeBody = job.m_nMaxBody;
+  return nullptr;
+}
+
+void CDownloadWorker::WriteRecord() {
+  DownloadJob& job = *m_job;
+  if (m_hFile && !::FlushFileBuffers(m_hFile.Get())) return;
+  PartialRecord record;
+  record.strUrl = m_strRemoteFile;
+  record.nPinnedSize = job.m_nMaxBody;
+  record.strPinnedSha256 = job.m_strPinnedSha256;
+  record.strETag = m_strETag;
+  record.strLastModified = m_strLastModified;
+  record.nBytesOnDisk = job.m_nBodyBytes;
+  const std::string text = record.Format();
+  // Replaced whole: a run ended in the middle leaves the old record or the new one.
+  const std::string temp = m_strRecordFile + ".new";
+  {
+    framework::UniqueHandle file(::CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    if (!file || !::WriteFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
+        written != text.size() || !::FlushFileBuffers(file.Get()))
+      return;
+  }
+  if (::MoveFileExA(temp.c_str(), m_strRecordFile.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    m_nRecordedBytes = job.m_nBodyBytes;
+}
+
+void CDownloadWorker::DropPartial() {
+  ::DeleteFileA(m_strRecordFile.c_str());
+  ::DeleteFileA(m_strSinkFile.c_str());
+  m_nRecordedBytes = 0;
 }
 
 // 10. Hand the result over: the finished file (an empty entry in text mode), then the event.

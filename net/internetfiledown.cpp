@@ -6,6 +6,7 @@
 #include <new>
 #include <utility>
 
+#include "crypto/hex.h"
 #include "framework/log.h"
 #include "framework/progressctrl.h"
 #include "framework/thread.h"
@@ -13,6 +14,7 @@
 #include "net/downloadfailure.h"
 #include "net/downloadjob.h"
 #include "net/downloadworker.h"
+#include "net/partialrecord.h"
 
 using framework::CScopedLock;
 using framework::WriteLog;
@@ -133,7 +135,18 @@ void CInternetFileDown::DownloadNextLocked(BOOL bExecute) {
     return;
   }
   job->m_bExecute = bExecute;
+  job->m_bPinnedSize = m_bPinnedSize;
+  job->m_nMaxBody = m_bPinnedSize ? m_nPinnedSize : m_timings.maxUnpinnedBodyBytes;
+  job->m_dwPaceWindowMs = m_timings.paceWindowMs;
+  job->m_nMinBytesPerWindow = m_timings.minBytesPerWindow;
+  job->m_nBodyAttempts = m_timings.bodyAttempts ? m_timings.bodyAttempts : 1;
+  job->m_dwFirstRetryPauseMs = m_timings.firstRetryPauseMs;
   if (m_bHashBodies) job->m_pHasher.reset(new (std::nothrow) crypto::CSha256Hasher());
+  if (m_bPinnedSize && job->m_pHasher && !m_strPartialFolder.empty()) {
+    job->m_strPartialFolder = m_strPartialFolder;
+    job->m_strPinnedSha256 = m_strPinnedSha256;
+    job->m_nRecordEveryBytes = m_timings.recordEveryBytes ? m_timings.recordEveryBytes : 1;
+  }
   job->SetOwner(this);
   m_listFile.clear();
   m_bHaveDigest = false;
@@ -207,6 +220,39 @@ void CInternetFileDown::FinishJob(std::string strLocalPath, BOOL bExecute) {
 void CInternetFileDown::SetHashBodies(BOOL bHash) {
   CScopedLock lock(m_lock);
   m_bHashBodies = bHash;
+}
+
+void CInternetFileDown::SetPinnedSize(unsigned long long nSize) {
+  CScopedLock lock(m_lock);
+  m_bPinnedSize = true;
+  m_nPinnedSize = nSize;
+}
+
+void CInternetFileDown::SetKeepPartial(std::string strFolder, const crypto::Sha256Digest& pinnedDigest) {
+  CScopedLock lock(m_lock);
+  m_strPartialFolder = std::move(strFolder);
+  m_strPinnedSha256 = crypto::EncodeHex(pinnedDigest.data(), pinnedDigest.size());
+}
+
+void CInternetFileDown::RemoveOtherPartials(const std::string& strFolder,
+                                            const std::vector<crypto::Sha256Digest>& keep) {
+  std::vector<std::string> keepHex;
+  for (const crypto::Sha256Digest& digest : keep) keepHex.push_back(crypto::EncodeHex(digest.data(), digest.size()));
+  WIN32_FIND_DATAA found;
+  framework::UniqueFindHandle search(::FindFirstFileA((strFolder + "*").c_str(), &found));
+  if (!search) return;
+  std::vector<std::string> stale;
+  do {
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+    const std::string name = found.cFileName;
+    const std::string pin = PinOfPartialName(name);
+    // Anything else in the folder (a record being replaced when a run ended) is stale as well.
+    if (pin.empty() || std::find(keepHex.begin(), keepHex.end(), pin) == keepHex.end()) stale.push_back(name);
+  } while (::FindNextFileA(search.Get(), &found));
+  for (const std::string& name : stale) {
+    ::SetFileAttributesA((strFolder + name).c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (::DeleteFileA((strFolder + name).c_str())) WriteLog("Removed the stale partial download %s\n", name.c_str());
+  }
 }
 
 BOOL CInternetFileDown::GetFinishedDigest(crypto::Sha256Digest& digest, unsigned long long& nSize) {
@@ -328,11 +374,20 @@ void CInternetFileDown::JoinEndedWorkers() {
 
 void CInternetFileDown::GiveUpStalledTransfer() {
   std::shared_ptr<DownloadJob> job;
+  const DownloadFailure* failure = &kReadFailed;
   {
     CScopedLock lock(m_lock);
-    if (!m_pRunningJob || m_pRunningJob->IsTextMode() ||
-        m_pRunningJob->MillisecondsSinceActivity() < m_timings.fileIdleLimitMs)
+    if (!m_pRunningJob || m_pRunningJob->IsTextMode()) return;
+    const DWORD dwSilent = m_pRunningJob->MillisecondsSinceActivity();
+    // The worker checks the pace itself with each piece; one waiting for its next piece is
+    // checked here once it has been silent a moment.
+    if (dwSilent >= m_timings.fileIdleLimitMs) {
+      failure = &kReadFailed;
+    } else if (dwSilent >= std::min<DWORD>(kStallCheckMs, m_timings.fileIdleLimitMs) && m_pRunningJob->TooSlow()) {
+      failure = &kBodyTooSlow;
+    } else {
       return;
+    }
     job = m_pRunningJob;
   }
   // A read blocked on a silent connection may return only when the connection ends, so the
@@ -343,8 +398,8 @@ void CInternetFileDown::GiveUpStalledTransfer() {
     CScopedLock lock(m_lock);
     // The worker ended the job itself before it was cut loose.
     if (m_pRunningJob != job) return;
-    bRequeued = EndJobLocked(*job, kReadFailed);
+    bRequeued = EndJobLocked(*job, *failure);
   }
-  WriteLog("%s", kReadFailed.szLine);
+  WriteLog("%s", failure->szLine);
   if (bRequeued) WriteLog("ReLoadFile\n");
 }

@@ -13,7 +13,7 @@
 
 #include "framework/scopedhandle.h"
 #include "framework/scopedlock.h"
-#include "crypto/publickeyline.h"
+#include "crypto/sha256digest.h"
 #include "net/downloadtimings.h"
 
 namespace framework {
@@ -62,7 +62,19 @@ class CInternetFileDown {
   // nothing). GetFinishedDigest gives that of the last file finished since the last start; FALSE
   // when none was hashed or the system could not hash it.
   void SetHashBodies(BOOL bHash);
+  // File mode: the size the signed document pins for the next bodies. Such a body may not be a
+  // byte longer (the first byte past it fails the job and removes the file), and one announced
+  // with another Content-Length fails before anything is written. Without a pin a body is bound
+  // by DownloadTimings::maxUnpinnedBodyBytes. Every file body also keeps the pace of its timings.
+  void SetPinnedSize(unsigned long long nSize);
   BOOL GetFinishedDigest(crypto::Sha256Digest& digest, unsigned long long& nSize);
+  // File mode: a pinned body that breaks off (or is given up) is kept in strFolder with a record
+  // of how far it got, and the next job for the same pin, in this run or a later one, continues
+  // it when the server proves it is the same file. Only the pinned size and SHA-256 over the
+  // whole body decide whether what comes out is the package. Needs SetPinnedSize and hashing.
+  void SetKeepPartial(std::string strFolder, const crypto::Sha256Digest& pinnedDigest);
+  // Removes from strFolder the partial bodies and records of every pin not in keep.
+  static void RemoveOtherPartials(const std::string& strFolder, const std::vector<crypto::Sha256Digest>& keep);
 
   // Called by the worker.
   void FinishJob(std::string strLocalPath, BOOL bExecute);
@@ -111,6 +123,10 @@ class CInternetFileDown {
   BOOL m_bError = FALSE;  // set by failures, never cleared
   const DownloadFailure* m_pLastFailure = nullptr;
   BOOL m_bHashBodies = FALSE;
+  bool m_bPinnedSize = false;
+  unsigned long long m_nPinnedSize = 0;
+  std::string m_strPartialFolder;
+  std::string m_strPinnedSha256;
   bool m_bHaveDigest = false;  // the last finished file's digest, since the last start
   crypto::Sha256Digest m_finishedDigest{};
   unsigned long long m_nFinishedSize = 0;

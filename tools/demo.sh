@@ -23,7 +23,7 @@ set -E
 tools/setup.sh
 step="choosing the Windows build"
 why=$(tools/windows-build.sh --why)
-preset=${why%%:*}
+preset=$(tools/windows-build.sh --preset)
 echo "== The demo runs on $why"
 build=build/$preset
 export TALVO_WINE_ARCH=$preset
@@ -51,8 +51,11 @@ cmake --build --preset native-bench --target talvo-publish >/dev/null
 
 step="publishing the sample release with talvo-publish"
 echo "== Publishing the sample release, signed (talvo-publish --sign-key; the document is written only when lint finds nothing):"
+# A copy of the test key: talvo-publish keeps the highest release it signed beside the key, and
+# the demo's release folder starts empty each time, so it starts at release 1.
+cp tests/crypto/fixtures/test-release-key.pem "$release/test-release-key.pem"
 build/native-bench/tools/publish/talvo-publish "$release/src/release.txt" "$release/www" \
-  --base-url "http://${host:-127.0.0.1}/talvoupdate/" --sign-key tests/crypto/fixtures/test-release-key.pem
+  --base-url "http://${host:-127.0.0.1}/talvoupdate/" --sign-key "$release/test-release-key.pem" --release-number 1
 echo "release key:  $(cat tests/crypto/fixtures/test-release-key.pub)"
 # The maker's web pages (log page, banner) on the same server.
 cp -r samples/release/app samples/release/Banner2008 "$release/www/"

@@ -7,6 +7,7 @@
 #include "catalogue/componentkind.h"
 #include "catalogue/projectdata.h"
 #include "framework/log.h"
+#include "framework/logcause.h"
 #include "localstate/filehelpers.h"
 #include "localstate/installtransaction.h"
 #include "localstate/regpath.h"
@@ -16,11 +17,6 @@
 namespace {
 
 const char kLoginControlFile[] = "TalvoLogin.ocx";
-
-// regsvr32 is left to run on its own: its outcome is not observed.
-void StartRegsvr32(const std::string& strParameters) {
-  ::ShellExecuteA(nullptr, "open", "regsvr32", strParameters.c_str(), nullptr, SW_HIDE);
-}
 
 // The short form keeps blanks out of regsvr32's command line; the path as given when there is none.
 std::string ShortPathOf(const std::string& path) {
@@ -55,7 +51,9 @@ BOOL RegistryOperation(CInstallTransaction& step, JobOperation operation, const 
     case JobOperation::kDeleteKey:
       return step.WillDeleteRegistryKey(key.strRootName, key.strSubKey) && DelRegKey(strKeyPath);
     case JobOperation::kAddValue:
-      return step.WillChangeRegistryValue(key.strRootName, key.strSubKey, strName) &&
+      // AddRegValue makes a missing key: that is recorded too.
+      return step.WillCreateRegistryKey(key.strRootName, key.strSubKey) &&
+             step.WillChangeRegistryValue(key.strRootName, key.strSubKey, strName) &&
              AddRegValue(strKeyPath, strName, strData);
     case JobOperation::kDeleteValue:
       return step.WillChangeRegistryValue(key.strRootName, key.strSubKey, strName) &&
@@ -83,11 +81,10 @@ BOOL RunJob(CInstallTransaction& step, const JobRule& rule, const std::vector<st
   return bReturn;
 }
 
-void RegisterLoginControl(CInstallTransaction& step) {
+BOOL RegisterLoginControl(CInstallTransaction& step) {
   char szSystem[MAX_PATH] = {};
   ::GetSystemDirectoryA(szSystem, MAX_PATH);
-  const std::string parameters = RegsvrParameters(" /s", std::string(szSystem) + "\\" + kLoginControlFile);
-  step.RunAfterCommit([parameters] { StartRegsvr32(parameters); });
+  return step.RegisterAfterCommit(RegsvrParameters(" /s", std::string(szSystem) + "\\" + kLoginControlFile));
 }
 
 // The version is recorded in the step too, so an undone step takes it back with the files.
@@ -97,10 +94,11 @@ BOOL CompleteComponent(CInstallTransaction& step, const std::string& strProject,
   if (!kind) return TRUE;
   if (kind->bRecordedByInstallStep) {
     const std::string strValue = kind->szVersionValue + strProject;
-    if (!step.WillChangeRegistryValue("HKCU", kInstallKey, strValue)) return FALSE;
+    if (!step.WillCreateRegistryKey("HKCU", kInstallKey) || !step.WillChangeRegistryValue("HKCU", kInstallKey, strValue))
+      return FALSE;
     WriteInstallValue(strValue, strVersion);
   }
-  if (kind->bRegistersControl) RegisterLoginControl(step);
+  if (kind->bRegistersControl) return RegisterLoginControl(step);
   return TRUE;
 }
 
@@ -157,9 +155,10 @@ std::string CheckFreeSpace(const CProjectData& projectData, const std::string& s
 
 }  // namespace
 
-InstallStepResult OnUpgradeNow(CProjectData& projectData, int nKind, const std::string& strVersion) {
+InstallStepResult OnUpgradeNow(CProjectData& projectData, int nKind, const std::string& strVersion,
+                               const std::string& strPackageFolder) {
   InstallStepResult result;
-  const std::string strSource = GetStagingFolder();
+  const std::string strSource = strPackageFolder.empty() ? GetStagingFolder() : strPackageFolder;
   auto fail = [&](const CInstallTransaction* step, const std::string& why) {
     result.bFailed = true;
     result.strFailure = why;
@@ -167,8 +166,12 @@ InstallStepResult OnUpgradeNow(CProjectData& projectData, int nKind, const std::
       result.strBlockedFile = step->GetBlockedFile();
       result.strHolders = DescribeFileHolders(result.strBlockedFile);
     }
-    framework::WriteLog("Install step of component %d failed and rolled back: %s%s%s\n", nKind, why.c_str(),
-                        result.strHolders.empty() ? "" : ", held by ", result.strHolders.c_str());
+    result.nError = step ? step->GetFailureError() : 0;
+    const char* cause = result.nSpaceNeededKB ? framework::cause::kDisk
+                        : !result.strHolders.empty() ? framework::cause::kHeld
+                                                      : framework::CauseOfSystemError(result.nError);
+    framework::WriteLog("Install step of component %d failed and rolled back: %s%s%s %s\n", nKind, why.c_str(),
+                        result.strHolders.empty() ? "" : ", held by ", result.strHolders.c_str(), cause);
     return result;
   };
   if (const std::string shortage = CheckFreeSpace(projectData, strSource, result); !shortage.empty())
@@ -203,6 +206,7 @@ InstallStepResult OnUpgradeNow(CProjectData& projectData, int nKind, const std::
     step.Rollback();
     return failed;
   }
+  framework::WriteLog("Install step of component %d version %s: committed\n", nKind, strVersion.c_str());
   return result;
 }
 
@@ -217,16 +221,15 @@ BOOL UpOperation(CInstallTransaction& step, JobOperation operation, const std::s
     case JobOperation::kDeleteFile:
       bReturn = step.RemoveFile(strOperand1);
       break;
-    case JobOperation::kRegisterControl: {
-      const std::string parameters = RegsvrParameters("/s", ShortPathOf(strOperand1));
-      step.RunAfterCommit([parameters] { StartRegsvr32(parameters); });
-      bReturn = TRUE;
+    case JobOperation::kRegisterControl:
+      // The file may be new in this step: registered once the step is in place.
+      bReturn = step.RegisterAfterCommit(RegsvrParameters("/s", ShortPathOf(strOperand1)));
       break;
-    }
     case JobOperation::kUnregisterControl: {
-      const std::string parameters = RegsvrParameters("/u /s", ShortPathOf(strOperand1));
-      step.RunAfterCommit([parameters] { StartRegsvr32(parameters); });
-      bReturn = TRUE;
+      // Now, against the file as it is at this point of the script (a later line may delete or
+      // replace it).
+      const std::string path = ShortPathOf(strOperand1);
+      bReturn = step.UnregisterNow(RegsvrParameters("/u /s", path), RegsvrParameters("/s", path));
       break;
     }
     case JobOperation::kCreateFolder:

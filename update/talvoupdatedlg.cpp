@@ -354,9 +354,11 @@ void CTalvoUpdateDlg::TakeRunSelection() {
   m_listComponents.FreezeEntries();
   RunSettings settings;
   settings.strStagingFolder = GetStagingFolder();
+  settings.strPartialFolder = GetPartialFolder();
   settings.bCheckPackages = m_app.m_bCheckPackages != FALSE;
   settings.bUpdateProgram = m_app.m_bUpdateProgram == 1;
   settings.pOptionBackup = &m_app.m_bOptionBackup;
+  settings.downloadTimings = m_app.m_downloadTimings;
   m_pRun.reset();
   if (m_pProjectData) m_pRun = std::make_unique<CUpdateRun>(*m_pProjectData, std::move(entries), settings,
                                         static_cast<IUpdateRunSink&>(*this));
@@ -477,7 +479,14 @@ UINT CTalvoUpdateDlg::UpdateThread(void* param) {
     pDlg->m_outcome = pDlg->m_pRun->Run();
     if (pDlg->m_outcome.bStopped) end = kPackageMissing;
   } catch (...) {
+    // Run() stops itself on any failure; should anything escape it all the same, the run still
+    // ends as a failed one (the box), never as a completed one.
     framework::WriteLog("Update worker stopped by an exception\n");
+    pDlg->m_outcome = RunOutcome();
+    pDlg->m_outcome.bStopped = true;
+    pDlg->m_outcome.nFailedEntry = static_cast<size_t>(-1);
+    pDlg->m_outcome.result = EntryResult::kFailedUnexpectedly;
+    end = kPackageMissing;
   }
   ::InterlockedExchange(&pDlg->m_nWorkerEnd, end);
   for (int attempt = 0; attempt < kEndPostAttempts; ++attempt) {
@@ -522,22 +531,6 @@ void CTalvoUpdateDlg::ShowProgress(int nPos) {
 void CTalvoUpdateDlg::ShowLatestProgress() {
   const int nPos = m_nLatestProgress.load();
   if (m_progress.m_hWnd && m_progress.GetPos() != nPos) m_progress.SetPos(nPos);
-}
-
-void CTalvoUpdateDlg::UpdateStep(int nStep, int nIndex) {
-  if (m_pRun) m_pRun->UpdateStep(nStep, nIndex);
-}
-
-BOOL CTalvoUpdateDlg::InstallPackage(const std::string& strPackage, size_t nIndex) {
-  return m_pRun && m_pRun->InstallPackage(strPackage, nIndex) == EntryResult::kInstalled;
-}
-
-BOOL CTalvoUpdateDlg::ExtractPackage(const std::string& strPackage) {
-  return m_pRun && m_pRun->ExtractPackage(strPackage) ? TRUE : FALSE;
-}
-
-void CTalvoUpdateDlg::OnUpgradeNow(size_t nIndex) {
-  if (m_pRun) m_pRun->OnUpgradeNow(nIndex);
 }
 
 void CTalvoUpdateDlg::SetStatusText(int nID, const std::string& strText) {

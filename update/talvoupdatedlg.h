@@ -42,17 +42,6 @@ class CTalvoUpdateDlg : public framework::CDialog, private IUpdateRunSink {
   // Worker entry; `param` is the dialog. Runs this window's CUpdateRun (update/updaterun), which
   // holds the run's steps, and posts how it ended. Returns 1.
   static UINT UpdateThread(void* param);
-  // The steps of the run under way (CUpdateRun; nothing without one), by the names a reader of
-  // the window looks for. nIndex is an entry of the run.
-  // 0 download, 1 extract, 2 install, 3 clean up (and start the extra project's program).
-  void UpdateStep(int nStep, int nIndex);
-  // TRUE when the package was unpacked and its installation step is in place.
-  BOOL InstallPackage(const std::string& strPackage, size_t nIndex);
-  // Unpacks the package beside itself and deletes it. FALSE when the package is no zip archive,
-  // holds no entry, or an entry could not be extracted (the package stays for the clean-up).
-  BOOL ExtractPackage(const std::string& strPackage);
-  // The install script for entry nIndex of the run.
-  void OnUpgradeNow(size_t nIndex);
   // Starts a run of the compulsory rows only (optional rows are deselected). 1 when it started.
   int StartCompulsoryUpdate();
 

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "catalogue/componentkind.h"
+#include "net/downloadtimings.h"
 
 class CTalvoUpdateDlg;
 
@@ -20,6 +21,8 @@ class CUpdateAppState {
   // The document was signed with the build's release key: each package must match the size and
   // SHA-256 it pins before anything is extracted from it.
   BOOL m_bCheckPackages = FALSE;
+  // The limits of package transfers: the product's; only test programs shorten them.
+  DownloadTimings m_downloadTimings;
   // The running update window; set and cleared by the window itself. Not owned.
   CTalvoUpdateDlg* m_pUpdateDlg = nullptr;
 

@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "archive/zipfile.h"
+#include "catalogue/deltaoffer.h"
 #include "catalogue/packagepin.h"
+#include "net/downloadtimings.h"
 #include "update/installscript.h"
 #include "update/updaterunsink.h"
 
@@ -27,16 +29,22 @@ struct RunEntry {
 };
 
 struct RunSettings {
-  std::string strStagingFolder;  // where packages arrive and unpack, ending with a backslash
+  // Emptied when the run begins and ends. Each entry's package arrives and unpacks in a fresh
+  // folder of its own below it, and its install step takes files from there only.
+  std::string strStagingFolder;  // ending with a backslash
   bool bCheckPackages = false;   // each package must match its pin before anything is extracted
   bool bUpdateProgram = false;   // the client program is among the outdated components
   // The option file is moved aside once, after the first package of a run that updates the
   // client; cleared when done. Shared with the start-up's decision, hence the pointer.
   volatile BOOL* pOptionBackup = nullptr;
+  DownloadTimings downloadTimings;  // the product's; test programs shorten them
+  // Where a pinned package that broke off is kept for the next run to continue ("": nowhere).
+  // What it holds for packages this run does not offer is removed when the run begins.
+  std::string strPartialFolder;  // ending with a backslash
 };
 
-// How one entry ended.
-enum class EntryResult { kInstalled, kNotFetched, kNotExtracted, kNotInstalled };
+// How one entry ended. kFailedUnexpectedly: the run itself failed under it (out of memory, say).
+enum class EntryResult { kInstalled, kNotFetched, kNotExtracted, kNotInstalled, kFailedUnexpectedly };
 
 // The download step: the file, or the failure row the downloader applied last (null when it
 // applied none, e.g. a 401 answer taken as an empty file).
@@ -69,13 +77,14 @@ class CUpdateRun {
  public:
   CUpdateRun(CProjectData& projectData, std::vector<RunEntry> entries, RunSettings settings, IUpdateRunSink& sink);
 
-  // Every entry in order; stops at the first that fails (nothing further is fetched).
+  // Every entry in order; stops at the first that fails (nothing further is fetched). Never
+  // throws: a run that fails unexpectedly is stopped at the entry under way, like a failed one.
   RunOutcome Run();
 
   // The steps, each on its own for whoever drives one.
   FetchResult Fetch(size_t nIndex, int nOrdinal);
   // 0 download, 1 extract, 2 install (the install script for entry nIndex), 3 clean up: the
-  // staging folder goes and, for nIndex >= 0, the entry's program is started.
+  // staging folder goes with all it holds and, for nIndex >= 0, the entry's program is started.
   void UpdateStep(int nStep, int nIndex);
   // Unpacks the package into the staging folder, then the install step of entry nIndex.
   EntryResult InstallPackage(const std::string& strPackage, size_t nIndex);
@@ -83,15 +92,32 @@ class CUpdateRun {
   // no entry, an entry with an unsafe or too long name, or one that cannot be written stops it;
   // the package then stays for the clean-up.
   ExtractResult ExtractPackage(const std::string& strPackage);
-  // The install script for entry nIndex (its kind and version).
+  // The install script for entry nIndex (its kind and version), from its package's folder.
   InstallStepResult OnUpgradeNow(size_t nIndex);
+  // Where entry nIndex's package arrives and unpacks: its own folder below the staging folder.
+  std::string PackageFolder(size_t nIndex) const;
 
   const std::vector<RunEntry>& Entries() const { return m_entries; }
 
  private:
   void WriteOptionSettings();
-  bool MatchesItsPin(CInternetFileDown& down, const RunEntry& entry, int nOrdinal) const;
+  bool MatchesItsPin(CInternetFileDown& down, const PackagePin& pin, int nOrdinal) const;
+  FetchResult FetchFile(const std::string& strUrl, const PackagePin& pin, bool bCheckPin,
+                        const std::string& strFolder, int nOrdinal);
+  // Installs entry nIndex from a delta the document offers from exactly the installed files:
+  // true when one was taken that far (its install step's result in `result`); false when there
+  // is none or it failed before anything was installed (remembered as bad; nothing left staged).
+  bool InstallByDelta(size_t nIndex, int nOrdinal, EntryResult& result);
+  // Fetches, applies and checks one delta into the entry's folder.
+  bool StageDelta(size_t nIndex, int nOrdinal, const DeltaOffer& offer, const std::vector<DeltaFile>& files);
+  RunOutcome RunEntries();
+  void ClearStaging();
   RunOutcome Stop(size_t nIndex, EntryResult result);
+  std::string DescribeStop(EntryResult result) const;
+  void LogFetch(const std::string& strUrl, bool bCheckPin, int nOrdinal, const FetchResult& result,
+                unsigned long nMilliseconds) const;
+  // A failed entry: the staging folder cleared (no program started), the failed status, Stop.
+  RunOutcome Fail(size_t nIndex, EntryResult result);
 
   CProjectData& m_projectData;
   const std::vector<RunEntry> m_entries;

@@ -4,10 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "app/talvoupdate.h"
 #include "crypto/hex.h"
+#include "localstate/releaserecord.h"
 #include "localstate/upregistry.h"
 
 namespace {
@@ -44,11 +47,26 @@ std::string SignedDocument() {
   return Covered() + "[SIGNATURE]\r\nECDSA-P256-SHA256=" + Signature() + "\r\n";
 }
 
+// What the record file beside the program holds, "<none>" when there is none.
+std::string RecordFile() {
+  std::ifstream in(GetReleaseRecordPath(), std::ios::binary);
+  if (!in) return "<none>";
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteRecordFile(const std::string& bytes) {
+  std::ofstream out(GetReleaseRecordPath(), std::ios::binary | std::ios::trunc);
+  out << bytes;
+}
+
 class AcceptReleaseTest : public ::testing::Test {
  protected:
   void SetUp() override { Clean(); }
   void TearDown() override { Clean(); }
-  static void Clean() { ::RegDeleteTreeA(HKEY_CURRENT_USER, kInstallKey); }
+  static void Clean() {
+    ::RegDeleteTreeA(HKEY_CURRENT_USER, kInstallKey);
+    ::DeleteFileA(GetReleaseRecordPath().c_str());
+  }
 
   CTalvoUpdateApp signedApp{StartupTimings(), kOpensslKeyLine};
 };
@@ -63,28 +81,33 @@ TEST_F(AcceptReleaseTest, WithoutAKeyEveryDocumentIsReadWhole) {
     EXPECT_EQ(app.m_strInformation, document);
   }
   EXPECT_EQ(ReadAcceptedRelease("Talvo"), "");
+  EXPECT_EQ(RecordFile(), "<none>");
 }
 
 TEST_F(AcceptReleaseTest, AGoodDocumentIsReadWithoutItsSignatureAndItsReleaseRecordedWhenHigher) {
   const struct {
     const char* what;
-    std::string recorded;
+    std::string file;    // "<none>": no file
+    std::string oldValue;  // the per-user value of older updaters; "<none>": none
     std::string after;
   } cases[] = {
-      {"nothing recorded", "", "7"},
-      {"an older release recorded", "6", "7"},
-      {"the same release recorded", "7", "7"},
-      {"an unreadable record", "x", "7"},
+      {"nothing recorded", "<none>", "<none>", "7"},
+      {"an older release recorded", "6", "<none>", "7"},
+      {"the same release recorded", "7", "<none>", "7"},
+      {"only the old per-user value, older", "<none>", "6", "7"},
+      {"only the old per-user value, the same", "<none>", "7", "7"},
+      {"the file wins over a higher old value", "6", "9", "7"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     Clean();
-    if (!c.recorded.empty()) WriteAcceptedRelease("Talvo", c.recorded);
+    if (c.file != "<none>") WriteRecordFile(c.file);
+    if (c.oldValue != "<none>") WriteAcceptedRelease("Talvo", c.oldValue);
     signedApp.m_strInformation = SignedDocument();
     std::string read;
     EXPECT_TRUE(signedApp.AcceptRelease(read));
     EXPECT_EQ(read, Covered());
-    EXPECT_EQ(ReadAcceptedRelease("Talvo"), c.after);
+    EXPECT_EQ(RecordFile(), c.after);
   }
 }
 
@@ -95,22 +118,30 @@ TEST_F(AcceptReleaseTest, ARefusedDocumentCountsAsNone) {
   const struct {
     const char* what;
     std::string document;
-    std::string recorded;
+    std::string file;
+    std::string oldValue;
   } cases[] = {
-      {"unsigned", Covered(), ""},
-      {"a version changed", tampered, ""},
-      {"older than the release accepted", good, "8"},
-      {"a line after the signature", good + "X=1\r\n", ""},
+      {"unsigned", Covered(), "<none>", "<none>"},
+      {"a version changed", tampered, "<none>", "<none>"},
+      {"older than the release accepted", good, "8", "<none>"},
+      {"older than the old per-user value", good, "<none>", "8"},
+      {"a line after the signature", good + "X=1\r\n", "<none>", "<none>"},
+      {"an unreadable record", good, "x", "<none>"},
+      {"an empty record", good, "", "<none>"},
+      {"a record with a line end", good, "6\r\n", "<none>"},
+      {"an unreadable old per-user value", good, "<none>", "07"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     Clean();
-    if (!c.recorded.empty()) WriteAcceptedRelease("Talvo", c.recorded);
+    if (c.file != "<none>") WriteRecordFile(c.file);
+    if (c.oldValue != "<none>") WriteAcceptedRelease("Talvo", c.oldValue);
     signedApp.m_strInformation = c.document;
     std::string read = "untouched";
     EXPECT_FALSE(signedApp.AcceptRelease(read));
     EXPECT_EQ(signedApp.m_strInformation, "");
-    EXPECT_EQ(ReadAcceptedRelease("Talvo"), c.recorded);
+    EXPECT_EQ(RecordFile(), c.file);
+    EXPECT_EQ(ReadAcceptedRelease("Talvo"), c.oldValue == "<none>" ? "" : c.oldValue);
   }
 }
 
@@ -119,7 +150,7 @@ TEST_F(AcceptReleaseTest, AnotherKeyRefusesTheTestKeysDocument) {
   other.m_strInformation = SignedDocument();
   std::string read;
   EXPECT_FALSE(other.AcceptRelease(read));
-  EXPECT_EQ(ReadAcceptedRelease("Talvo"), "");
+  EXPECT_EQ(RecordFile(), "<none>");
 }
 
 }  // namespace

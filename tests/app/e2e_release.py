@@ -7,15 +7,18 @@ tools/updateserver on 127.0.0.1:80.
 --signed-updater is TalvoUpdate built with the test release key (tests/crypto/fixtures); --updater
 is the product as built, without a key. The documents are signed here with the test key through
 the openssl command line tool (tests/crypto/releasesigning.py), then served as they are or with a
-byte changed. The sandbox, the server and the scenario runner are those of e2e_startup.py.
+byte changed. The sandbox, the server and the scenario runner are those of e2e_startup.py. The
+highest release accepted is kept beside the updater, in C:\\Talvo\\Update.release.
 Environment and port: as e2e_startup.py (CTest resource lock port80).
 """
 
+import hashlib
 import os
 import re
 import shutil
 import sys
 import tempfile
+import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
@@ -26,16 +29,24 @@ import releasesigning  # noqa: E402
 check = e2e.check
 Failure = e2e.Failure
 
-RELEASE_VALUE = "ReleaseTalvo"
+RELEASE_VALUE = "ReleaseTalvo"  # where older updaters kept it, per Windows user
+RECORD = "Update.release"
+RECORD_PLACE = "C:\\Talvo\\Update.release"
+OLD_PLACE = "HKCU\\Software\\Talvo\\Install\\ReleaseTalvo"
 GOOD = "Release check: document signature good, release %d"
 REFUSED = "Release check: document refused: "
 INFO_REQUEST = "GET " + e2e.INFO_PATH
 NOTICE_SECTION = b"[NOTICE]\r\nNOTICE_URL=http://127.0.0.1/notice/notice.txt\r\n"
+NOTICE = "공지\n".encode("cp949")
+NOTICE_SHOWN = "Notice check: size and SHA-256 match"
+NOTICE_DROPPED = "Notice check: notice not shown"
 SHA = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"
 
 
-def covered(release, xp="3.41", line_end="\r\n"):
-    """The signed part of a document: every kind of line a tamper may touch, the release last."""
+def covered(release, xp="3.41", line_end="\r\n", notice_pin=None, expires=None, policy=()):
+    """The signed part of a document: every kind of line a tamper may touch, the release last;
+    `notice_pin` the notice's bytes to pin beside its address; `expires` the expiry time (seconds
+    since 1970) as the publisher writes it, before [END]."""
     lines = ["// e2e signed", "[Talvo]", "PROJECT=Talvo", "XP_VERSION=" + xp, "98_VERSION=" + xp,
              "XP_COMPULSION=0", "98_COMPULSION=0",
              "XP_DOWNLOADURL=http://127.0.0.1/talvoupdate/TalvoXP.zip",
@@ -44,12 +55,20 @@ def covered(release, xp="3.41", line_end="\r\n"):
              "98_DOWNLOADURL_SIZE=1235", "98_DOWNLOADURL_SHA256=" + SHA,
              "[LOGIN_OCX]", "OCX_VERSION=1.0", "OCX_COMPULSION=0",
              "OCX_DOWN_URL=http://127.0.0.1/talvoupdate/TalvoLogin.zip",
-             "[NOTICE]", "NOTICE_URL=http://127.0.0.1/notice/notice.txt",
-             "[FILES]", "COPY=<TEMP>Talvo.exe,<TARGETDIR>Talvo.exe",
+             "[NOTICE]", "NOTICE_URL=http://127.0.0.1/notice/notice.txt"]
+    if notice_pin is not None:
+        lines += ["NOTICE_URL_SIZE=%d" % len(notice_pin),
+                  "NOTICE_URL_SHA256=" + hashlib.sha256(notice_pin).hexdigest()]
+    lines += ["[FILES]", "COPY=<TEMP>Talvo.exe,<TARGETDIR>Talvo.exe",
              "[ETC0]", "NAME=확장 도구", "PRO_DOWN_URL=http://127.0.0.1/talvoupdate/extra.zip",
              "PRO_DOWN_URL_SIZE=99", "PRO_DOWN_URL_SHA256=" + SHA,
-             "PRO_EXE=extra.exe", "PRO_PATH=<TARGETDIR>", "PRO_COMPULSION=0", "ETC_END=1",
-             "[RELEASE]", "NUMBER=%d" % release]
+             "PRO_EXE=extra.exe", "PRO_PATH=<TARGETDIR>", "PRO_COMPULSION=0", "ETC_END=1"]
+    if expires is not None or policy:
+        lines += ["[RELEASE_POLICY]"] + list(policy)
+        if expires is not None:
+            lines += ["EXPIRES=" + time.strftime("%Y-%m-%dT%H:%M:%SZ", time.gmtime(expires))]
+        lines += ["[END]"]
+    lines += ["[RELEASE]", "NUMBER=%d" % release]
     return (line_end.join(lines) + line_end).encode("cp949")
 
 
@@ -73,10 +92,44 @@ class ReleaseSandbox(e2e.Sandbox):
     def __init__(self, *args, **kw):
         super().__init__(*args, **kw)
         # The notice and the log page answer, so a read document costs no fetch time-out.
-        for path, body in (("notice/notice.txt", "공지\n".encode("cp949")), ("app/update_windowlog.asp", b"ok")):
-            os.makedirs(os.path.dirname(os.path.join(self.server.root, path)), exist_ok=True)
-            with open(os.path.join(self.server.root, path), "wb") as f:
-                f.write(body)
+        for path, body in (("notice/notice.txt", NOTICE), ("app/update_windowlog.asp", b"ok")):
+            self.serve_file(path, body)
+
+    def serve_file(self, path, body):
+        os.makedirs(os.path.dirname(os.path.join(self.server.root, path)), exist_ok=True)
+        with open(os.path.join(self.server.root, path), "wb") as f:
+            f.write(body)
+
+    def record(self):
+        """The release record beside the updater, or None."""
+        path = os.path.join(self.install, RECORD)
+        if not os.path.exists(path):
+            return None
+        with open(path, "rb") as f:
+            return f.read().decode("latin-1")
+
+    def set_record(self, text):
+        path = os.path.join(self.install, RECORD)
+        if text is None:
+            if os.path.exists(path):
+                os.remove(path)
+        else:
+            with open(path, "wb") as f:
+                f.write(text.encode("latin-1"))
+
+    def notice_shown(self):
+        """Waits for the update window, reads its notice box and closes the window."""
+        driver = os.path.join(self.install, "windowdriver.exe")
+        if not os.path.exists(driver):
+            shutil.copy(self.driver, driver)
+        code, out = self.wine([driver, "find", "60000", "describe", "close", "watch", "30000"], timeout=120)
+        lines = out.decode("cp949", "replace").replace("\r", "").splitlines()
+        check(code == 0, "update window not read and closed: %s" % lines)
+        for line in lines:
+            if line.startswith("control 1019 "):
+                # control ID VISIBLE ENABLED LEFT TOP WIDTH HEIGHT TEXT
+                return line.split(" ", 8)[8] if line.count(" ") >= 8 else ""
+        raise Failure("no notice box in %s" % lines)
 
     def reg_get(self, key, value):
         code, out = self.wine(["reg", "query", key, "/v", value])
@@ -90,6 +143,12 @@ class ReleaseSandbox(e2e.Sandbox):
 
     def use_updater(self, exe):
         shutil.copy(exe, os.path.join(self.install, "TalvoUpdate.exe"))
+
+
+def debug_form(text):
+    """`text` as Wine's debug channel carries an OutputDebugStringA line: backslashes and double
+    quotes escaped."""
+    return text.replace("\\", "\\\\").replace('"', '\\"')
 
 
 def check_line(run):
@@ -133,26 +192,25 @@ def scenario_accepted(opts):
         check(r.logged(GOOD % 7), "release 7: no good check in %s" % r.lines)
         check(r.logged(e2e.CHECK_LINE + "program 0, login control 0"), "release 7: %s" % check_line(r))
         check("GET /notice/notice.txt" in requests, "release 7: notice not fetched: %s" % requests)
-        check(sb.reg_get(e2e.INSTALL_KEY, RELEASE_VALUE) == "7", "release 7 not recorded: %r"
-              % sb.reg_get(e2e.INSTALL_KEY, RELEASE_VALUE))
+        check(sb.record() == "7", "release 7 not recorded: %r" % sb.record())
 
         # The same release again, with the main program outdated: read again, the window opens.
         sb.reg_set(e2e.INSTALL_KEY, "VerTalvo", "3.35")
         r, _ = run("release 7 again", signed(7), dialog=True)
         check(r.logged(GOOD % 7), "release 7 again: %s" % r.lines)
         check(r.logged(e2e.CHECK_LINE + "program 1"), "release 7 again: %s" % check_line(r))
-        check(sb.reg_get(e2e.INSTALL_KEY, RELEASE_VALUE) == "7", "release 7 again changed the record")
+        check(sb.record() == "7", "release 7 again changed the record")
 
         # A higher release with bare LF line ends raises the record.
         sb.reg_set(e2e.INSTALL_KEY, "VerTalvo", "3.41")
         r, _ = run("release 8", signed(8, line_end="\n"))
         check(r.logged(GOOD % 8), "release 8: %s" % r.lines)
-        check(sb.reg_get(e2e.INSTALL_KEY, RELEASE_VALUE) == "8", "release 8 not recorded")
+        check(sb.record() == "8", "release 8 not recorded")
 
         # The product without a key: the signed document reads as the unsigned one, nothing of
         # the release is checked or recorded.
         sb.use_updater(opts.updater)
-        sb.reg_delete(e2e.INSTALL_KEY, RELEASE_VALUE)
+        sb.set_record(None)
         readings = []
         for name, document in (("unsigned", covered(9)), ("signed", signed(9))):
             r, requests = run("keyless, " + name, document)
@@ -160,7 +218,8 @@ def scenario_accepted(opts):
             check("GET /notice/notice.txt" in requests, "keyless, %s: notice not fetched" % name)
             readings.append(check_line(r))
         check(readings[0] is not None and readings[0] == readings[1], "keyless: %s" % readings)
-        check(sb.reg_get(e2e.INSTALL_KEY, RELEASE_VALUE) is None, "the keyless product recorded a release")
+        check(sb.record() is None and sb.reg_get(e2e.INSTALL_KEY, RELEASE_VALUE) is None,
+              "the keyless product recorded a release")
     finally:
         sb.close()
 
@@ -182,7 +241,7 @@ def scenario_refused(opts):
         sb.server.serve(signed(7))
         first = sb.run(timeout=60)
         check(first.logged(GOOD % 7), "release 7 not accepted: %s" % first.lines)
-        check(sb.reg_get(e2e.INSTALL_KEY, RELEASE_VALUE) == "7", "release 7 not recorded")
+        check(sb.record() == "7", "release 7 not recorded")
         starts = 1
         sb.expect_client_starts(starts)
 
@@ -201,7 +260,8 @@ def scenario_refused(opts):
             ("lines moved after the signature", changed(good, NOTICE_SECTION, b"") + NOTICE_SECTION,
              "lines after the signature"),
             ("lines added after the signature", good + b"[Talvo]\r\nXP_VERSION=9.99\r\n", "lines after the signature"),
-            ("an older release replayed", signed(6), "release 6 is older than 7 accepted here"),
+            ("an older release replayed", signed(6), "release 6 is older than 7 accepted here (recorded in %s)"
+             % RECORD_PLACE),
             ("signed with another key", signed(8, key=other_key), "bad signature"),
             ("unsigned", covered(8), "no signature"),
             ("truncated before the signature", before_signature[:len(before_signature) // 2], "no signature"),
@@ -217,14 +277,14 @@ def scenario_refused(opts):
             try:
                 check(r.process.returncode == 0, "exit code %d" % r.process.returncode)
                 sb.expect_client_starts(starts, settle=0.3)
-                check(r.logged(REFUSED + reason), "no %r in %s" % (REFUSED + reason,
+                check(r.logged(debug_form(REFUSED + reason)), "no %r in %s" % (REFUSED + reason,
                                                                    [l for l in r.lines if "Release" in l]))
                 check(not r.logged(e2e.DIALOG_LINE), "the window opened")
                 check(not r.logged(e2e.CHECK_LINE), "versions were compared")
                 requests = sb.server.requests()[seen:]
                 check(requests and all(q.startswith(INFO_REQUEST) for q in requests),
                       "requests beyond the document: %s" % requests)
-                check(sb.reg_get(e2e.INSTALL_KEY, RELEASE_VALUE) == "7", "the record changed")
+                check(sb.record() == "7", "the record changed")
                 check(sb.reg_get(e2e.INSTALL_KEY, "VerTalvo") == "3.35", "a version was recorded")
             except Failure as e:
                 failures.append("%s: %s" % (name, e))
@@ -235,9 +295,253 @@ def scenario_refused(opts):
         shutil.rmtree(other_dir, ignore_errors=True)
 
 
+def scenario_store(opts):
+    """The highest release accepted belongs to the installation: it is kept beside the updater,
+    whoever runs it. A record that is not a plain decimal number refuses every document, and the
+    log names what it holds and where; numbers compare as 64-bit. A fresh installation accepts its
+    first release; the per-user value of older updaters stands in until the first acceptance."""
+    sb = ReleaseSandbox("release-store", opts.signed_updater, opts.client, opts.helper, driver=opts.driver)
+    try:
+        sb.server.start()
+        sb.reg_set(e2e.INSTALL_KEY, "VerTalvo", "3.41")
+        sb.reg_set(e2e.INSTALL_KEY, "LogOcxTalvo", "1.0")
+        unreadable = "the highest release accepted here, %s in %s, is no release number"
+        older = "release %d is older than %s accepted here (recorded in %s)"
+        # (what, record file, old per-user value, release served, refusal or None, record after)
+        cases = [
+            ("a fresh installation", None, None, 7, None, "7"),
+            ("another user replays an older release", "7", None, 6, older % (6, "7", RECORD_PLACE), "7"),
+            ("a newer release", "6", None, 7, None, "7"),
+            ("the same release", "7", None, 7, None, "7"),
+            ("an empty record", "", None, 7, unreadable % ('""', RECORD_PLACE), ""),
+            ("a leading zero", "07", None, 6, unreadable % ('"07"', RECORD_PLACE), "07"),
+            ("a blank before it", " 7", None, 6, unreadable % ('" 7"', RECORD_PLACE), " 7"),
+            ("a line end after it", "7\r", None, 6, unreadable % ('"7\\r"', RECORD_PLACE), "7\r"),
+            ("zero", "0", None, 6, unreadable % ('"0"', RECORD_PLACE), "0"),
+            ("past 64 bits", "18446744073709551616", None, 7,
+             unreadable % ('"18446744073709551616"', RECORD_PLACE), "18446744073709551616"),
+            ("past 31 bits", "2147483648", None, 7, older % (7, "2147483648", RECORD_PLACE) + "; no release can "
+             "be newer than 2147483647", "2147483648"),
+            ("2^32 + 7", "4294967303", None, 7, older % (7, "4294967303", RECORD_PLACE), "4294967303"),
+            ("far past every release", "9999999999", None, 7, older % (7, "9999999999", RECORD_PLACE),
+             "9999999999"),
+            ("the old per-user value, older", None, "6", 7, None, "7"),
+            ("the old per-user value, newer", None, "8", 7, older % (7, "8", OLD_PLACE), None),
+            ("the old per-user value with a leading zero", None, "07", 7, unreadable % ('"07"', OLD_PLACE), None),
+            ("the record wins over the old per-user value", "6", "9", 7, None, "7"),
+        ]
+        failures = []
+        starts = 0
+        for name, record, old_value, release, refusal, after in cases:
+            sb.set_record(record)
+            if old_value is None:
+                sb.reg_delete(e2e.INSTALL_KEY, RELEASE_VALUE)
+            else:
+                sb.reg_set(e2e.INSTALL_KEY, RELEASE_VALUE, old_value)
+            sb.server.serve(signed(release))
+            r = sb.run(timeout=60)
+            starts += 1
+            try:
+                check(r.process.returncode == 0, "exit code %d" % r.process.returncode)
+                sb.expect_client_starts(starts, settle=0.3)
+                if refusal is None:
+                    check(r.logged(GOOD % release), "not accepted: %s" % [l for l in r.lines if "Release" in l])
+                    check(r.logged(e2e.CHECK_LINE), "versions not compared")
+                else:
+                    check(r.logged(debug_form(REFUSED + refusal)), "no %r in %s" % (REFUSED + refusal,
+                                                                        [l for l in r.lines if "Release" in l]))
+                    check(not r.logged(e2e.CHECK_LINE), "versions were compared")
+                check(sb.record() == after, "record %r, expected %r" % (sb.record(), after))
+            except Failure as e:
+                failures.append("%s: %s" % (name, e))
+        check(not failures, "; ".join(failures))
+    finally:
+        sb.close()
+
+
+def scenario_notice(opts):
+    """With a key the notice is shown only when its bytes are those the signed document pins: a
+    notice changed on the server, or one the document does not pin, is not shown (the window opens
+    all the same). The product without a key shows whatever notice it fetches, as before."""
+    sb = ReleaseSandbox("release-notice", opts.signed_updater, opts.client, opts.helper, driver=opts.driver)
+    try:
+        sb.server.start()
+        sb.reg_set(e2e.INSTALL_KEY, "VerTalvo", "3.35")
+        sb.reg_set(e2e.INSTALL_KEY, "LogOcxTalvo", "1.0")
+        shown_text = NOTICE.decode("cp949").replace("\n", "\\n")
+        tampered = "가짜 공지\n".encode("cp949")
+        cases = [
+            # (what, updater, document, notice served, notice box expected, log line or None)
+            ("pinned and matching", opts.signed_updater, signed(7, notice_pin=NOTICE), NOTICE, shown_text,
+             NOTICE_SHOWN),
+            ("changed on the server", opts.signed_updater, signed(7, notice_pin=NOTICE), tampered, "",
+             NOTICE_DROPPED),
+            ("a byte added on the server", opts.signed_updater, signed(7, notice_pin=NOTICE), NOTICE + b" ", "",
+             NOTICE_DROPPED),
+            ("not pinned", opts.signed_updater, signed(7), NOTICE, "", NOTICE_DROPPED),
+            ("keyless, changed on the server", opts.updater, signed(7, notice_pin=NOTICE), tampered,
+             tampered.decode("cp949").replace("\n", "\\n"), None),
+        ]
+        failures = []
+        starts = 0
+        for name, updater, document, notice, expected, line in cases:
+            sb.use_updater(updater)
+            sb.serve_file("notice/notice.txt", notice)
+            sb.server.serve(document)
+            r = sb.start()
+            try:
+                text = sb.notice_shown()
+                r.wait(60)
+                starts += 1
+                sb.expect_client_starts(starts, settle=0.3)
+                check(text == expected, "notice box %r, expected %r" % (text, expected))
+                if line is None:
+                    check(not r.logged("Notice check"), "a keyless build checked the notice")
+                else:
+                    check(r.logged(line), "no %r in %s" % (line, [l for l in r.lines if "Notice" in l]))
+            except Failure as e:
+                failures.append("%s: %s" % (name, e))
+                r.wait(60)
+                starts = sb.client_starts()
+        check(not failures, "; ".join(failures))
+    finally:
+        sb.close()
+
+
+def scenario_expiry(opts):
+    """A document more than a day past its expiry time is refused as a bad signature is: nothing
+    offered or recorded, the client started, the reason in the log. Within the day it is read; the
+    same release re-signed with a later expiry is read again. The product without a key reads an
+    expired document as any other."""
+    sb = ReleaseSandbox("release-expiry", opts.signed_updater, opts.client, opts.helper, driver=opts.driver)
+    try:
+        sb.server.start()
+        sb.reg_set(e2e.INSTALL_KEY, "VerTalvo", "3.41")
+        sb.reg_set(e2e.INSTALL_KEY, "LogOcxTalvo", "1.0")
+        hour = 3600
+        starts = 0
+
+        def run(name, document, updater=None):
+            nonlocal starts
+            sb.server.serve(document)
+            r = sb.run(timeout=60)
+            starts += 1
+            sb.expect_client_starts(starts, settle=0.5)
+            check(not r.logged(e2e.DIALOG_LINE), "%s: the update window opened" % name)
+            return r
+
+        def signed_expiring(release, expires):
+            return releasesigning.signed_document(covered(release, expires=expires), releasesigning.TEST_KEY)
+
+        # An hour past expiry and the day of slack: refused before anything of it is read.
+        stale = signed_expiring(7, time.time() - 25 * hour)
+        r = run("stale", stale)
+        check(r.logged(REFUSED + "release 7 expired at "), "stale: %s" % [l for l in r.lines if "Release" in l])
+        check(sb.record() is None, "stale: recorded %r" % sb.record())
+        check("GET /notice/notice.txt" not in sb.server.requests(), "stale: notice fetched")
+
+        # An hour past expiry, within the slack: read and recorded.
+        r = run("within the slack", signed_expiring(7, time.time() - hour))
+        check(r.logged(GOOD % 7), "within the slack: %s" % [l for l in r.lines if "Release" in l])
+        check(sb.record() == "7", "within the slack: not recorded")
+
+        # The next release goes stale, then the maker refreshes it: same bytes, later expiry.
+        r = run("release 8 stale", signed_expiring(8, time.time() - 30 * hour))
+        check(r.logged(REFUSED + "release 8 expired at "), "release 8 stale: %s" % r.lines)
+        check(sb.record() == "7", "release 8 stale: the record moved")
+        r = run("release 8 refreshed", signed_expiring(8, time.time() + 14 * 24 * hour))
+        check(r.logged(GOOD % 8), "release 8 refreshed: %s" % [l for l in r.lines if "Release" in l])
+        check(sb.record() == "8", "release 8 refreshed: not recorded")
+
+        # Without a key nothing of the release is checked: the stale document reads as ever.
+        sb.use_updater(opts.updater)
+        r = run("keyless", stale)
+        check(not r.logged("Release check"), "keyless: a release check ran")
+        check(r.logged(e2e.CHECK_LINE + "program 0, login control 0"), "keyless: %s" % check_line(r))
+    finally:
+        sb.close()
+
+
+def rollout_bucket(value, release):
+    """The bucket rule, written out: the 64-bit mix of SplitMix64 over the installation's value and
+    the release number, modulo 100."""
+    m = (1 << 64) - 1
+
+    def mix(x):
+        x ^= x >> 30
+        x = (x * 0xbf58476d1ce4e5b9) & m
+        x ^= x >> 27
+        x = (x * 0x94d049bb133111eb) & m
+        return x ^ (x >> 31)
+    return mix(value ^ mix((0x9e3779b97f4a7c15 * (release + 1)) & m)) % 100
+
+
+def scenario_rollout(opts):
+    """Release 8 signed for 10 % of installations: one outside the share starts the client with no
+    update window and keeps its kept value; inside the share, urgent, or lacking the main program,
+    the window opens."""
+    sb = ReleaseSandbox("release-rollout", opts.signed_updater, opts.client, opts.helper, driver=opts.driver)
+    try:
+        sb.server.start()
+        sb.reg_set(e2e.INSTALL_KEY, "VerTalvo", "3.35")  # outdated: a release taken opens the window
+        sb.reg_set(e2e.INSTALL_KEY, "LogOcxTalvo", "1.0")
+        outside = next(v for v in range(1000) if rollout_bucket(v, 8) >= 10)
+        inside = next(v for v in range(1000) if rollout_bucket(v, 8) < 10)
+        value_file = os.path.join(sb.install, "Update.rollout")
+        starts = 0
+
+        def run(name, document, value, dialog):
+            nonlocal starts
+            if value is not None:
+                with open(value_file, "w") as f:
+                    f.write("%016x" % value)
+            sb.server.serve(document)
+            r = sb.start()
+            if dialog:
+                sb.close_update_window()
+            r.wait(60)
+            starts += 1
+            sb.expect_client_starts(starts, settle=0.5)
+            check(r.logged(e2e.DIALOG_LINE) == dialog, "%s: dialog %s expected: %s" % (
+                name, "run" if dialog else "not run", [l for l in r.lines if "Rollout" in l or "check" in l]))
+            return r
+
+        phased = signed_doc(8, policy=["ROLLOUT=10"])
+        r = run("outside the share", phased, outside, False)
+        check(r.logged("Rollout: release 8 at 10 %%, bucket %d: held back" % rollout_bucket(outside, 8)),
+              "outside: %s" % [l for l in r.lines if "Rollout" in l])
+        check(r.logged(e2e.CHECK_LINE + "program 0"), "outside: %s" % check_line(r))
+        with open(value_file) as f:
+            check(f.read() == "%016x" % outside, "the kept value changed")
+        run("inside the share", phased, inside, True)
+        run("urgent", signed_doc(8, policy=["ROLLOUT=10", "URGENT=1"]), outside, True)
+        sb.reg_delete(e2e.INSTALL_KEY, "VerTalvo")
+        run("no main program", phased, outside, True)
+        # A fresh installation makes its value once and keeps it.
+        sb.reg_set(e2e.INSTALL_KEY, "VerTalvo", "3.41")
+        os.remove(value_file)
+        run("a value made", phased, None, False)
+        with open(value_file) as f:
+            made = f.read()
+        check(re.fullmatch(r"[0-9a-f]{16}", made) is not None, "made value %r" % made)
+        run("the value kept", phased, None, False)
+        with open(value_file) as f:
+            check(f.read() == made, "the value was made again")
+    finally:
+        sb.close()
+
+
+def signed_doc(release, **kw):
+    return releasesigning.signed_document(covered(release, **kw), releasesigning.TEST_KEY)
+
+
 SCENARIOS = {
+    "rollout": scenario_rollout,
+    "expiry": scenario_expiry,
     "accepted": scenario_accepted,
     "refused": scenario_refused,
+    "store": scenario_store,
+    "notice": scenario_notice,
 }
 
 

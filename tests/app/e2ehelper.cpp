@@ -58,6 +58,18 @@ int ShowWindowFor(const char* caption, int seconds, const char* readyFile) {
 
 }  // namespace
 
+// Holds FILE open without sharing for SECONDS, as a running program or a scanner would, and
+// creates READYFILE once it does.
+int HoldFileFor(const char* path, int seconds, const char* readyFile) {
+  HANDLE file = ::CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return 1;
+  HANDLE ready = ::CreateFileA(readyFile, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (ready != INVALID_HANDLE_VALUE) ::CloseHandle(ready);
+  ::Sleep(static_cast<DWORD>(seconds) * 1000);
+  ::CloseHandle(file);
+  return 0;
+}
+
 int main(int argc, char** argv) {
   if (argc >= 3 && std::string(argv[1]) == "boxes") {
     BoxSearch search{argv[2]};
@@ -72,6 +84,11 @@ int main(int argc, char** argv) {
   if (argc >= 5 && std::string(argv[1]) == "window") {
     return ShowWindowFor(argv[2], std::atoi(argv[3]), argv[4]);
   }
-  std::fprintf(stderr, "usage: e2ehelper boxes TITLE | close HWND | window CAPTION SECONDS READYFILE\n");
+  if (argc >= 5 && std::string(argv[1]) == "hold") {
+    return HoldFileFor(argv[2], std::atoi(argv[3]), argv[4]);
+  }
+  std::fprintf(stderr,
+               "usage: e2ehelper boxes TITLE | close HWND | window CAPTION SECONDS READYFILE | "
+               "hold FILE SECONDS READYFILE\n");
   return 2;
 }

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "app/commandline.h"
-#include "app/versiontext.h"
+#include "catalogue/versiontext.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string input(reinterpret_cast<const char*>(data), size);

@@ -8,7 +8,7 @@
 #include "app/commandline.h"
 #include "app/serverretry.h"
 #include "app/startupdecision.h"
-#include "app/versiontext.h"
+#include "catalogue/versiontext.h"
 
 namespace {
 
@@ -295,3 +295,37 @@ TEST(WinVersionText, MaskChoosesThePartsJoinedByPoints) {
 }
 
 }  // namespace
+
+TEST(StartupRules, OutsideTheRolloutShareOnlyWhatIsMissingIsOffered) {
+  UpdateFlags all;
+  all.bUpdateProgram = all.bUpdateLoginOcx = all.bUpdateServerList = all.bUpdateDat = all.bUpdateOptions = true;
+  all.bOptionBackup = true;
+  InstalledVersions installed{"3.35", "105", "27", "1.0", "2"};
+  const UpdateFlags held = HoldBackOutsideShare(all, installed);
+  EXPECT_FALSE(held.AnyUpdate());
+  EXPECT_FALSE(held.bOptionBackup);
+
+  // A component the installation lacks is never held back.
+  const struct {
+    const char* what;
+    std::string InstalledVersions::*missing;
+    bool UpdateFlags::*offered;
+  } cases[] = {
+      {"no main program", &InstalledVersions::strVersion, &UpdateFlags::bUpdateProgram},
+      {"no filter data", &InstalledVersions::strDatVersion, &UpdateFlags::bUpdateDat},
+      {"no server list", &InstalledVersions::strServerListVersion, &UpdateFlags::bUpdateServerList},
+      {"no login control", &InstalledVersions::strLoginOcxVersion, &UpdateFlags::bUpdateLoginOcx},
+      {"no options", &InstalledVersions::strOptionsVersion, &UpdateFlags::bUpdateOptions},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    InstalledVersions lacking = installed;
+    lacking.*c.missing = "";
+    const UpdateFlags flags = HoldBackOutsideShare(all, lacking);
+    EXPECT_TRUE(flags.*c.offered);
+    EXPECT_EQ(flags.bUpdateProgram + flags.bUpdateDat + flags.bUpdateServerList + flags.bUpdateLoginOcx +
+                  flags.bUpdateOptions, 1);
+  }
+  // Nothing outdated stays nothing.
+  EXPECT_FALSE(HoldBackOutsideShare(UpdateFlags(), InstalledVersions()).AnyUpdate());
+}

@@ -6,9 +6,13 @@
 // TALVO_TEST_THROW_AT_FETCH="text": a text the catalogue fetches (the notice, the log page)
 // whose URL holds the text throws std::bad_alloc instead, as running out of memory in the
 // middle of the document's parse would.
+// TALVO_TEST_DOWNLOAD_LIMITS="paceWindow,minBytesPerWindow,maxUnpinnedBytes" (ms, bytes, bytes)
+// sets the limits of package transfers; unset, the product's apply.
 // TALVO_TEST_END_AT_INSTALL_POINT=N: the process ends (exit code 77, as a power cut would end
 // it) at the N-th point of its installation steps, counted over the whole run (every journal line
 // and every change is one); 0 only logs each point ("Install point N").
+// TALVO_TEST_THROW_AT_INSTALL_POINT=N: at that point std::bad_alloc is thrown instead, as running
+// out of memory in the middle of an installation step would.
 #include <windows.h>
 
 #include <cstdlib>
@@ -63,14 +67,17 @@ std::string FetchOrRunOutOfMemory(const std::string& url, unsigned long timeoutM
 // Installed before the application object starts its run (definitions of one file are initialised
 // in order, and this one comes first).
 const bool g_installPointsWatched = [] {
-  const std::string text = EnvironmentText("TALVO_TEST_END_AT_INSTALL_POINT");
-  if (text.empty()) return false;
-  const long endAt = std::strtol(text.c_str(), nullptr, 10);
-  CInstallTransaction::SetProcessPointHook([endAt](int) {
+  const std::string endText = EnvironmentText("TALVO_TEST_END_AT_INSTALL_POINT");
+  const std::string throwText = EnvironmentText("TALVO_TEST_THROW_AT_INSTALL_POINT");
+  if (endText.empty() && throwText.empty()) return false;
+  const long endAt = endText.empty() ? -1 : std::strtol(endText.c_str(), nullptr, 10);
+  const long throwAt = throwText.empty() ? -1 : std::strtol(throwText.c_str(), nullptr, 10);
+  CInstallTransaction::SetProcessPointHook([endAt, throwAt](int) {
     static long count = 0;
     ++count;
     framework::WriteLog("Install point %ld\n", count);
     if (count == endAt) ::TerminateProcess(::GetCurrentProcess(), 77);
+    if (count == throwAt) throw std::bad_alloc();
   });
   return true;
 }();
@@ -78,6 +85,25 @@ const bool g_installPointsWatched = [] {
 }  // namespace
 
 CTalvoUpdateApp theApp(TestTimings());
+
+namespace {
+
+DownloadTimings TestDownloadTimings() {
+  DownloadTimings timings;
+  const std::string text = EnvironmentText("TALVO_TEST_DOWNLOAD_LIMITS");
+  char* end = nullptr;
+  const char* p = text.c_str();
+  if (text.empty()) return timings;
+  timings.paceWindowMs = std::strtoul(p, &end, 10);
+  if (*end == ',') timings.minBytesPerWindow = std::strtoul(p = end + 1, &end, 10);
+  if (*end == ',') timings.maxUnpinnedBodyBytes = std::strtoull(p = end + 1, &end, 10);
+  return timings;
+}
+
+// Definitions of one file are initialised in order: the application exists.
+const bool g_downloadLimitsSet = (theApp.m_downloadTimings = TestDownloadTimings(), true);
+
+}  // namespace
 
 namespace {
 // Definitions of one file are initialised in order: the application has installed its fetcher.

@@ -31,6 +31,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       }
     }
   }
+  // The notice's bytes as fetched are kept for its pin; a pin that reads is exactly as written.
+  if (catalogue.GetNoticeBody() != FixedNotice(catalogue.GetNoticeUrl(), 0)) __builtin_trap();
+  for (const PackagePin& pin : {catalogue.GetNoticePin(), catalogue.GetXPDownloadPin(), catalogue.GetOcxDownloadPin()}) {
+    uint64_t pinnedSize = 0;
+    crypto::Sha256Digest digest;
+    if (pin.Read(pinnedSize, digest) && std::to_string(pinnedSize) != pin.m_strSize) __builtin_trap();
+  }
   const std::string notice = catalogue.GetNotice();
   for (size_t i = 0; i < notice.size(); ++i) {
     if (notice[i] == '\n' && (i == 0 || notice[i - 1] != '\r')) __builtin_trap();

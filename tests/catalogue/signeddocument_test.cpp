@@ -275,7 +275,9 @@ TEST(CatalogueKeys, PinKeysBelongToTheirAddressKeysSection) {
   EXPECT_EQ(CProjectData::SectionOfKey("OCX_DOWN_URL_SIZE"), CProjectData::SECTION_LOGIN_OCX);
   EXPECT_EQ(CProjectData::SectionOfKey("PRO_DOWN_URL_SHA256"), CProjectData::SECTION_ETC_BASE);
   EXPECT_EQ(CProjectData::SectionOfKey("XP_VERSION_SIZE"), CProjectData::SECTION_UNKNOWN);
-  EXPECT_EQ(CProjectData::SectionOfKey("NOTICE_URL_SIZE"), CProjectData::SECTION_UNKNOWN);
+  // The notice is pinned like a package, beside its address.
+  EXPECT_EQ(CProjectData::SectionOfKey("NOTICE_URL_SIZE"), CProjectData::SECTION_NOTICE);
+  EXPECT_EQ(CProjectData::SectionOfKey("NOTICE_URL_SHA256"), CProjectData::SECTION_NOTICE);
   EXPECT_EQ(CProjectData::SectionOfKey("_SIZE"), CProjectData::SECTION_UNKNOWN);
 }
 

@@ -8,8 +8,8 @@ exe=$1
 arch=${2:-i386}
 fail() { echo "FAIL: $*" >&2; exit 1; }
 case $arch in
-  i386) objdump=i686-w64-mingw32-objdump ;;
-  x86-64) objdump=x86_64-w64-mingw32-objdump ;;
+  i386) objdump=i686-w64-mingw32-objdump; manifest_arch=x86 ;;
+  x86-64) objdump=x86_64-w64-mingw32-objdump; manifest_arch=amd64 ;;
   *) fail "unknown image kind $arch" ;;
 esac
 head=$($objdump -f "$exe")
@@ -22,4 +22,9 @@ while read -r dll; do
 done < <(sed -n 's/.*DLL Name: //p' <<<"$headers")
 text=$(strings -a "$exe")
 grep -q 'requestedExecutionLevel level="asInvoker"' <<<"$text" || fail "manifest without asInvoker"
+# The common controls are loaded for the architecture the manifest names; another one stops the
+# program before it starts (Windows reports a side-by-side error).
+if grep -o 'processorArchitecture="[^"]*"' <<<"$text" | grep -vq "\"$manifest_arch\""; then
+  fail "manifest names another architecture than $manifest_arch"
+fi
 echo "ok: $exe"

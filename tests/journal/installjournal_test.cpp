@@ -114,6 +114,11 @@ TEST(InstallJournal, DamageAnywhereLeavesNothingToDo) {
       {"registry value under an unknown root",
        begin + EncodeRecord(RegistryValue{"HKEY_NOWHERE", "Software", "x", false, 0, ""})},
       {"new file without a temporary name", begin + EncodeRecord(NewFile{"C:\\Talvo\\a.dat", ""})},
+      {"a change recorded after the repair's progress",
+       begin + EncodeRecord(Repaired{1}) + newFile},
+      {"the repair's progress going back", begin + newFile + EncodeRecord(Repaired{2}) + EncodeRecord(Repaired{1})},
+      {"a deleted key under an unknown root", begin + EncodeRecord(RemovedRegistryKey{"HKXX", "Software"})},
+      {"a registration without parameters", begin + EncodeRecord(RegisterAfterCommit{""})},
   };
   for (const Case& c : cases) {
     const JournalReading reading = ReadJournal(c.text);
@@ -199,6 +204,73 @@ TEST(InstallJournal, NoChangedByteMakesTheRepairTouchAnotherFile) {
       }
     }
   }
+}
+
+TEST(InstallJournal, NewRecordsReadBackAndOldJournalsStillRepair) {
+  std::vector<Record> records = FullStep();
+  records.push_back(RemovedRegistryKey{"HKCU", "Software\\Talvo\\Skin\\Empty"});
+  records.push_back(Unregistered{"/s C:\\Talvo\\a.ocx"});
+  records.push_back(RegisterAfterCommit{" /s C:\\windows\\system32\\TalvoLogin.ocx"});
+  records.push_back(Commit{});
+  records.push_back(Repaired{1});
+  records.push_back(Repaired{3});
+  const std::string text = Encode(records);
+  const JournalReading reading = ReadJournal(text);
+  ASSERT_EQ(reading.state, JournalState::kCommitted) << reading.strProblem;
+  EXPECT_EQ(Encode(reading.records), text);
+  EXPECT_NE(text.find("REPAIRED\t3\t"), std::string::npos);
+  // A journal written before these records existed plans as it did.
+  EXPECT_EQ(PlanRepair(ReadJournal(Encode(FullStep()))).size(), 12u);
+}
+
+// The undo of a step that renamed a file and then put a new file under the old name: the
+// repair's progress records make a second run (a cut before the journal was deleted, a kept
+// repair) go on where the first stopped, so the original given back to A is never taken for the
+// new file.
+TEST(InstallJournal, RepairRunAgainSkipsWhatItHasDone) {
+  const std::vector<Record> step = {Begin{1, "3.41", kBackup}, MovedPath{"C:\\Talvo\\A", "C:\\Talvo\\B"},
+                                    NewFile{"C:\\Talvo\\A", "C:\\Talvo\\A.talvo-new"}};
+  const std::vector<RepairStep> whole = PlanRepair(ReadJournal(Encode(step)));
+  ASSERT_EQ(whole.size(), 4u);
+  EXPECT_EQ(whole[1].op, RepairOp::kRemoveNewFile);
+  EXPECT_EQ(whole[2].op, RepairOp::kMoveBack);
+  for (uint32_t done = 0; done <= whole.size(); ++done) {
+    std::vector<Record> progress = step;
+    if (done > 0) progress.push_back(Repaired{done});
+    const JournalReading reading = ReadJournal(Encode(progress));
+    ASSERT_EQ(reading.state, JournalState::kOpen) << reading.strProblem;
+    const std::vector<RepairStep> rest = PlanRepair(reading);
+    ASSERT_EQ(rest.size(), whole.size() - done);
+    for (size_t i = 0; i < rest.size(); ++i) EXPECT_EQ(rest[i].op, whole[done + i].op);
+  }
+}
+
+TEST(InstallJournal, DeletedKeysComeBackAndRegistrationsFollowTheCommit) {
+  const std::vector<Record> step = {
+      Begin{4, "1.0.0.8", kBackup},
+      Unregistered{"/s C:\\old.ocx"},
+      RemovedRegistryKey{"HKCU", "Software\\Tree"},
+      RegistryValue{"HKCU", "Software\\Tree", "v", true, 1, std::string("x\0", 2)},
+      RemovedRegistryKey{"HKCU", "Software\\Tree\\Empty"},
+      RegisterAfterCommit{" /s C:\\windows\\system32\\TalvoLogin.ocx"},
+  };
+  const std::vector<RepairStep> undo = PlanRepair(ReadJournal(Encode(step)));
+  const RepairOp expectedUndo[] = {RepairOp::kCreateRegistryKey, RepairOp::kRestoreRegistryValue,
+                                   RepairOp::kCreateRegistryKey, RepairOp::kStartRegsvr32,
+                                   RepairOp::kRemoveEmptyFolder};
+  ASSERT_EQ(undo.size(), sizeof expectedUndo / sizeof expectedUndo[0]);
+  for (size_t i = 0; i < undo.size(); ++i) EXPECT_EQ(undo[i].op, expectedUndo[i]) << "step " << i;
+  EXPECT_EQ(undo[0].key.strSubKey, "Software\\Tree\\Empty");
+  // Undone: the control goes back to its registration, the new one is never registered.
+  EXPECT_EQ(undo[3].strPath, "/s C:\\old.ocx");
+
+  std::vector<Record> committed = step;
+  committed.push_back(Commit{});
+  const std::vector<RepairStep> finish = PlanRepair(ReadJournal(Encode(committed)));
+  ASSERT_EQ(finish.size(), 2u);
+  EXPECT_EQ(finish[0].op, RepairOp::kStartRegsvr32);
+  EXPECT_EQ(finish[0].strPath, " /s C:\\windows\\system32\\TalvoLogin.ocx");
+  EXPECT_EQ(finish[1].op, RepairOp::kRemoveEmptyFolder);
 }
 
 }  // namespace

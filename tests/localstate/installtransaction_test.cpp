@@ -29,7 +29,9 @@ const UINT kEndedCode = 77;
 
 struct Layout {
   std::string folder;
-  std::string Install() const { return folder + "\\install"; }
+  // The installed files; on another volume than the journal and the set-aside folder where given.
+  std::string install;
+  std::string Install() const { return install.empty() ? folder + "\\install" : install; }
   std::string Staging() const { return folder + "\\staging"; }
   std::string Journal() const { return folder + "\\Update.journal"; }
   std::string Backup() const { return folder + "\\Update.backup"; }
@@ -41,6 +43,7 @@ struct Layout {
 void MakeOldInstallation(const Layout& l) {
   RemoveTree(l.folder);
   ::CreateDirectoryA(l.folder.c_str(), nullptr);
+  RemoveTree(l.Install());
   ::CreateDirectoryA(l.Install().c_str(), nullptr);
   ::CreateDirectoryA(l.Staging().c_str(), nullptr);
   WriteFileBytes(l.Install() + "\\Talvo.exe", "old program");
@@ -54,6 +57,10 @@ void MakeOldInstallation(const Layout& l) {
   SetRawString(HKEY_CURRENT_USER, kKey, "Ver", "3.35");
   SetRawString(HKEY_CURRENT_USER, kKey, "Gone", "delete me");
   SetRaw(HKEY_CURRENT_USER, std::string(kKey) + "\\Tree\\Leaf", "n", REG_DWORD, DwordBytes(7));
+  HKEY hEmpty = nullptr;
+  ::RegCreateKeyExA(HKEY_CURRENT_USER, (std::string(kKey) + "\\Tree\\Empty").c_str(), 0, nullptr, 0, KEY_READ,
+                    nullptr, &hEmpty, nullptr);
+  if (hEmpty) ::RegCloseKey(hEmpty);
 }
 
 // The step: every kind of change the install jobs make.
@@ -63,12 +70,18 @@ bool RunStep(const Layout& l, const CInstallTransaction::PointHook& hook) {
   const std::string key = kKey;
   bool ok = step.Begin(1, "3.41") && step.InstallFileCopy(l.Staging() + "\\Talvo.exe", l.Install() + "\\Talvo.exe") &&
             step.InstallFileCopy(l.Staging() + "\\filter.dat", l.Install() + "\\config\\deep\\filter.dat") &&
+            // The same staged file a second time: its own bytes, not a second link.
+            step.InstallFileCopy(l.Staging() + "\\filter.dat", l.Install() + "\\filter copy.dat") &&
             step.RemoveFile(l.Install() + "\\old.dat") && step.MovePath(l.Install() + "\\skin", l.Install() + "\\skin2") &&
             step.RemoveEmptyFolderTree(l.Install() + "\\empty") && step.WillChangeRegistryValue("HKCU", key, "Ver");
   ok = ok && AddRegValue("HKCU\\" + key, "Ver", "3.41");
   ok = ok && step.WillChangeRegistryValue("HKCU", key, "Gone") && DelRegValue("HKCU\\" + key, "Gone");
   ok = ok && step.WillCreateRegistryKey("HKCU", key + "\\New\\Sub") && AddRegKey("HKCU\\" + key + "\\New\\Sub");
   ok = ok && step.WillDeleteRegistryKey("HKCU", key + "\\Tree") && DelRegKey("HKCU\\" + key + "\\Tree");
+  // A value into a key that is not there yet: the value makes the key, as the install jobs do.
+  ok = ok && step.WillCreateRegistryKey("HKCU", key + "\\Made\\Deep") &&
+       step.WillChangeRegistryValue("HKCU", key + "\\Made\\Deep", "v") &&
+       AddRegValue("HKCU\\" + key + "\\Made\\Deep", "v", "x");
   return ok && step.Commit();
 }
 
@@ -92,10 +105,11 @@ std::map<std::string, std::string> Snapshot(const Layout& l) {
     ::FindClose(find);
   };
   walk(l.Install(), "");
-  for (const char* sub : {"", "\\Tree", "\\Tree\\Leaf", "\\New", "\\New\\Sub"}) {
+  for (const char* sub : {"", "\\Tree", "\\Tree\\Leaf", "\\Tree\\Empty", "\\New", "\\New\\Sub", "\\Made",
+                          "\\Made\\Deep"}) {
     const std::string key = std::string(kKey) + sub;
     if (KeyPresent(HKEY_CURRENT_USER, key)) picture["key " + key] = "";
-    for (const char* name : {"Ver", "Gone", "n"}) {
+    for (const char* name : {"Ver", "Gone", "n", "v"}) {
       const RawValue value = QueryRaw(HKEY_CURRENT_USER, key, name);
       if (!value.missing) picture["value " + key + " " + name] = std::to_string(value.type) + ":" + value.bytes;
     }
@@ -109,14 +123,22 @@ std::string Describe(const std::map<std::string, std::string>& picture) {
   return text;
 }
 
-Layout TestLayout() { return Layout{FreshTestFolder()}; }
+Layout TestLayout() { return Layout{FreshTestFolder(), {}}; }
+
+// The installed files on another file system than the journal's folder (Wine's Z: drive reaches
+// the shared-memory file system, where a rename from the test folder fails as across volumes).
+Layout SecondVolumeLayout() {
+  const std::string root = "Z:\\dev\\shm\\talvo-tests-" + std::to_string(::GetCurrentProcessId());
+  ::CreateDirectoryA(root.c_str(), nullptr);
+  return Layout{FreshTestFolder(), root + "\\install"};
+}
 
 // Runs this program again to make the step and end the process at `point`; its exit code.
 DWORD RunStepEndingAt(const Layout& l, int point) {
   char szSelf[MAX_PATH] = {};
   ::GetModuleFileNameA(nullptr, szSelf, MAX_PATH);
   std::string commandLine = "\"" + std::string(szSelf) + "\" " + kInterruptFlag + " " + std::to_string(point) + " \"" +
-                            l.folder + "\"";
+                            l.folder + "\" \"" + l.Install() + "\"";
   STARTUPINFOA si = {};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi = {};
@@ -128,8 +150,10 @@ DWORD RunStepEndingAt(const Layout& l, int point) {
   return code;
 }
 
-TEST(InstallTransaction, EveryInterruptionIsRepairedToTheOldOrTheNewInstallation) {
-  const Layout l = TestLayout();
+class InstallTransactionVolumes : public ::testing::TestWithParam<bool> {};
+
+TEST_P(InstallTransactionVolumes, EveryInterruptionIsRepairedToTheOldOrTheNewInstallation) {
+  const Layout l = GetParam() ? SecondVolumeLayout() : TestLayout();
   MakeOldInstallation(l);
   const auto before = Snapshot(l);
   int points = 0;
@@ -139,6 +163,11 @@ TEST(InstallTransaction, EveryInterruptionIsRepairedToTheOldOrTheNewInstallation
   EXPECT_FALSE(Exists(l.Backup()));
   ASSERT_NE(before, after);
   ASSERT_GT(points, 20);
+  // Two installed files never share their bytes.
+  WriteFileBytes(l.Install() + "\\filter copy.dat", "edited");
+  EXPECT_EQ(ReadFileBytes(l.Install() + "\\config\\deep\\filter.dat"), "new filter");
+  MakeOldInstallation(l);
+  ASSERT_TRUE(RunStep(l, nullptr));
 
   int rolledBack = 0, finished = 0;
   for (int point = 1; point <= points; ++point) {
@@ -161,6 +190,39 @@ TEST(InstallTransaction, EveryInterruptionIsRepairedToTheOldOrTheNewInstallation
   }
   EXPECT_GT(rolledBack, 0);
   EXPECT_GT(finished, 0);
+  if (GetParam()) RemoveTree(l.Install());
+}
+
+INSTANTIATE_TEST_SUITE_P(InstallTransaction, InstallTransactionVolumes, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return info.param ? "InstalledOnAnotherVolume" : "OneVolume";
+                         });
+
+// A set-aside folder that still holds files (left by a repair that could not finish and was then
+// tidied by hand, say) keeps them: the step's set-aside copies take names of their own, and its
+// undo puts back exactly the step's files. A journal that is there is never replaced.
+TEST(InstallTransaction, SetAsideNamesAvoidWhatTheFolderHoldsAndAJournalIsNeverReplaced) {
+  const Layout l = TestLayout();
+  MakeOldInstallation(l);
+  ::CreateDirectoryA(l.Backup().c_str(), nullptr);
+  WriteFileBytes(l.Backup() + "\\1", "a stranger's file");
+  WriteFileBytes(l.Backup() + "\\2", "another");
+  {
+    CInstallTransaction step(l.Journal(), l.Backup());
+    ASSERT_TRUE(step.Begin(1, "3.41"));
+    EXPECT_TRUE(step.InstallFileCopy(l.Staging() + "\\Talvo.exe", l.Install() + "\\Talvo.exe")) << step.GetFailure();
+    EXPECT_TRUE(step.Rollback());
+  }
+  EXPECT_EQ(ReadFileBytes(l.Install() + "\\Talvo.exe"), "old program");
+  EXPECT_EQ(ReadFileBytes(l.Backup() + "\\1"), "a stranger's file");
+  EXPECT_EQ(ReadFileBytes(l.Backup() + "\\2"), "another");
+
+  WriteFileBytes(l.Journal(), "kept journal");
+  {
+    CInstallTransaction step(l.Journal(), l.Backup());
+    EXPECT_FALSE(step.Begin(1, "3.41"));
+  }
+  EXPECT_EQ(ReadFileBytes(l.Journal()), "kept journal");
 }
 
 // Another program holding `path` open without sharing, until the object goes.
@@ -240,9 +302,9 @@ int main(int argc, char** argv) {
     ::Sleep(INFINITE);
   }
   // The child of the interruption test: the step, ended at the given point as by a power cut.
-  if (argc == 4 && std::string(argv[1]) == kInterruptFlag) {
+  if (argc == 5 && std::string(argv[1]) == kInterruptFlag) {
     const int endAt = std::atoi(argv[2]);
-    RunStep(Layout{argv[3]}, [endAt](int n) {
+    RunStep(Layout{argv[3], argv[4]}, [endAt](int n) {
       if (n == endAt) ::TerminateProcess(::GetCurrentProcess(), kEndedCode);
     });
     return 0;

@@ -5,13 +5,17 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "framework/progressctrl.h"
+#include "crypto/sha256hasher.h"
 #include "net/downloadjob.h"
+#include "net/downloadname.h"
+#include "net/partialrecord.h"
 #include "net/downloadtimings.h"
 #include "net/internetfiledown.h"
 #include "tests/net/nettestsupport.h"
@@ -155,6 +159,246 @@ INSTANTIATE_TEST_SUITE_P(
         StatusCase{"ConnectionResetIsAReadFailure", "/faults/reset.bin", false, kAnySize, true, kLocation7, false},
         StatusCase{"SlowDripStillCompletes", "/faults/drip.bin", true, 5000, false, nullptr, true}),
     [](const testing::TestParamInfo<StatusCase>& info) { return std::string(info.param.name); });
+
+// A body that breaks off is asked for again: from its first missing byte when the server proves
+// (by a strong ETag or Last-Modified, with If-Range) that it is the same file, else from byte 0.
+// Whatever happens, the file is one whole body of one version, or the failure row.
+struct ResumeCase {
+  const char* name;
+  const char* path;
+  long long pin;          // -1: no pin
+  bool fetched;
+  int version;            // of the whole body that must be on disk (the server's "version")
+  long long sentBytes;    // the server's total for the path, -1: any (a reset loses bytes in flight)
+  const char* rangeAsked;  // part of an access log line, or null when no Range may be asked
+};
+
+class ResumeAfterBreak : public DownloadTest, public testing::WithParamInterface<ResumeCase> {};
+
+std::string VersionOf(size_t size, int version) {
+  std::string data = Generated(size);
+  if (version != 0)
+    for (char& c : data) c = static_cast<char>(c ^ version);
+  return data;
+}
+
+long long ServerSent(const std::string& path) {
+  long long total = 0;
+  const std::string needle = " " + path + " sent=";
+  for (const std::string& line : AccessLog()) {
+    const size_t at = line.find(needle);
+    if (at != std::string::npos) total += std::atoll(line.c_str() + at + needle.size());
+  }
+  return total;
+}
+
+// The Range headers the server saw for a path, one after another ("" when none was asked).
+std::string RangesAsked(const std::string& path) {
+  std::string ranges;
+  for (const std::string& line : AccessLog()) {
+    if (line.find("request GET " + path + " ") == std::string::npos) continue;
+    const size_t at = line.find(" range=");
+    const size_t end = line.find(" if-range=", at);
+    if (at == std::string::npos || end == std::string::npos) continue;
+    const std::string range = line.substr(at + 7, end - at - 7);
+    if (range != "-") ranges += (ranges.empty() ? "" : " ") + range;
+  }
+  return ranges;
+}
+
+TEST_P(ResumeAfterBreak, EndsWithOneWholeBodyOrTheFailureRow) {
+  const ResumeCase& c = GetParam();
+  if (c.pin >= 0) m_down->SetPinnedSize(static_cast<unsigned long long>(c.pin));
+  m_down->SetHashBodies(TRUE);
+  const std::string file = Fetch(ServerUrl(c.path));
+  const std::string localPath = m_folder + DownloadFileName(c.path);
+  if (c.fetched) {
+    EXPECT_EQ(file, localPath);
+    EXPECT_FALSE(m_down->GetError());
+    EXPECT_TRUE(ReadFileBytes(localPath) == VersionOf(300000, c.version)) << "a body put together from pieces";
+    crypto::Sha256Digest digest{};
+    unsigned long long size = 0;
+    ASSERT_TRUE(m_down->GetFinishedDigest(digest, size));
+    crypto::Sha256Digest expected{};
+    const std::string whole = VersionOf(300000, c.version);
+    ASSERT_TRUE(crypto::Sha256(whole.data(), whole.size(), expected));
+    EXPECT_EQ(digest, expected) << "the digest covers the whole body, resumed or not";
+    EXPECT_EQ(size, 300000u);
+    EXPECT_EQ(m_progress.Positions().back(), 100);
+  } else {
+    EXPECT_EQ(file, "");
+    EXPECT_TRUE(m_down->GetError());
+    EXPECT_EQ(CountLog(kLocation7), 1u);
+    EXPECT_EQ(CountLog("ReLoadFile\n"), 1u);
+  }
+  if (c.sentBytes >= 0) {
+    EXPECT_EQ(ServerSent(c.path), c.sentBytes);
+  }
+  bool asked = false;
+  for (const std::string& line : AccessLog())
+    if (line.find(std::string("request GET ") + c.path) != std::string::npos && line.find(" range=bytes=") != std::string::npos)
+      asked = asked || (c.rangeAsked && line.find(c.rangeAsked) != std::string::npos) || !c.rangeAsked;
+  EXPECT_EQ(asked, c.rangeAsked != nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Server, ResumeAfterBreak,
+    testing::Values(
+        ResumeCase{"StrongETagContinues", "/faults/resume/etag.bin", -1, true, 0, 300000,
+                   "range=bytes=70000- if-range=\"493e0-v0\""},
+        ResumeCase{"LastModifiedContinues", "/faults/resume/lastmod.bin", -1, true, 0, 300000,
+                   "range=bytes=70000- if-range=Tue, 14 Nov 2023 22:13:20 GMT"},
+        ResumeCase{"PinnedBodyContinues", "/faults/resume/pinned.bin", 300000, true, 0, 300000, "range=bytes=70000-"},
+        ResumeCase{"ResetConnectionContinues", "/faults/resume/reset.bin", -1, true, 0, -1, "range=bytes="},
+        ResumeCase{"CutThreeTimesContinuesEachTime", "/faults/resume/cutthrice.bin", -1, true, 0, 300000,
+                   "range=bytes=170000-"},
+        // Nothing proves the next answer is the same file: the whole body again.
+        ResumeCase{"WeakETagStartsAgain", "/faults/resume/weaketag.bin", -1, true, 0, 370000, nullptr},
+        ResumeCase{"NoValidatorStartsAgain", "/faults/resume/novalidator.bin", -1, true, 0, 370000, nullptr},
+        // The server answers the range with something else: never glued to the bytes on disk.
+        ResumeCase{"IgnoredRangeGives200AndStartsAgain", "/faults/resume/ignorerange.bin", -1, true, 0, 370000,
+                   "range=bytes=70000-"},
+        ResumeCase{"WrongContentRangeStartsAgain", "/faults/resume/wrongrange.bin", -1, true, 0, -1,
+                   "range=bytes=70000-"},
+        ResumeCase{"Unsatisfiable416StartsAgain", "/faults/resume/416.bin", -1, true, 0, 370000, "range=bytes=70000-"},
+        ResumeCase{"ChangedFileIsTakenWholeInItsNewVersion", "/faults/resume/changed.bin", -1, true, 1, 370000,
+                   "range=bytes=70000-"},
+        // Cut every time: five tries, then the failure row of a cut body.
+        ResumeCase{"CutEveryTimeEndsInTheReadFailure", "/faults/resume/cutalways.bin", -1, false, 0, 250000,
+                   "range=bytes=200000-"}),
+    [](const testing::TestParamInfo<ResumeCase>& info) { return std::string(info.param.name); });
+
+// Across runs: a pinned body that did not finish is kept with a record beside the installation;
+// the next downloader for the same pin continues it after hashing what is on disk, and anything
+// it cannot prove starts from zero. Only the pin over the whole body decides in the end.
+crypto::Sha256Digest DigestOf(const std::string& data) {
+  crypto::Sha256Digest digest{};
+  EXPECT_TRUE(crypto::Sha256(data.data(), data.size(), digest));
+  return digest;
+}
+
+std::string HexOf(const crypto::Sha256Digest& digest) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string hex;
+  for (unsigned char b : digest) hex += std::string{kDigits[b >> 4], kDigits[b & 15]};
+  return hex;
+}
+
+TEST_F(DownloadTest, BodyEndedMidwayIsContinuedByTheNextDownloaderFromItsRecord) {
+  const size_t kSize = 3u << 20;
+  const std::string path = "/faults/keep/ended.bin";
+  const crypto::Sha256Digest pin = DigestOf(Generated(kSize));
+  const std::string keep = m_folder + "Update.partial\\";
+  const std::string recordFile = keep + PartialRecordName(HexOf(pin));
+  {
+    CInternetFileDown first;
+    first.SetSavePath(m_folder + "first\\");
+    first.SetPinnedSize(kSize);
+    first.SetHashBodies(TRUE);
+    first.SetKeepPartial(keep, pin);
+    first.DownloadNow(ServerUrl(path), FALSE, FALSE);
+    ASSERT_TRUE(WaitUntil([&] { return AccessLogHas("stalled " + path); }, 30000));
+    ::Sleep(1000);  // what was sent before the silence arrives
+  }  // the run ends with the body half-way
+  ASSERT_TRUE(WaitUntil([] { return DownloadJob::LiveCount() == 0; }, 40000));
+  PartialRecord record;
+  ASSERT_TRUE(record.Parse(ReadFileBytes(recordFile)));
+  EXPECT_GE(record.nBytesOnDisk, 2u << 20) << "recorded at least every MiB";
+  EXPECT_LE(record.nBytesOnDisk, 2500000u);
+  EXPECT_FALSE(IsFile(m_folder + "first\\ended.bin")) << "a partial body is never taken for the package";
+
+  m_down->SetPinnedSize(kSize);
+  m_down->SetHashBodies(TRUE);
+  m_down->SetKeepPartial(keep, pin);
+  EXPECT_EQ(Fetch(ServerUrl(path)), m_folder + "ended.bin");
+  EXPECT_TRUE(ReadFileBytes(m_folder + "ended.bin") == Generated(kSize));
+  crypto::Sha256Digest digest{};
+  unsigned long long size = 0;
+  ASSERT_TRUE(m_down->GetFinishedDigest(digest, size));
+  EXPECT_EQ(digest, pin);
+  EXPECT_TRUE(AccessLogHas("request GET " + path + " ua=net_download_test pragma=no-cache accept=*/* range=bytes=" +
+                           std::to_string(record.nBytesOnDisk) + "- if-range=\"300000-v0\""));
+  EXPECT_FALSE(IsFile(recordFile));
+  EXPECT_FALSE(IsFile(keep + PartialBodyName(HexOf(pin))));
+}
+
+struct KeptCase {
+  const char* name;
+  std::uint64_t recordBytes;
+  std::uint64_t partBytes;
+  bool partIsGarbage;   // bytes that are not the package's
+  bool otherPinInRecord;
+  bool recordCutShort;
+  bool continued;       // the range asked starts at recordBytes
+};
+
+class KeptPartial : public DownloadTest, public testing::WithParamInterface<KeptCase> {};
+
+TEST_P(KeptPartial, IsContinuedOnlyWhenItsRecordHolds) {
+  const KeptCase& c = GetParam();
+  const size_t kSize = 300000;
+  const std::string path = std::string("/faults/keep/lie-") + c.name + ".bin";
+  const std::string whole = Generated(kSize);
+  const crypto::Sha256Digest pin = DigestOf(whole);
+  const std::string keep = m_folder + "Update.partial\\";
+  ASSERT_TRUE(CreateDirectoryA(keep.c_str(), nullptr));
+  PartialRecord record;
+  record.strUrl = ServerUrl(path);
+  record.nPinnedSize = kSize;
+  record.strPinnedSha256 = c.otherPinInRecord ? HexOf(DigestOf("another package")) : HexOf(pin);
+  record.strETag = "\"493e0-v0\"";
+  record.nBytesOnDisk = c.recordBytes;
+  std::string text = record.Format();
+  if (c.recordCutShort) text.resize(text.size() / 2);
+  ASSERT_TRUE(WriteFileBytes(keep + PartialRecordName(HexOf(pin)), text));
+  ASSERT_TRUE(WriteFileBytes(keep + PartialBodyName(HexOf(pin)),
+                             c.partIsGarbage ? std::string(c.partBytes, 'x') : whole.substr(0, c.partBytes)));
+  m_down->SetPinnedSize(kSize);
+  m_down->SetHashBodies(TRUE);
+  m_down->SetKeepPartial(keep, pin);
+  const std::string file = Fetch(ServerUrl(path));
+  ASSERT_EQ(file, m_folder + "lie-" + c.name + ".bin");
+  crypto::Sha256Digest digest{};
+  unsigned long long size = 0;
+  ASSERT_TRUE(m_down->GetFinishedDigest(digest, size));
+  // Bytes on disk that are not the package's: the digest over the whole body says so.
+  EXPECT_EQ(digest == pin, !c.partIsGarbage);
+  EXPECT_EQ(ReadFileBytes(file) == whole, !c.partIsGarbage);
+  EXPECT_EQ(ServerSent(path), static_cast<long long>(c.continued ? kSize - c.recordBytes : kSize));
+  EXPECT_EQ(RangesAsked(path), c.continued ? "bytes=" + std::to_string(c.recordBytes) + "-" : "");
+  EXPECT_FALSE(IsFile(keep + PartialRecordName(HexOf(pin))));
+  EXPECT_FALSE(IsFile(keep + PartialBodyName(HexOf(pin))));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Server, KeptPartial,
+    testing::Values(
+        // name, record bytes, part bytes, garbage, other pin, cut record, continued
+        KeptCase{"honest", 100000, 100000, false, false, false, true},
+        KeptCase{"longerpart", 100000, 150000, false, false, false, true},  // bytes past the record are cut off
+        KeptCase{"shorterpart", 200000, 100000, false, false, false, false},
+        KeptCase{"otherpin", 100000, 100000, false, true, false, false},
+        KeptCase{"cutrecord", 100000, 100000, false, false, true, false},
+        KeptCase{"garbage", 100000, 100000, true, false, false, true}),
+    [](const testing::TestParamInfo<KeptCase>& info) { return std::string(info.param.name); });
+
+TEST_F(DownloadTest, PartialsOfPackagesNoLongerOfferedAreRemoved) {
+  const std::string keep = m_folder + "Update.partial\\";
+  ASSERT_TRUE(CreateDirectoryA(keep.c_str(), nullptr));
+  const crypto::Sha256Digest offered = DigestOf("offered");
+  const crypto::Sha256Digest gone = DigestOf("gone");
+  for (const std::string& name : {PartialBodyName(HexOf(offered)), PartialRecordName(HexOf(offered)),
+                                  PartialBodyName(HexOf(gone)), PartialRecordName(HexOf(gone)),
+                                  PartialRecordName(HexOf(gone)) + ".new", std::string("stray.bin")})
+    ASSERT_TRUE(WriteFileBytes(keep + name, "x"));
+  CInternetFileDown::RemoveOtherPartials(keep, {offered});
+  EXPECT_TRUE(IsFile(keep + PartialBodyName(HexOf(offered))));
+  EXPECT_TRUE(IsFile(keep + PartialRecordName(HexOf(offered))));
+  EXPECT_FALSE(IsFile(keep + PartialBodyName(HexOf(gone))));
+  EXPECT_FALSE(IsFile(keep + PartialRecordName(HexOf(gone))));
+  EXPECT_FALSE(IsFile(keep + PartialRecordName(HexOf(gone)) + ".new"));
+  EXPECT_FALSE(IsFile(keep + "stray.bin"));
+}
 
 TEST_F(DownloadTest, UrlWithoutSchemeIsFetchedAsHttp) {
   const std::string url = ServerHostPort() + "/__gen/1000/noscheme.bin";
@@ -386,6 +630,85 @@ TEST_P(StalledServer, FailsTheReadAtTheIdleLimitWithoutWaitingForTheWorker) {
 
 INSTANTIATE_TEST_SUITE_P(Server, StalledServer,
                          testing::Values("/faults/stallheaders.bin", "/faults/stall.bin"));
+
+// What a file body may cost: a pinned body exactly its size, an unpinned one a bound, and every
+// body a pace (shortened here: 1024 bytes in each 1.5 s, bodies without a pin up to 100000 bytes).
+class BodyLimitTest : public DownloadTest {
+ protected:
+  void SetUp() override {
+    DownloadTest::SetUp();
+    Renew();
+  }
+  void Renew() {
+    DownloadTimings timings;
+    timings.paceWindowMs = 1500;
+    timings.minBytesPerWindow = 1024;
+    timings.maxUnpinnedBodyBytes = 100000;
+    m_down = std::make_unique<CInternetFileDown>(timings);
+    m_down->SetSavePath(m_folder);
+  }
+};
+
+TEST_F(BodyLimitTest, TheProductsLimits) {
+  EXPECT_EQ(DownloadTimings().paceWindowMs, 60000u);
+  EXPECT_EQ(DownloadTimings().minBytesPerWindow, 60u * 1024);
+  EXPECT_EQ(DownloadTimings().maxUnpinnedBodyBytes, 256ull << 20);
+}
+
+TEST_F(BodyLimitTest, BodiesPastTheirBoundFailAndLeaveNothing) {
+  const struct {
+    const char* what;
+    const char* path;
+    long long pin;  // -1: none
+    const char* line;
+  } cases[] = {
+      {"endless, pinned", "/faults/endless.bin", 5000, "longer than its pinned size"},
+      {"no length, longer than pinned", "/faults/nolength.bin", 70000, "longer than its pinned size"},
+      {"endless, unpinned", "/faults/endless.bin", -1, "longer than its pinned size"},
+      {"announced past the unpinned bound", "/__gen/100001/big.bin", -1, "longer than its pinned size"},
+      {"announced length not the pin", "/__gen/5000/other.bin", 4999, "Content-Length is not the pinned size"},
+      {"announced length not the pin, shorter", "/__gen/5000/short.bin", 5001, "Content-Length is not the pinned size"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    StartLogCapture();
+    Renew();
+    if (c.pin >= 0) m_down->SetPinnedSize(static_cast<unsigned long long>(c.pin));
+    const std::string url = ServerUrl(c.path);
+    const std::string name = url.substr(url.rfind('/') + 1);
+    EXPECT_EQ(Fetch(url), "");
+    EXPECT_TRUE(m_down->GetError());
+    EXPECT_TRUE(LogContains(c.line)) << [] {
+      std::string all;
+      for (const LogLine& line : CapturedLog()) all += line.text;
+      return all;
+    }();
+    EXPECT_FALSE(Exists(m_folder + name)) << "the body's file stays";
+    EXPECT_EQ(m_down->GetNextURL(), url) << "a failed file transfer is queued again";
+  }
+}
+
+TEST_F(BodyLimitTest, BodiesWithinTheirBoundArrive) {
+  m_down->SetPinnedSize(5000);
+  EXPECT_EQ(Fetch(ServerUrl("/__gen/5000/exact.bin")), m_folder + "exact.bin");
+  EXPECT_TRUE(IsGenerated(ReadFileBytes(m_folder + "exact.bin"), 5000));
+  m_down = std::make_unique<CInternetFileDown>(DownloadTimings());
+  m_down->SetSavePath(m_folder);
+  // 300000 bytes without a length, unpinned, at the product's bound.
+  EXPECT_EQ(Fetch(ServerUrl("/faults/nolength.bin")), m_folder + "nolength.bin");
+  EXPECT_FALSE(m_down->GetError());
+}
+
+// A byte every 0.3 s: never silent long, yet far below the pace. It ends within a window or two.
+TEST_F(BodyLimitTest, ATrickleIsGivenUpAtThePace) {
+  const double start = NowMs();
+  EXPECT_EQ(Fetch(ServerUrl("/faults/trickle.bin")), "");
+  const double elapsed = NowMs() - start;
+  EXPECT_GE(elapsed, 1400.0);
+  EXPECT_LT(elapsed, 8000.0) << "the trickle takes 30 s";
+  EXPECT_TRUE(m_down->GetError());
+  EXPECT_TRUE(LogContains("arrives too slowly"));
+}
 
 class TextRequestTest : public DownloadTest {
  protected:

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "net/contentrange.h"
 #include "net/downloadname.h"
 #include "net/parseurl.h"
 
@@ -151,6 +152,42 @@ TEST(ProgressPercent, AgreesWithWideArithmeticOnASweep) {
     for (std::uint64_t received = 0; received <= expected * 2; received += expected / 37 + 1) {
       const long double exact = static_cast<long double>(received) * 100 / static_cast<long double>(expected);
       EXPECT_EQ(ProgressPercent(received, expected), static_cast<int>(exact + 1e-9L)) << received << "/" << expected;
+    }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ParseContentRange, TakesOnlyOneCompleteRange) {
+  struct Case {
+    const char* value;
+    bool ok;
+    std::uint64_t first, last, total;
+  };
+  const Case cases[] = {
+      {"bytes 1000-2999/3000", true, 1000, 2999, 3000},
+      {"bytes 0-0/1", true, 0, 0, 1},
+      {"  bytes 5-9/10  ", true, 5, 9, 10},
+      {"bytes 41943039-41943039/41943040", true, 41943039, 41943039, 41943040},
+      {"bytes */3000", false, 0, 0, 0},
+      {"bytes 1000-2999/*", false, 0, 0, 0},
+      {"bytes 1000-3000/3000", false, 0, 0, 0},  // past the end
+      {"bytes 2000-1999/3000", false, 0, 0, 0},
+      {"bytes 0-1/2, 4-5/6", false, 0, 0, 0},
+      {"items 0-1/2", false, 0, 0, 0},
+      {"bytes 0-99999999999999999999/1", false, 0, 0, 0},
+      {"", false, 0, 0, 0},
+      {nullptr, false, 0, 0, 0},
+  };
+  for (const Case& c : cases) {
+    ContentRange range;
+    EXPECT_EQ(ParseContentRange(c.value, range), c.ok) << (c.value ? c.value : "(null)");
+    if (c.ok) {
+      EXPECT_EQ(range.first, c.first);
+      EXPECT_EQ(range.last, c.last);
+      EXPECT_EQ(range.total, c.total);
     }
   }
 }

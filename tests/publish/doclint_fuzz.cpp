@@ -15,6 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const bool against : {false, true}) {
     LintOptions options;
     if (against) options.pOldDocument = &old;
+    // The rules of documents for updaters with a release key: every address and the notice pinned.
+    options.bSigned = against;
     for (const LintFinding& finding : LintDocument(against ? text : all, options)) {
       const size_t limit = against ? lines : lines + old.size();
       if (finding.nLine < 0 || static_cast<size_t>(finding.nLine) > limit) __builtin_trap();

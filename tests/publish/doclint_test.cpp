@@ -2,6 +2,8 @@
 // line, a clean document gives none; versions against a served document; a release folder.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -67,7 +69,39 @@ std::string Appended(const char* lines) { return kBase + Crlf(lines); }
 const std::string kPoliceData = "[POLICE_DATA]\nDOWN_DAT_URL=http://127.0.0.1/talvoupdate/filter_105.zip\n";
 const std::string kOptions = "[OPTIONS]\nOPTIONS_VERSION=5\nOPTION_COMPULSION=0\n";
 
+// A delta of the XP build from 3.40, lines 10 to 13.
+const std::string kSha(64, 'a'), kSha2(64, 'b');
+std::string Delta(const std::string& from, const std::string& fileLines, int n = 1) {
+  const std::string key = "XP_DOWNLOADURL_DELTA" + std::to_string(n);
+  return key + "=http://127.0.0.1/talvoupdate/TalvoXP_" + from + "_341.zip\n" + key + "_FROM=" + from + "\n" +
+         fileLines;
+}
+std::string DeltaFileLine(const std::string& fields, int n = 1) {
+  return "XP_DOWNLOADURL_DELTA" + std::to_string(n) + "_FILE=" + fields + "\n";
+}
+const std::string kGoodFile = "<TARGETDIR>,Talvo.exe," + kSha + "," + kSha2;
+
 const TrapCase kTraps[] = {
+    {"delta without files", Appended(("[Talvo]\n" + Delta("3.40", "")).c_str()), {{11, "delta-incomplete"}}},
+    {"delta from the release offered", Appended(("[Talvo]\n" + Delta("3.41", DeltaFileLine(kGoodFile))).c_str()),
+     {{11, "delta-from-current"}}},
+    {"two deltas from one release",
+     Appended(("[Talvo]\n" + Delta("3.40", DeltaFileLine(kGoodFile)) +
+               Delta("3.40", DeltaFileLine(kGoodFile, 2), 2)).c_str()),
+     {{14, "delta-duplicate"}}},
+    {"delta file line without its digest",
+     Appended(("[Talvo]\n" + Delta("3.40", DeltaFileLine("<TARGETDIR>,Talvo.exe," + kSha))).c_str()),
+     {{11, "delta-file"}}},
+    {"delta file listed twice",
+     Appended(("[Talvo]\n" + Delta("3.40", DeltaFileLine(kGoodFile) + DeltaFileLine(kGoodFile))).c_str()),
+     {{11, "delta-file"}}},
+    {"delta file with a path",
+     Appended(("[Talvo]\n" + Delta("3.40", DeltaFileLine("<TARGETDIR>,..\\Talvo.exe,," + kSha2))).c_str()),
+     {{11, "delta-file"}}},
+    {"delta beside no package", Appended(("[LOGIN_OCX]\nOCX_DOWN_URL_DELTA1=http://127.0.0.1/d.zip\n"
+                                          "OCX_DOWN_URL_DELTA1_FROM=1\nOCX_DOWN_URL_DELTA1_FILE=" + kGoodFile +
+                                          "\n").c_str()),
+     {{11, "delta-incomplete"}}},
     {"blank before =", Appended("[POLICE_DATA]\nDAT_VERSION = 1.05\n"), {{11, "blank-before-equals"}}},
     {"one-character line with LF ends",
      std::string("[Talvo]\nXP_VERSION=3.41\nXP_DOWNLOADURL=http://127.0.0.1/talvoupdate/TalvoXP_341.zip\n"
@@ -168,6 +202,18 @@ TEST(DocLint, EachTrapGivesExactlyItsFinding) {
 
 TEST(DocLint, CleanDocumentsGiveNone) {
   EXPECT_EQ(Found(kBase), Expected()) << Describe(kBase);
+  const std::string withDeltas = Appended(("[Talvo]\n" + Delta("3.40", DeltaFileLine(kGoodFile) +
+                                           DeltaFileLine("<TARGETDIR>,new.dll,," + kSha2)) +
+                                           Delta("3.39", DeltaFileLine(kGoodFile, 2), 2)).c_str());
+  EXPECT_EQ(Found(withDeltas), Expected()) << Describe(withDeltas);
+  // Signed, a delta package is pinned like any package; its address line names the finding.
+  LintOptions signedOptions;
+  signedOptions.bSigned = true;
+  const Expected unpinned = Found(withDeltas, signedOptions);
+  EXPECT_EQ(std::count(unpinned.begin(), unpinned.end(), std::make_pair(11, std::string("pin-missing"))), 1)
+      << Describe(withDeltas, signedOptions);
+  EXPECT_EQ(std::count(unpinned.begin(), unpinned.end(), std::make_pair(15, std::string("pin-missing"))), 1)
+      << Describe(withDeltas, signedOptions);
   // Comments, blank lines, lower-case keys, quotes the parser removes, "//" inside an address,
   // every job kind and a second extra project.
   const std::string full = Crlf(

@@ -3,12 +3,15 @@
 
     publish_cli_test.py TALVO_PUBLISH TALVO_DOC
 """
+import calendar
 import hashlib
 import os
+import re
 import shutil
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 import zipfile
 
@@ -266,6 +269,34 @@ class PublishTest(ReleaseFixture):
                 self.assertRegex(result.stderr.decode(), "ASCII|cannot carry")
                 self.assertFalse(os.path.exists(self.out))
 
+    def test_the_updaters_own_names_are_never_copied_into_the_client_folder(self):
+        # Through copy-to: refused before anything is written.
+        for name in ("Update.journal", "UPDATE.BACKUP", "Update.release", "TalvoUpdate.exe", "Update",
+                     "update.journal.new"):
+            with self.subTest(name=name):
+                self.restore()
+                self.put("files/extra/" + name, b"x")
+                result = self.publish()
+                self.assertEqual(result.returncode, 2, result.stdout + result.stderr)
+                self.assertIn(("\"%s\" would be copied into <TARGETDIR>" % name).encode(), result.stderr)
+                self.assertFalse(os.path.exists(self.out))
+        # Through a job line of the description: the lint's finding, which --force does not pass.
+        self.restore()
+        self.put("files/extra/journal.txt", b"x")
+        with open(os.path.join(self.src, "release.txt"), "a", encoding="utf-8") as f:
+            f.write("job files     COPY=<TARGETDIR>\\,Update.journal\n")
+        for extra in ((), ("--force",)):
+            with self.subTest(extra=extra):
+                result = self.publish(*extra)
+                self.assertEqual(result.returncode, 1, result.stdout + result.stderr)
+                self.assertIn(b"[own-file]", result.stdout)
+                self.assertFalse(os.path.exists(os.path.join(self.out, DOCUMENT)))
+        # Elsewhere the names are the maker's: a copy into the config folder publishes.
+        self.restore()
+        self.put("files/serverlist/Update.txt", b"x")
+        result = self.publish()
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+
     def test_a_staged_file_name_belongs_to_one_package(self):
         cases = [
             # Two packages unpack config.ini into the one staging folder.
@@ -414,6 +445,208 @@ class SignedPublishTest(ReleaseFixture):
         result = self.lint(os.path.join(self.out, DOCUMENT), "--release", self.out)
         self.assertEqual(result.returncode, 1)
         self.assertIn(b"[package-pin] SERVER_DOWN_URL", result.stdout)
+
+
+    def test_release_numbers_never_fall_for_a_key(self):
+        # A fresh output folder, and an unsigned publication in between, still count up from what
+        # the key has signed.
+        self.assertEqual(self.publish("--sign-key", self.key).returncode, 0)
+        shutil.rmtree(self.out)
+        result = self.publish("--sign-key", self.key)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertIn("\r\n[RELEASE]\r\nNUMBER=2\r\n", self.read(DOCUMENT).decode("cp949"))
+        self.edit("version     27", "version     28")
+        self.assertEqual(self.publish().returncode, 0)
+        self.edit("version     28", "version     29")
+        result = self.publish("--sign-key", self.key)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertIn("\r\n[RELEASE]\r\nNUMBER=3\r\n", self.read(DOCUMENT).decode("cp949"))
+        with open(self.key + ".last-release") as f:
+            self.assertEqual(f.read(), "3\n")
+
+        # An explicit number must rise above both what the key signed and what is served.
+        self.edit("version     29", "version     30")
+        for number, message in (("3", b"has signed release 3 before"), ("2", b"has signed release 3 before")):
+            with self.subTest(number=number):
+                before = self.served()
+                result = self.publish("--sign-key", self.key, "--release-number", number)
+                self.assertEqual(result.returncode, 2, result.stdout + result.stderr)
+                self.assertIn(b"refused to sign release " + number.encode(), result.stderr)
+                self.assertIn(message, result.stderr)
+                self.assertEqual(self.served(), before)
+        result = self.publish("--sign-key", self.key, "--release-number", "10")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertIn("\r\n[RELEASE]\r\nNUMBER=10\r\n", self.read(DOCUMENT).decode("cp949"))
+
+    def expiry(self):
+        """The served document's expiry time, as seconds since 1970."""
+        text = self.read(DOCUMENT).decode("cp949")
+        self.assertEqual(text.count("\r\n[RELEASE_POLICY]\r\nEXPIRES="), 1, text[-400:])
+        stamp = text.split("\r\nEXPIRES=")[1].split("\r\n")[0]
+        return calendar.timegm(time.strptime(stamp, "%Y-%m-%dT%H:%M:%SZ"))
+
+    def test_signed_documents_expire_and_refresh_changes_nothing_else(self):
+        day = 86400
+        self.assertEqual(self.publish("--sign-key", self.key).returncode, 0)
+        self.assertAlmostEqual(self.expiry(), time.time() + 14 * day, delta=120)
+        self.assertEqual(self.publish("--sign-key", self.key, "--expires-in", "3").returncode, 0)
+        self.assertAlmostEqual(self.expiry(), time.time() + 3 * day, delta=120)
+        # Unsigned documents carry no expiry time: nothing would check it.
+        before = self.read(DOCUMENT)
+        served_before = self.served()
+
+        # refresh: a new expiry and signature, the same release; the lint takes it.
+        result = run(PUBLISH, "refresh", self.out, "--sign-key", self.key, "--expires-in", "30")
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        self.assertIn(b"release 2", result.stdout)
+        after = self.read(DOCUMENT)
+        self.assertAlmostEqual(self.expiry(), time.time() + 30 * day, delta=120)
+        strip = lambda d: re.sub(rb"EXPIRES=[^\r]*|ECDSA-P256-SHA256=[0-9a-f]*", b"", d)
+        self.assertNotEqual(after, before)
+        self.assertEqual(strip(after), strip(before))
+        lint = self.lint(os.path.join(self.out, DOCUMENT), "--release", self.out)
+        self.assertEqual(lint.returncode, 0, lint.stdout + lint.stderr)
+        self.assertEqual({k: v for k, v in self.served().items() if k != DOCUMENT},
+                         {k: v for k, v in served_before.items() if k != DOCUMENT})
+        with open(self.key + ".last-release") as f:
+            self.assertEqual(f.read(), "2\n")
+
+        # Refused, the served document untouched: another key, an unsigned document, a release the
+        # key has signed a higher one of since, and a bad number of days.
+        other = os.path.join(self.work, "other.pem")
+        self.assertEqual(run(PUBLISH, "keygen", other).returncode, 0)
+        refused = [
+            ((other,), "not signed by"),
+            ((self.key, "--expires-in", "0"), "--expires-in 0"),
+        ]
+        for args, message in refused:
+            with self.subTest(args=args):
+                self.assert_refused(run(PUBLISH, "refresh", self.out, "--sign-key", *args), message)
+                self.assertEqual(self.read(DOCUMENT), after)
+        with open(self.key + ".last-release", "w") as f:
+            f.write("5\n")
+        self.assert_refused(run(PUBLISH, "refresh", self.out, "--sign-key", self.key),
+                            "has signed release 5 since")
+        self.assertEqual(self.read(DOCUMENT), after)
+        self.assertEqual(self.publish().returncode, 0)
+        self.assertNotIn(b"EXPIRES=", self.read(DOCUMENT))
+        self.assert_refused(run(PUBLISH, "refresh", self.out, "--sign-key", self.key),
+                            "only a signed release is refreshed")
+
+    def test_rollout_and_halt_change_only_the_share(self):
+        self.assertEqual(self.publish("--sign-key", self.key, "--rollout", "10").returncode, 0)
+        document = os.path.join(self.out, DOCUMENT)
+        self.assertIn("\r\n[RELEASE_POLICY]\r\nROLLOUT=10\r\nEXPIRES=", self.read(DOCUMENT).decode("cp949"))
+        lint = self.lint(document)
+        self.assertEqual(lint.returncode, 0, lint.stdout)
+        self.assertIn(b"rollout: release 1 goes to 10 % of installations", lint.stdout)
+        strip = lambda d: re.sub(rb"(EXPIRES|ROLLOUT)=[^\r]*\r\n|ECDSA-P256-SHA256=[0-9a-f]*", b"", d)
+        first = self.read(DOCUMENT)
+
+        steps = [
+            (("rollout", self.out, "50"), 0, b"ROLLOUT=50\r\n", b"rollout 50 %"),
+            (("halt", self.out), 0, b"ROLLOUT=0\r\n", b"rollout 0 %"),
+            (("rollout", self.out, "100"), 2, b"ROLLOUT=0\r\n", b"in one step"),
+            (("rollout", self.out, "101"), 2, b"ROLLOUT=0\r\n", b"from 0 to 100"),
+            (("rollout", self.out, "100", "--force"), 0, b"ROLLOUT=100\r\n", b"rollout 100 %"),
+        ]
+        for args, code, line, message in steps:
+            with self.subTest(args=args):
+                served = os.path.join(self.work, "served.php")
+                shutil.copy(document, served)
+                result = run(PUBLISH, *args, "--sign-key", self.key)
+                self.assertEqual(result.returncode, code, result.stdout + result.stderr)
+                self.assertIn(message, result.stdout + result.stderr)
+                after = self.read(DOCUMENT)
+                self.assertIn(line, after)
+                self.assertEqual(strip(after), strip(first))
+                self.assertIn(b"\r\n[RELEASE]\r\nNUMBER=1\r\n", after)
+                if code == 0:
+                    # The lint takes the same release re-signed; 0 -> 100 in one step is flagged.
+                    lint = self.lint(document, "--against", served)
+                    jump = args[-1] == "--force"
+                    self.assertEqual(lint.returncode, 1 if jump else 0, lint.stdout)
+                    self.assertEqual(b"[rollout]" in lint.stdout, jump)
+                    self.assertNotIn(b"[release-number]", lint.stdout)
+
+    def test_a_key_that_does_not_say_what_it_signed_needs_the_number(self):
+        os.remove(self.key + ".last-release")
+        result = self.publish("--sign-key", self.key)
+        self.assertEqual(result.returncode, 2, result.stdout + result.stderr)
+        self.assertIn(b"refused to sign", result.stderr)
+        self.assertIn(b"--release-number", result.stderr)
+        self.assertFalse(os.path.exists(os.path.join(self.out, DOCUMENT)))
+        for bad in ("0", "07", "x", "2147483648"):
+            with self.subTest(bad=bad):
+                self.assertEqual(self.publish("--sign-key", self.key, "--release-number", bad).returncode, 2)
+        result = self.publish("--sign-key", self.key, "--release-number", "41")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertIn("\r\n[RELEASE]\r\nNUMBER=41\r\n", self.read(DOCUMENT).decode("cp949"))
+        with open(self.key + ".last-release") as f:
+            self.assertEqual(f.read(), "41\n")
+        # A record that is not a number stops signing until it is mended.
+        with open(self.key + ".last-release", "w") as f:
+            f.write("4l\n")
+        result = self.publish("--sign-key", self.key)
+        self.assertEqual(result.returncode, 2)
+        self.assertIn(b"holds no release number", result.stderr)
+
+    def test_the_notice_is_pinned_and_every_pin_is_checked(self):
+        self.assertEqual(self.publish("--sign-key", self.key).returncode, 0)
+        text = self.read(DOCUMENT).decode("cp949")
+        notice = self.read(os.path.join("talvoupdate", "notice.txt"))
+        self.assertIn("\r\nNOTICE_URL_SIZE=%d\r\nNOTICE_URL_SHA256=%s\r\n"
+                      % (len(notice), hashlib.sha256(notice).hexdigest()), text)
+        document = os.path.join(self.out, DOCUMENT)
+        self.assertEqual(self.lint(document, "--release", self.out).returncode, 0)
+        # The notice changed on the server.
+        with open(os.path.join(self.out, "talvoupdate", "notice.txt"), "ab") as f:
+            f.write(b"!")
+        result = self.lint(document, "--release", self.out)
+        self.assertEqual(result.returncode, 1, result.stdout)
+        self.assertIn(b"[package-pin] NOTICE_URL", result.stdout)
+
+    def test_every_package_address_needs_its_pin(self):
+        # Documents signed here, so only the pins differ: a package without one, a malformed one,
+        # and two extra projects of which the first has a wrong pin.
+        self.assertEqual(self.publish("--sign-key", self.key).returncode, 0)
+        covered = self.read(DOCUMENT)
+        covered = covered[:covered.index(b"[RELEASE]")]
+        extra = self.read(os.path.join("talvoupdate", "extra0.zip"))
+        pins = b"PRO_DOWN_URL_SIZE=%d\r\nPRO_DOWN_URL_SHA256=%s\r\n" % (len(extra),
+                                                                        hashlib.sha256(extra).hexdigest().encode())
+        second = (b"[ETC1]\r\nNAME=two\r\nPRO_DOWN_URL=http://127.0.0.1/talvoupdate/extra0.zip\r\n" + pins +
+                  b"ETC_END=1\r\n")
+        wrong = pins.replace(b"PRO_DOWN_URL_SIZE=%d" % len(extra), b"PRO_DOWN_URL_SIZE=%d" % (len(extra) + 1))
+        cases = [
+            ("a package without its pin", covered.replace(b"\r\nSERVER_DOWN_URL_SIZE=", b"\r\nX_SIZE=", 1)
+             .replace(b"\r\nSERVER_DOWN_URL_SHA256=", b"\r\nX_SHA256=", 1), b"[pin-missing] SERVER_DOWN_URL"),
+            ("a malformed pin", covered.replace(b"\r\nOCX_DOWN_URL_SIZE=", b"\r\nOCX_DOWN_URL_SIZE=0", 1),
+             b"[pin-malformed] OCX_DOWN_URL"),
+            ("the first of two extra projects pinned wrong",
+             covered.replace(pins, wrong, 1).replace(b"[END]\r\n", second + b"[END]\r\n", 1),
+             b"[package-pin] [ETC0] PRO_DOWN_URL"),
+            ("the second of two extra projects without a pin",
+             covered.replace(b"[END]\r\n", second.replace(pins, b"") + b"[END]\r\n", 1),
+             b"[pin-missing] [ETC1] PRO_DOWN_URL"),
+            ("the notice without its pin", covered.replace(b"\r\nNOTICE_URL_SIZE=", b"\r\nX_SIZE=", 1)
+             .replace(b"\r\nNOTICE_URL_SHA256=", b"\r\nX_SHA256=", 1), b"[pin-missing] NOTICE_URL"),
+        ]
+        for what, body, finding in cases:
+            with self.subTest(what):
+                self.assertNotEqual(body, covered)
+                path = os.path.join(self.work, "pins.php")
+                with open(path, "wb") as f:
+                    f.write(self.signed(body + b"[RELEASE]\r\nNUMBER=9\r\n"))
+                result = self.lint(path, "--release", self.out)
+                self.assertEqual(result.returncode, 1, result.stdout)
+                self.assertIn(finding, result.stdout)
+                self.assertNotIn(b"[signature]", result.stdout)
+
+    def signed(self, covered):
+        sys.path.insert(0, os.path.join(TOP, "tests", "crypto"))
+        import releasesigning
+        return releasesigning.signed_document(covered, self.key)
 
 
 class LintCommandTest(unittest.TestCase):

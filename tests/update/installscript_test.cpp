@@ -340,6 +340,46 @@ TEST_F(InstallScript, RegistAndUnregistStartRegsvr32WithTheShortPathUnquoted) {
   EXPECT_EQ(unregistered, 1);
 }
 
+// UNREGIST runs at its own line, against the file as it is there: before a later line deletes the
+// control or replaces it with a new file.
+TEST_F(InstallScript, UnregistRunsAtItsLineBeforeTheFileIsDeletedOrReplaced) {
+  InstallMarkDll(Path("gone.ocx"));
+  InstallMarkDll(Path("swapped.ocx"));
+  Stage("swapped.ocx", "the new control, not a library");
+  Load("[FILES]\n"
+       "UNREGIST=" + m_strDir + ",gone.ocx\n"
+       "DELETE=" + m_strDir + ",gone.ocx\n"
+       "UNREGIST=" + m_strDir + ",swapped.ocx\n"
+       "COPY=" + m_strDir + ",swapped.ocx\n");
+  RunPass();
+  for (const std::string& line : m_data.m_saFiles) EXPECT_THAT(line, StartsWith("DONE="));
+  EXPECT_FALSE(Exists(Path("gone.ocx")));
+  EXPECT_EQ(ReadFileBytes(Path("swapped.ocx")), "the new control, not a library");
+
+  const std::vector<std::string> marks = WaitForMarks(2);
+  ASSERT_EQ(marks.size(), 2u) << ReadFileBytes(m_strMarks);
+  EXPECT_THAT(marks[0], StartsWith("unregister|"));
+  EXPECT_THAT(marks[0], EndsWith("gone.ocx"));
+  EXPECT_THAT(marks[1], StartsWith("unregister|"));
+  EXPECT_THAT(marks[1], EndsWith("swapped.ocx"));
+}
+
+// Two COPY lines of one staged file: two files, each with bytes of its own.
+TEST_F(InstallScript, TwoCopiesOfOneStagedFileDoNotShareTheirBytes) {
+  const std::string target = TargetDir() + "\\InstallScriptTwoCopies";
+  m_saCleanUp.push_back(target);
+  RemoveTree(target);
+  Stage("shared.dat", "staged bytes");
+  Load("[FILES]\n"
+       "COPY=" + target + "\\a,shared.dat\n"
+       "COPY=" + target + "\\b,shared.dat\n");
+  RunPass();
+  ASSERT_EQ(ReadFileBytes(target + "\\a\\shared.dat"), "staged bytes");
+  ASSERT_EQ(ReadFileBytes(target + "\\b\\shared.dat"), "staged bytes");
+  WriteFileBytes(target + "\\a\\shared.dat", "edited");
+  EXPECT_EQ(ReadFileBytes(target + "\\b\\shared.dat"), "staged bytes");
+}
+
 // ---- REGISTRY ----
 
 TEST_F(InstallScript, RegistryJobsEditKeysAndValues) {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "update/jobline.h"
+#include "catalogue/jobline.h"
 
 namespace {
 

@@ -123,7 +123,7 @@ TEST_F(UpdateRunTest, AFailedEntryStopsTheRunWithItsResult) {
     std::vector<std::string> steps;
   } cases[] = {
       {"download failure", "/faults/500.bin", EntryResult::kNotFetched, &kBadStatus, ExtractResult::Stop::kNone,
-       {"counter 1/2", "status downloading", "range 100"}},
+       {"counter 1/2", "status downloading", "range 100", "range 100", "status failed"}},
       {"a 401 answer, no package", "/faults/401.bin", EntryResult::kNotExtracted, nullptr,
        ExtractResult::Stop::kNotAPackage,
        {"counter 1/2", "status downloading", "range 100", "status extracting", "range 100", "status failed"}},
@@ -152,9 +152,25 @@ TEST_F(UpdateRunTest, AFailedEntryStopsTheRunWithItsResult) {
     EXPECT_EQ(ReadFileBytes(Target("list.dat")), "old list");
     EXPECT_FALSE(Exists(Target("filter.dat")));
     EXPECT_FALSE(ListVersionRecorded());
+    EXPECT_FALSE(Exists(m_staging.substr(0, m_staging.size() - 1))) << "the staging folder stays";
     const std::vector<std::string> log = nettest::AccessLog();
     for (size_t i = nRequestsBefore; i < log.size(); ++i) EXPECT_THAT(log[i], ::testing::Not(HasSubstr("filter.zip")));
   }
+}
+
+// Each install step takes files only from what its own package brought in this run: files an
+// earlier run left staged (cut off after unpacking, a package's subfolder) are gone when the run
+// begins, and one package's files are not another's.
+TEST_F(UpdateRunTest, AnEntryInstallsOnlyWhatItsOwnPackageBrought) {
+  ::CreateDirectoryA(m_staging.c_str(), nullptr);
+  ::CreateDirectoryA((m_staging + "1").c_str(), nullptr);
+  ASSERT_TRUE(WriteFileBytes(m_staging + "filter.dat", "stale filter"));
+  ASSERT_TRUE(WriteFileBytes(m_staging + "1\\filter.dat", "stale filter"));
+  const RunOutcome outcome = Run({ServerList()});
+  EXPECT_FALSE(outcome.bStopped);
+  EXPECT_EQ(ReadFileBytes(Target("list.dat")), "new list");
+  EXPECT_FALSE(Exists(Target("filter.dat"))) << "a file the run did not fetch was installed";
+  EXPECT_FALSE(Exists(m_staging.substr(0, m_staging.size() - 1)));
 }
 
 // A file the install step cannot replace fails the entry as not installed, naming the file.

@@ -5,10 +5,10 @@
 #     thread and on a thread of its own (the downloader's worker is one),
 #   - curl (native, for scale).
 #   tools/fetchbench/fetchbench.sh [BUILD_DIR] [ROUNDS]
-# BUILD_DIR: a Windows build, by default the one that runs here (tools/windows-build.sh).
+# BUILD_DIR: a Windows build, by default the one that runs here (tools/windows-build.sh --preset).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
-build=$(realpath "${1:-$top/build/$("$top/tools/windows-build.sh")}")
+build=$(realpath "${1:-$top/build/$("$top/tools/windows-build.sh" --preset)}")
 rounds=${2:-5}
 bench=$build/tools/fetchbench/fetchbench.exe
 [ -x "$bench" ] || { echo "fetchbench: build the target first: cmake --build $build --target fetchbench" >&2; exit 2; }

@@ -2,7 +2,12 @@
 // update server serves out (packages, notice, update information document), checked by the lint.
 //   talvo-publish DESCRIPTION OUT_DIR [--base-url URL] [--against OLD_DOCUMENT] [--force] [--sign-key KEYFILE]
 //   talvo-publish keygen KEYFILE
+//   talvo-publish refresh OUT_DIR --sign-key KEYFILE [--expires-in DAYS]
+//   talvo-publish rollout OUT_DIR PERCENT --sign-key KEYFILE [--force]
+//   talvo-publish halt OUT_DIR --sign-key KEYFILE
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -16,8 +21,11 @@ namespace {
 
 const char kUsage[] =
     "usage: talvo-publish DESCRIPTION OUT_DIR [--base-url URL] [--against OLD_DOCUMENT] [--force]\n"
-    "                     [--sign-key KEYFILE]\n"
+    "                     [--sign-key KEYFILE [--release-number N] [--expires-in DAYS]]\n"
     "       talvo-publish keygen KEYFILE\n"
+    "       talvo-publish refresh OUT_DIR --sign-key KEYFILE [--expires-in DAYS]\n"
+    "       talvo-publish rollout OUT_DIR PERCENT --sign-key KEYFILE [--expires-in DAYS] [--force]\n"
+    "       talvo-publish halt OUT_DIR --sign-key KEYFILE [--expires-in DAYS]\n"
     "  Packs each component's folder of files into a zip package, copies the notice and writes the\n"
     "  update information document (talvoupdate/PlusInformation.php) below OUT_DIR, laid out as a\n"
     "  web server serves it. The document is checked first (talvo-doc lint, against the packages and\n"
@@ -26,12 +34,35 @@ const char kUsage[] =
     "  and a file name in two packages are refused (see tools/publish/README.md).\n"
     "  --base-url: where the packages are served (default: the description's base-url).\n"
     "  --force: publish despite findings, and replace packages and a notice that changed.\n"
-    "  --sign-key: pin each package by size and SHA-256 beside its address, number the release one\n"
-    "  above the served document's ([RELEASE] NUMBER=) and sign the whole document with the private\n"
+    "  --sign-key: pin each package and the notice by size and SHA-256 beside its address, number the\n"
+    "  release ([RELEASE] NUMBER=) one above both the highest this key has signed (KEYFILE.last-release,\n"
+    "  kept beside the key) and the served document's, and sign the whole document with the private\n"
     "  key in KEYFILE ([SIGNATURE], the last section; updaters without a key skip both).\n"
+    "  --expires-in: the signed document expires DAYS days after signing (default 14); updaters with a\n"
+    "  key refuse it a day after that, so keep a live release fresh with refresh (e.g. from cron).\n"
+    "  refresh: re-signs the document served below OUT_DIR with a new expiry time, nothing else changed.\n"
+    "  --rollout PERCENT: signed only, the share of installations taking the release (ROLLOUT=); each\n"
+    "  installation draws its own bucket per release. --urgent: every installation takes it at once.\n"
+    "  rollout: re-signs the served release with a new share (0 to 100 in one step needs --force);\n"
+    "  halt: the same with 0, so no installation takes it from now on. Both renew the expiry.\n"
+    "  --release-number: sign this number instead; it must rise above both. Needed once for a key\n"
+    "  without KEYFILE.last-release (made before it was kept).\n"
     "  keygen: makes a new key pair; the private key goes to KEYFILE (created, owner-only), the\n"
-    "  public key line (the updater's TALVO_RELEASE_PUBLIC_KEY) is printed.\n"
+    "  public key line (the updater's TALVO_RELEASE_PUBLIC_KEY) is printed; KEYFILE.last-release\n"
+    "  starts at 0.\n"
     "  Exit status 0 published, 1 findings (nothing written), 2 error.\n";
+
+bool ParsePercent(const char* text, int& percent) {
+  char* end = nullptr;
+  errno = 0;
+  const long value = std::strtol(text, &end, 10);
+  if (errno != 0 || end == text || *end != '\0' || value < 0 || value > 100 || text[0] == '+' || text[0] == '-') {
+    std::fprintf(stderr, "talvo-publish: %s: give a share of installations from 0 to 100 (percent)\n", text);
+    return false;
+  }
+  percent = static_cast<int>(value);
+  return true;
+}
 
 }  // namespace
 
@@ -41,6 +72,11 @@ int main(int argc, char** argv) {
     std::string publicKey, error;
     if (!signing::GenerateKeyPair(argv[2], publicKey, error)) {
       std::fprintf(stderr, "talvo-publish: %s\n", error.c_str());
+      return 2;
+    }
+    if (!StartReleaseRecord(argv[2], error)) {
+      std::fprintf(stderr, "talvo-publish: %s: cannot write it (%s); keep it beside the key with the line 0\n",
+                   ReleaseRecordOfKey(argv[2]).c_str(), error.c_str());
       return 2;
     }
     std::printf("%s\n", publicKey.c_str());
@@ -53,7 +89,12 @@ int main(int argc, char** argv) {
   PublishOptions options;
   const char* positional[2] = {nullptr, nullptr};
   int count = 0;
-  for (int i = 1; i < argc; ++i) {
+  const char* command = argc > 1 ? argv[1] : "";
+  const bool refresh = std::strcmp(command, "refresh") == 0;
+  const bool rollout = std::strcmp(command, "rollout") == 0;
+  const bool halt = std::strcmp(command, "halt") == 0;
+  const bool resign = refresh || rollout || halt;
+  for (int i = resign ? 2 : 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
       std::fputs(kUsage, stdout);
       return 0;
@@ -63,6 +104,30 @@ int main(int argc, char** argv) {
       options.strAgainst = argv[++i];
     } else if (std::strcmp(argv[i], "--sign-key") == 0 && i + 1 < argc) {
       options.strSignKey = argv[++i];
+    } else if (std::strcmp(argv[i], "--expires-in") == 0 && i + 1 < argc) {
+      char* end = nullptr;
+      const char* text = argv[++i];
+      errno = 0;
+      const long days = std::strtol(text, &end, 10);
+      if (errno != 0 || end == text || *end != '\0' || days < 1 || days > 3660) {
+        std::fprintf(stderr, "talvo-publish: --expires-in %s: give a number of days from 1 to 3660\n", text);
+        return 2;
+      }
+      options.nExpiresInDays = static_cast<int>(days);
+    } else if (std::strcmp(argv[i], "--rollout") == 0 && i + 1 < argc) {
+      if (!ParsePercent(argv[++i], options.nRollout)) return 2;
+    } else if (std::strcmp(argv[i], "--urgent") == 0) {
+      options.bUrgent = true;
+    } else if (std::strcmp(argv[i], "--release-number") == 0 && i + 1 < argc) {
+      char* end = nullptr;
+      const char* text = argv[++i];
+      errno = 0;
+      const long long number = std::strtoll(text, &end, 10);
+      if (errno != 0 || end == text || *end != '\0' || text[0] < '1' || text[0] > '9' || number > 0x7FFFFFFFLL) {
+        std::fprintf(stderr, "talvo-publish: --release-number %s: give a release number from 1 to 2147483647\n", text);
+        return 2;
+      }
+      options.nReleaseNumber = number;
     } else if (std::strcmp(argv[i], "--force") == 0) {
       options.bForce = true;
     } else if (argv[i][0] != '-' && count < 2) {
@@ -71,6 +136,24 @@ int main(int argc, char** argv) {
       std::fputs(kUsage, stderr);
       return 2;
     }
+  }
+  if (resign) {
+    if (count != (rollout ? 2 : 1) || options.strSignKey.empty()) {
+      std::fputs(kUsage, stderr);
+      return 2;
+    }
+    options.strOutDir = positional[0];
+    int percent = halt ? 0 : -1;
+    if (rollout && !ParsePercent(positional[1], percent)) return 2;
+    const PublishResult result = Refresh(options, percent);
+    for (const std::string& error : result.saErrors) std::fprintf(stderr, "talvo-publish: %s\n", error.c_str());
+    if (result.nExitCode == 0) {
+      std::printf("%s %s (release %ld), expires in %d days", refresh ? "refreshed" : "re-signed",
+                  result.strDocumentPath.c_str(), result.nRelease, options.nExpiresInDays);
+      if (percent >= 0) std::printf(", rollout %d %%", result.nRollout);
+      std::printf("\n");
+    }
+    return result.nExitCode;
   }
   if (count != 2) {
     std::fputs(kUsage, stderr);

@@ -1,8 +1,10 @@
 #include "tools/publish/publisher.h"
 
 #include <cstdlib>
+#include <ctime>
 #include <functional>
 
+#include "catalogue/rolloutbucket.h"
 #include "catalogue/signeddocument.h"
 #ifdef TALVO_PUBLISH_SIGNING
 #include "tools/publish/releasesigning.h"
@@ -21,9 +23,10 @@
 #include "catalogue/projectdata.h"
 #include "net/parseurl.h"
 #include "safename/safename.h"
+#include "safename/updaterfiles.h"
 #include "tools/publish/atomicfile.h"
 #include "tools/publish/releasedescription.h"
-#include "tools/publish/zipwriter.h"
+#include "archive/zipwriter.h"
 #include "tools/talvo-doc/cp949.h"
 
 #ifdef _WIN32
@@ -192,6 +195,33 @@ std::string ServedNameProblem(const std::string& name) {
   return std::string();
 }
 
+// The client's folder, where the updater itself lives, however the copy-to writes it.
+bool IsTargetDir(const std::string& folder) {
+  std::string key = WindowsNameKey(folder);
+  while (!key.empty() && key.back() == '/') key.pop_back();
+  return key == "<TARGETDIR>";
+}
+
+#ifdef TALVO_PUBLISH_SIGNING
+// The record beside a key: decimal digits, no sign, no leading zero (0 itself aside), an optional
+// line end.
+bool ParseRecordedRelease(std::string text, long long& number) {
+  if (!text.empty() && text.back() == '\n') text.pop_back();
+  if (!text.empty() && text.back() == '\r') text.pop_back();
+  if (text.empty() || text.size() > 10 || (text[0] == '0' && text.size() > 1)) return false;
+  number = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    number = number * 10 + (c - '0');
+  }
+  return number <= static_cast<long long>(kHighestReleaseNumber);
+}
+#endif
+
+std::string ExpiresLine(int days) {
+  return kReleaseExpiresKey + FormatExpiryTime(static_cast<int64_t>(std::time(nullptr)) + int64_t{days} * 86400);
+}
+
 bool IsMainProgram(const ReleaseComponent& c) { return c.strKind == "xp" || c.strKind == "98"; }
 
 struct Package {
@@ -255,11 +285,24 @@ class Publisher {
     } else if (!m_options.strAgainst.empty()) {
       return Error(m_options.strAgainst + ": cannot read it");
     }
-    if (!m_options.strSignKey.empty() && !Sign(document, lint.pOldDocument)) return;
+    if (!m_options.strSignKey.empty()) {
+      if (!Sign(document, lint.pOldDocument)) return;
+      lint.bSigned = true;
+#ifdef TALVO_PUBLISH_SIGNING
+      lint.pFileDigest = &signing::Sha256OfFile;
+#endif
+    }
     m_result.findings = LintDocument(document, lint);
     if (!m_result.findings.empty() && !m_options.bForce) {
       m_result.nExitCode = 1;
       return;
+    }
+    // --force never writes over the updater's own files.
+    for (const LintFinding& finding : m_result.findings) {
+      if (finding.strId == "own-file") {
+        m_result.nExitCode = 1;
+        return;
+      }
     }
 
     // Packages and notice first: the document never names a file that is not served yet.
@@ -461,6 +504,14 @@ class Publisher {
   bool CheckCopies() {
     std::map<std::string, std::string> folders;
     for (const auto& copy : Copies()) {
+      if (IsTargetDir(copy.first) && IsUpdaterOwnName(copy.second)) {
+        Error(m_options.strDescription + ": " + Shown(copy.second) + " would be copied into <TARGETDIR>, where the "
+              "updater keeps its own files under that name (" + kUpdaterProgramName + ", the staging folder " +
+              kStagingFolderName + ", " + kInstallJournalName + ", " + kSetAsideFolderName + ", " +
+              kReleaseRecordName + ", any Update.*): it would replace the running program, the journal that undoes "
+              "a broken install or the record of the releases accepted; rename the file");
+        return false;
+      }
       const auto inserted = folders.emplace(WindowsNameKey(copy.second), copy.first);
       if (!inserted.second && WindowsNameKey(inserted.first->second) != WindowsNameKey(copy.first)) {
         Error(m_options.strDescription + ": " + Shown(copy.second) + " is copied into both " +
@@ -543,37 +594,84 @@ class Publisher {
 
   std::string PackageOf(const ReleaseComponent& c) const { return m_baseUrl + c.strPackage; }
 
-  // The size and SHA-256 of a package as staged (the bytes about to be served), beside its address key.
-  void PinLines(const std::string& urlKey, const ReleaseComponent& c,
+  // The size and SHA-256 of a package or the notice as staged (the bytes about to be served),
+  // beside its address key.
+  void PinLines(const std::string& urlKey, const std::string& servedName,
                 const std::function<void(const std::string&)>& line) const {
 #ifdef TALVO_PUBLISH_SIGNING
     if (m_options.strSignKey.empty()) return;
     std::string sha;
     unsigned long long size = 0;
-    const fs::path path = m_staging.Path() / fs::u8path(Cp949ToUtf8(m_servedFolder + c.strPackage));
+    const fs::path path = m_staging.Path() / fs::u8path(Cp949ToUtf8(m_servedFolder + servedName));
     if (!signing::Sha256OfFile(Utf8(path), sha, size)) return;  // the lint then finds it unpinned
     line(urlKey + "_SIZE=" + std::to_string(size));
     line(urlKey + "_SHA256=" + sha);
 #else
-    (void)urlKey, (void)c, (void)line;
+    (void)urlKey, (void)servedName, (void)line;
 #endif
   }
 
-  // The release one above the served document's (1 for the first), then the signature over every
-  // byte before it, as the last section.
+  // The release number, then the signature over every byte before it, as the last section. The
+  // number rises above every one this key has signed (kept beside it, so a fresh output folder or
+  // an unsigned publication in between cannot lower it) and above the served document's: an
+  // updater that accepted a release refuses every lower one for good.
   bool Sign(std::string& document, const std::string* old) {
 #ifdef TALVO_PUBLISH_SIGNING
-    long previous = 0;
+    long long served = 0;
     if (old) {
-      const SignedDocument served = SplitSignedDocument(*old);
+      const SignedDocument servedDoc = SplitSignedDocument(*old);
       const ReleaseNumber number =
-          ReadReleaseNumber(served.state == SignatureState::kSigned ? served.covered : std::string_view(*old));
-      if (number.state == ReleaseNumberState::kFound) previous = static_cast<long>(number.number);
+          ReadReleaseNumber(servedDoc.state == SignatureState::kSigned ? servedDoc.covered : std::string_view(*old));
+      if (number.state == ReleaseNumberState::kFound) served = number.number;
     }
-    if (previous >= 0x7FFFFFFF) return Error("the served document's release number cannot rise any more"), false;
-    m_result.nRelease = previous + 1;
+    const std::string record = ReleaseRecordOfKey(m_options.strSignKey);
+    const fs::path recordPath = fs::u8path(record);
+    std::string recordText;
+    long long signedBefore = -1;  // unknown
+    std::error_code ec;
+    if (fs::exists(recordPath, ec)) {
+      if (!ReadFile(recordPath, recordText) || !ParseRecordedRelease(recordText, signedBefore)) {
+        return Error(record + " holds no release number (one line of decimal digits): it keeps the highest release "
+                     "signed with " + m_options.strSignKey + "; nothing is signed until it is mended (write the "
+                     "highest release number ever signed with this key there)"), false;
+      }
+    }
+    const std::string servedNote =
+        served > 0 ? " (the served document has release " + std::to_string(served) + ")" : std::string();
+    long long number = m_options.nReleaseNumber;
+    if (number > 0) {
+      if (signedBefore >= number) {
+        return Error("refused to sign release " + std::to_string(number) + ": " + m_options.strSignKey +
+                     " has signed release " + std::to_string(signedBefore) + " before (" + record + "); updaters "
+                     "that accepted it would refuse this document for good. Give a --release-number above " +
+                     std::to_string(signedBefore) + ", or leave it out"), false;
+      }
+      if (served >= number) {
+        return Error("refused to sign release " + std::to_string(number) + ": it does not rise above the served "
+                     "document's release " + std::to_string(served) + "; updaters that accepted that one would "
+                     "refuse it"), false;
+      }
+    } else {
+      if (signedBefore < 0) {
+        return Error("refused to sign: which release numbers " + m_options.strSignKey + " has signed before is not "
+                     "known (" + record + " is missing; keygen writes it). Give --release-number N, above every "
+                     "release ever signed with this key" + servedNote + "; it is kept there from then on"), false;
+      }
+      number = std::max(signedBefore, served) + 1;
+    }
+    if (number > static_cast<long long>(kHighestReleaseNumber))
+      return Error("the release number cannot rise above " + std::to_string(kHighestReleaseNumber) + servedNote), false;
+    // Kept before the signature exists: a number once signed is never signed again, even if this
+    // publication stops later.
+    std::string error;
+    if (!WriteFileAtomically(recordPath, std::to_string(number) + "\n", error))
+      return Error(record + ": cannot record release " + std::to_string(number) + " (" + error + "); nothing signed"), false;
+    m_result.nRelease = static_cast<long>(number);
+    document = WithExpiry(document, ExpiresLine(m_options.nExpiresInDays));
+    if (m_options.nRollout >= 0) document = WithPolicyLine(document, kRolloutKey, kRolloutKey + std::to_string(m_options.nRollout));
+    if (m_options.bUrgent) document = WithPolicyLine(document, kUrgentKey, std::string(kUrgentKey) + "1");
     document += "[RELEASE]\r\nNUMBER=" + std::to_string(m_result.nRelease) + "\r\n";
-    std::string signature, error;
+    std::string signature;
     if (!signing::Sign(m_options.strSignKey, document, signature, error)) return Error(error), false;
     document += "[SIGNATURE]\r\nECDSA-P256-SHA256=" + signature + "\r\n";
     return true;
@@ -598,7 +696,7 @@ class Publisher {
         line(std::string(keys->szVersion) + "=" + c.strVersion);
         if (keys->szUrl) {
           line(std::string(keys->szUrl) + "=" + PackageOf(c));
-          PinLines(keys->szUrl, c, line);
+          PinLines(keys->szUrl, c.strPackage, line);
         }
         line(std::string(keys->szCompulsion) + "=" + c.strCompulsion);
         for (const std::string& setting : c.saSettings) line("OPTIONS_SETTING=" + setting);
@@ -612,6 +710,8 @@ class Publisher {
     if (!m_noticeName.empty()) {
       line("[NOTICE]");
       line("NOTICE_URL=" + m_baseUrl + m_noticeName);
+      // Updaters with a release key show the notice only when it matches.
+      PinLines("NOTICE_URL", m_noticeName, line);
     }
     // The jobs run after every package.
     std::vector<std::string> copies;
@@ -630,7 +730,7 @@ class Publisher {
       line("[ETC" + std::to_string(etc++) + "]");
       line("NAME=" + c.strName);
       line("PRO_DOWN_URL=" + PackageOf(c));
-      PinLines("PRO_DOWN_URL", c, line);
+      PinLines("PRO_DOWN_URL", c.strPackage, line);
       if (!c.strProgram.empty()) line("PRO_EXE=" + c.strProgram);
       if (!c.strPath.empty()) line("PRO_PATH=" + c.strPath);
       if (!c.strRegistry.empty()) line("PRO_REG=" + c.strRegistry);
@@ -655,6 +755,124 @@ class Publisher {
 };
 
 }  // namespace
+
+std::string ReleaseRecordOfKey(const std::string& keyFile) { return keyFile + ".last-release"; }
+
+bool StartReleaseRecord(const std::string& keyFile, std::string& error) {
+  const fs::path record = fs::u8path(ReleaseRecordOfKey(keyFile));
+  std::error_code ec;
+  if (fs::exists(record, ec)) return true;
+  return WriteFileAtomically(record, "0\n", error);
+}
+
+std::string WithExpiry(std::string_view covered, const std::string& expiresLine) {
+  return WithPolicyLine(covered, kReleaseExpiresKey, expiresLine);
+}
+
+std::string WithPolicyLine(std::string_view covered, std::string_view key, const std::string& expiresLine) {
+  std::string out;
+  bool inside = false;
+  bool written = false;
+  size_t endAt = std::string::npos;  // where the "[END]" line starts in `out`
+  while (!covered.empty()) {
+    const size_t end = covered.find('\n');
+    const std::string_view whole = covered.substr(0, end == std::string_view::npos ? covered.size() : end + 1);
+    covered.remove_prefix(whole.size());
+    std::string_view line = whole;
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
+      line.remove_suffix(1);
+    while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
+    if (!line.empty() && line.front() == '[') {
+      inside = line == kReleasePolicySectionLine;
+      if (line == "[END]" && endAt == std::string::npos) endAt = out.size();
+    } else if (inside && line.substr(0, key.size()) == key) {
+      if (!written) out += expiresLine + "\r\n";
+      written = true;
+      continue;
+    }
+    out += whole;
+  }
+  if (!written) {
+    // Into the existing section, else a new one before [END].
+    const size_t sectionAt = out.find(std::string(kReleasePolicySectionLine) + "\r\n");
+    if (sectionAt != std::string::npos) {
+      out.insert(sectionAt + std::string_view(kReleasePolicySectionLine).size() + 2, expiresLine + "\r\n");
+    } else {
+      const std::string section = std::string(kReleasePolicySectionLine) + "\r\n" + expiresLine + "\r\n";
+      if (endAt == std::string::npos) out += section;
+      else out.insert(endAt, section);
+    }
+  }
+  return out;
+}
+
+PublishResult Refresh(const PublishOptions& options, int rolloutPercent) {
+  PublishResult result;
+  result.strDocumentPath = kDocumentPath;
+  const auto fail = [&result](const std::string& error) {
+    result.saErrors.push_back(error);
+    result.nExitCode = 2;
+    return result;
+  };
+#ifdef TALVO_PUBLISH_SIGNING
+  try {
+    const fs::path path = fs::u8path(options.strOutDir) / fs::u8path(kDocumentPath);
+    std::string document;
+    if (!ReadFile(path, document)) return fail(path.u8string() + ": cannot read the served document");
+    const SignedDocument served = SplitSignedDocument(document);
+    if (served.state != SignatureState::kSigned)
+      return fail(path.u8string() + ": " + DescribeSignatureState(served.state) + "; only a signed release is refreshed");
+    std::string publicKey, error;
+    if (!signing::ReadPublicKey(options.strSignKey, publicKey, error)) return fail(error);
+    std::string signatureHex;
+    for (unsigned char b : served.signature) {
+      char hex[3];
+      std::snprintf(hex, sizeof hex, "%02x", b);
+      signatureHex += hex;
+    }
+    const std::string covered(served.covered);
+    if (!signing::Verify(publicKey, covered, signatureHex))
+      return fail(path.u8string() + ": not signed by " + options.strSignKey + " (or changed since); nothing refreshed");
+    const ReleaseNumber release = ReadReleaseNumber(covered);
+    if (release.state != ReleaseNumberState::kFound)
+      return fail(path.u8string() + ": " + DescribeReleaseNumberState(release.state));
+    // A release the key has since signed a higher one of is not made fresh again: that would serve
+    // an old release as current.
+    const std::string record = ReleaseRecordOfKey(options.strSignKey);
+    std::string recordText;
+    long long signedBefore = 0;
+    if (ReadFile(fs::u8path(record), recordText) && ParseRecordedRelease(recordText, signedBefore) &&
+        signedBefore > static_cast<long long>(release.number)) {
+      return fail("refused to refresh release " + std::to_string(release.number) + ": " + options.strSignKey +
+                  " has signed release " + std::to_string(signedBefore) + " since (" + record + ")");
+    }
+    std::string refreshed = WithExpiry(covered, ExpiresLine(options.nExpiresInDays));
+    if (rolloutPercent >= 0) {
+      const ReleaseRollout before = ReadReleaseRollout(covered);
+      if (before.state == RolloutState::kShare && before.percent == 0 && rolloutPercent == 100 && !options.bForce)
+        return fail("refused to take release " + std::to_string(release.number) + " from 0 % (halted) to 100 % in one "
+                    "step: raise it in steps (e.g. 10, 50, 100), or give --force");
+      refreshed = WithPolicyLine(refreshed, kRolloutKey, kRolloutKey + std::to_string(rolloutPercent));
+    }
+    std::string signature;
+    if (!signing::Sign(options.strSignKey, refreshed, signature, error)) return fail(error);
+    const size_t at = document.find(kSignatureSectionLine, covered.size());
+    const std::string lineEnd = document.compare(at + std::string_view(kSignatureSectionLine).size(), 2, "\r\n") == 0
+                                    ? "\r\n" : "\n";
+    const std::string out = refreshed + kSignatureSectionLine + lineEnd + kSignatureKey + signature + lineEnd;
+    if (!WriteFileAtomically(path, out, error)) return fail(path.u8string() + ": " + error);
+    result.nRelease = static_cast<long>(release.number);
+    result.nRollout = ReadReleaseRollout(refreshed).percent;
+    result.saWritten.push_back(kDocumentPath);
+  } catch (const std::exception& e) {
+    return fail(std::string("stopped: ") + e.what());
+  }
+  return result;
+#else
+  (void)options;
+  return fail("this build of talvo-publish cannot sign: use the host build (OpenSSL)");
+#endif
+}
 
 PublishResult Publish(const PublishOptions& options) {
   PublishResult result;

@@ -3,9 +3,13 @@
 // of them is written.
 #pragma once
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tools/talvo-doc/doclint.h"
+
+// How long a signed document stays fresh unless refreshed (talvo-publish refresh).
+constexpr int kDefaultExpiryDays = 14;
 
 struct PublishOptions {
   std::string strDescription;  // path of the description (UTF-8)
@@ -14,9 +18,20 @@ struct PublishOptions {
   std::string strAgainst;      // the served document to compare versions with; empty: the one in
                                // strOutDir, if any
   bool bForce = false;         // write the document despite findings
-  std::string strSignKey;      // private key file: pin each package by size and SHA-256, number the
-                               // release one above the served document's, and sign the document
+  std::string strSignKey;      // private key file: pin each package and the notice by size and
+                               // SHA-256, number the release and sign the document
+  int nExpiresInDays = kDefaultExpiryDays;  // signed documents expire this many days after signing
+  int nRollout = -1;     // signed only: the percent of installations taking it (ROLLOUT=); -1: all, no line
+  bool bUrgent = false;  // signed only: URGENT=1, every installation takes it at once
+  long long nReleaseNumber = 0;  // the release number to sign; 0: one above the highest this key has
+                                 // signed (kept beside it) and the served document's
 };
+
+// Beside a signing key: the highest release number signed with it, one line of decimal digits.
+// keygen writes 0 there; every signature raises it before it is made.
+std::string ReleaseRecordOfKey(const std::string& keyFile);
+// keygen: records that a new key has signed nothing yet (an existing record is kept).
+bool StartReleaseRecord(const std::string& keyFile, std::string& error);
 
 struct PublishResult {
   int nExitCode = 0;                  // 0 published, 1 findings (nothing written), 2 error
@@ -25,9 +40,23 @@ struct PublishResult {
   std::vector<LintFinding> findings;
   std::string strDocumentPath;        // below strOutDir
   long nRelease = 0;                  // the signed document's release number
+  int nRollout = 100;                 // refresh: the share now signed
 };
 
 PublishResult Publish(const PublishOptions& options);
+
+// Re-signs the document served below strOutDir with strSignKey, its expiry time moved to
+// nExpiresInDays from now and nothing else changed: the same bytes, release number and signer. The
+// served document must be one this key signed, of the highest release the key has signed.
+// With `rolloutPercent` 0 to 100 the share of installations taking the release changes too (rollout,
+// halt); 0 to 100 in one step is refused unless bForce.
+PublishResult Refresh(const PublishOptions& options, int rolloutPercent = -1);
+
+// The covered bytes of a signed document with its release policy's EXPIRES line set to
+// `expiresLine` (the section is added before [END], or at the end, when missing).
+std::string WithExpiry(std::string_view covered, const std::string& expiresLine);
+// The same for any line of the release policy: the line starting with `key` replaced, or added.
+std::string WithPolicyLine(std::string_view covered, std::string_view key, const std::string& line);
 
 // The served path of the update information document, below the web server's root.
 constexpr const char* kDocumentPath = "talvoupdate/PlusInformation.php";

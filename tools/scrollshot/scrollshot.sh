@@ -3,12 +3,12 @@
 # display:
 #   tools/scrollshot/scrollshot.sh [OUT.png] [SKIN.bmp]     (default docs/notice-scroll.png)
 # Environment: TALVO_BUILD, a Windows build with the scrollshot target (default: the one that runs
-# here, tools/windows-build.sh).
+# here, tools/windows-build.sh --preset).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
 out=$(realpath -m "${1:-$top/docs/notice-scroll.png}")
 skin=${2:+$(realpath "$2")}
-preset=$("$top/tools/windows-build.sh")
+preset=$("$top/tools/windows-build.sh" --preset)
 build=$(realpath "${TALVO_BUILD:-$top/build/$preset}")
 exe=$build/tools/scrollshot/scrollshot.exe
 [ -f "$exe" ] || { echo "scrollshot: build it first: cmake --build --preset $preset --target scrollshot" >&2; exit 2; }

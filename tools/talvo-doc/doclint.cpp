@@ -11,7 +11,7 @@
 #include <set>
 #include <string_view>
 
-#include "app/versiontext.h"
+#include "catalogue/versiontext.h"
 #include "archive/filelayer.h"
 #include "archive/zipfile.h"
 #include "catalogue/noticefetch.h"
@@ -22,7 +22,8 @@
 #include "net/downloadname.h"
 #include "net/parseurl.h"
 #include "safename/safename.h"
-#include "update/jobline.h"
+#include "safename/updaterfiles.h"
+#include "catalogue/jobline.h"
 
 #ifdef _WIN32
 #include "net/internetfiledown.h"
@@ -81,7 +82,13 @@ bool EndsWith(const std::string& text, const char* suffix) {
   return text.size() >= s.size() && text.compare(text.size() - s.size(), s.size(), s.data()) == 0;
 }
 
-bool IsUrlKey(const std::string& key) { return EndsWith(key, "URL"); }
+bool IsDeltaUrlKey(const std::string& key) {
+  std::string urlKey;
+  unsigned number = 0;
+  DeltaField field;
+  return SplitDeltaKey(key, urlKey, number, field) && field == DeltaField::kUrl;
+}
+bool IsUrlKey(const std::string& key) { return EndsWith(key, "URL") || IsDeltaUrlKey(key); }
 bool IsCompulsionKey(const std::string& key) { return EndsWith(key, "COMPULSION"); }
 
 std::string SectionLabel(int section) {
@@ -117,8 +124,17 @@ const PackageComponent kPackageComponents[] = {
      nullptr},
 };
 
+bool IsDeltaFileKey(const std::string& key) {
+  std::string urlKey;
+  unsigned number = 0;
+  DeltaField field;
+  return SplitDeltaKey(key, urlKey, number, field) && field == DeltaField::kFile;
+}
+
 // The registry root names the install jobs know; anything else means HKEY_CURRENT_USER.
 const char* const kRegistryRoots[] = {"HKCR", "HKCU", "HKLM", "HKU", "HKCC", "HKPD", "HKDD"};
+
+constexpr char kTargetDirMacro[] = "<TARGETDIR>";
 
 std::string Identity(const std::string& path, const std::string& name) {
   return name.empty() ? path : path + "\\" + name;
@@ -215,7 +231,7 @@ class LintObserver : public CParseObserver {
       return;
     }
     // The signed form's sections: read by updaters built with a release key, skipped by the rest.
-    if (name == "RELEASE" || name == "SIGNATURE") return;
+    if (name == "RELEASE" || name == "RELEASE_POLICY" || name == "SIGNATURE") return;
     Report("unknown-section", "[" + name + "] names no section: its lines are ignored" + next +
                                   " (a typo?); known sections: [Talvo] [POLICE_DATA] [SERVER_LIST] [LOGIN_OCX] "
                                   "[OPTIONS] [NOTICE] [FOLDER] [FILES] [REGISTRY] [ETC0]... [END]");
@@ -295,6 +311,15 @@ class LintObserver : public CParseObserver {
                                    "this COPY never finds it; copy each staged file once (name the files apart)");
           return;
         }
+      }
+      if (FolderKey(fields[1]) == WindowsNameKey(kTargetDirMacro) && IsUpdaterOwnName(fields[2])) {
+        Report("own-file", Quoted(fields[2]) + " is a name the updater keeps for itself beside the client (" +
+                               kUpdaterProgramName + ", the staging folder " + kStagingFolderName + ", " +
+                               kInstallJournalName + ", " + kSetAsideFolderName + ", " + kReleaseRecordName +
+                               ", and any Update.*): copied into <TARGETDIR> it would replace the running program, "
+                               "the journal that undoes a broken install, or the record of the releases accepted; "
+                               "name the file otherwise");
+        return;
       }
       m_copies.push_back({m_nLine, fields[1], fields[2]});
       return;
@@ -429,7 +454,9 @@ class LintObserver : public CParseObserver {
 
   void StoredKey(int section, const std::string& key, std::string_view value) {
     const std::string field = SectionLabel(section) + "/" + key;
-    if (key != "OPTIONS_SETTING") {
+    if (IsDeltaFileKey(key)) {
+      m_fieldLines.emplace(field, m_nLine);  // one line per file: the first one stands for them
+    } else if (key != "OPTIONS_SETTING") {
       const auto it = m_fieldLines.find(field);
       if (it != m_fieldLines.end()) {
         const int earlier = it->second;
@@ -803,6 +830,133 @@ void CheckRelease(const CProjectData& doc, const LintObserver& observer, const s
   }
 }
 
+// An updater built with a release key fetches only what the signed document pins: every package
+// address (each extra project's too) and the notice need their size and SHA-256, and with the
+// release folder those must be the served file's.
+void CheckPins(const CProjectData& doc, const LintObserver& observer, const LintOptions& options,
+               std::vector<LintFinding>& findings) {
+  struct Pinned {
+    int nLine;
+    std::string strKey;  // the address key, for the finding
+    std::string strUrl;
+    PackagePin pin;
+    bool bNotice;
+  };
+  const std::pair<const char*, PackagePin (CProjectData::*)() const> componentPins[] = {
+      {"XP_DOWNLOADURL", &CProjectData::GetXPDownloadPin},   {"98_DOWNLOADURL", &CProjectData::Get98DownloadPin},
+      {"DOWN_DAT_URL", &CProjectData::GetDatDownloadPin},    {"SERVER_DOWN_URL", &CProjectData::GetServerDownloadPin},
+      {"OCX_DOWN_URL", &CProjectData::GetOcxDownloadPin},
+  };
+  std::vector<Pinned> pinned;
+  for (const PackageComponent& c : kPackageComponents) {
+    if (!c.url || (doc.*c.url)().empty()) continue;
+    for (const auto& componentPin : componentPins) {
+      if (std::string(componentPin.first) != c.szUrlKey) continue;
+      pinned.push_back({observer.LineOf(std::string(c.szSection) + "/" + c.szUrlKey), c.szUrlKey, (doc.*c.url)(),
+                        (doc.*componentPin.second)(), false});
+    }
+  }
+  for (const PackageComponent& c : kPackageComponents) {
+    if (!c.szUrlKey) continue;
+    for (const DeltaOffer& offer : doc.GetDeltas(c.szUrlKey)) {
+      const std::string key = std::string(c.szUrlKey) + "_DELTA" + std::to_string(offer.m_nNumber);
+      if (!offer.m_strUrl.empty())
+        pinned.push_back({observer.LineOf(std::string(c.szSection) + "/" + key), key, offer.m_strUrl, offer.m_Pin, false});
+    }
+  }
+  for (size_t i = 0; i < doc.m_arrEtcProject.size(); ++i) {
+    const EtcProject& etc = *doc.m_arrEtcProject[i];
+    if (!etc.m_strDownloadUrl.empty())
+      pinned.push_back({observer.EtcUrlLine(i), "[ETC" + std::to_string(i) + "] PRO_DOWN_URL", etc.m_strDownloadUrl,
+                        etc.m_DownloadPin, false});
+  }
+  if (!doc.GetNoticeUrl().empty())
+    pinned.push_back({observer.LineOf("NOTICE/NOTICE_URL"), "NOTICE_URL", doc.GetNoticeUrl(), doc.GetNoticePin(), true});
+
+  for (const Pinned& p : pinned) {
+    const std::string refused = p.bNotice ? "updaters with a release key do not show the notice"
+                                          : "updaters with a release key refuse the package";
+    const std::string key = p.strKey.substr(p.strKey.rfind(' ') + 1);
+    uint64_t size = 0;
+    crypto::Sha256Digest digest;
+    if (p.pin.IsEmpty()) {
+      findings.push_back({p.nLine, "pin-missing", p.strKey + " has no pin: " + refused + "; write " + key +
+                                                      "_SIZE= and " + key + "_SHA256= beside it (talvo-publish "
+                                                      "--sign-key does)"});
+      continue;
+    }
+    if (!p.pin.Read(size, digest)) {
+      findings.push_back({p.nLine, "pin-malformed", p.strKey + ": the pin " + Quoted(p.pin.m_strSize) + ", " +
+                                                        Quoted(p.pin.m_strSha256) + " is no byte count and 64 "
+                                                        "lower-case hex digits: " + refused});
+      continue;
+    }
+    if (options.strReleaseDir.empty() || options.pFileDigest == nullptr) continue;
+    const std::string relative = ServedPath(p.strUrl);
+    if (relative.empty()) continue;  // reported as a bad address already
+    std::string gotSha;
+    unsigned long long gotSize = 0;
+    if (!options.pFileDigest(options.strReleaseDir + "/" + relative, gotSha, gotSize)) continue;  // missing: told
+    if (gotSize != size || gotSha != p.pin.m_strSha256) {
+      findings.push_back({p.nLine, "package-pin", p.strKey + ": " + Quoted(relative) + " has " +
+                                                      std::to_string(gotSize) + " bytes and SHA-256 " + gotSha +
+                                                      ", the document pins " + p.pin.m_strSize + " and " +
+                                                      p.pin.m_strSha256 + ": " + refused});
+    }
+  }
+}
+
+// Delta packages: each complete (address, the release it starts from, its files), from a release
+// other than the one offered and from no release twice, every file line well formed and naming
+// each file once. An updater takes a delta only when every listed file is installed as listed, and
+// falls back to the full package otherwise, so a wrong delta costs a download, never an install.
+void CheckDeltas(const CProjectData& doc, const LintObserver& observer, std::vector<LintFinding>& findings) {
+  for (const PackageComponent& c : kPackageComponents) {
+    if (!c.szUrlKey) continue;
+    std::map<std::string, std::string> fromSeen;  // from-version -> key
+    for (const DeltaOffer& offer : doc.GetDeltas(c.szUrlKey)) {
+      const std::string key = std::string(c.szUrlKey) + "_DELTA" + std::to_string(offer.m_nNumber);
+      const std::string prefix = std::string(c.szSection) + "/" + key;
+      int line = observer.LineOf(prefix);
+      for (const char* field : {"_FROM", "_FILE", "_SIZE", "_SHA256"})
+        if (line == 0) line = observer.LineOf(prefix + field);
+      const auto report = [&](const char* id, const std::string& text) {
+        findings.push_back({line, id, key + ": " + text + "; updaters take the full package instead"});
+      };
+      if ((doc.*c.url)().empty()) {
+        report("delta-incomplete", "there is no " + std::string(c.szUrlKey) + " to fall back to");
+        continue;
+      }
+      if (offer.m_strUrl.empty() || offer.m_strFrom.empty() || offer.m_saFiles.empty()) {
+        report("delta-incomplete", "a delta needs " + key + "=, " + key + "_FROM= and at least one " + key + "_FILE=");
+        continue;
+      }
+      if (offer.m_strFrom == (doc.*c.version)()) {
+        report("delta-from-current", "it starts from " + Quoted(offer.m_strFrom) + ", the release offered itself");
+      }
+      const auto seen = fromSeen.emplace(offer.m_strFrom, key);
+      if (!seen.second) {
+        report("delta-duplicate", "it starts from " + Quoted(offer.m_strFrom) + " like " + seen.first->second +
+                                      ", whose files are tried first");
+      }
+      std::set<std::string> names;
+      for (const std::string& value : offer.m_saFiles) {
+        DeltaFile file;
+        if (!ParseDeltaFile(value, file)) {
+          report("delta-file", Quoted(value) + " is not FOLDER,NAME,SHA-256 BEFORE (empty for a new file),"
+                               "SHA-256 AFTER with 64 lower-case hex digits each");
+          continue;
+        }
+        if (!IsSafeFileName(file.m_strName)) {
+          report("delta-file", Quoted(file.m_strName) + " is no name a package may stage");
+        } else if (!names.insert(WindowsNameKey(file.m_strName)).second) {
+          report("delta-file", Quoted(file.m_strName) + " is listed twice");
+        }
+      }
+    }
+  }
+}
+
 std::vector<LintFinding> LintOrThrow(const std::string& text, const LintOptions& options);
 
 }  // namespace
@@ -828,8 +982,10 @@ std::vector<LintFinding> LintOrThrow(const std::string& text, const LintOptions&
   observer.Finish(hasDownload);
 
   std::vector<LintFinding> findings = std::move(observer.m_findings);
+  CheckDeltas(parsed.catalogue, observer, findings);
   if (options.pOldDocument) CheckAgainst(parsed.catalogue, observer, *options.pOldDocument, findings);
   if (!options.strReleaseDir.empty()) CheckRelease(parsed.catalogue, observer, options.strReleaseDir, findings);
+  if (options.bSigned) CheckPins(parsed.catalogue, observer, options, findings);
   std::stable_sort(findings.begin(), findings.end(), [](const LintFinding& a, const LintFinding& b) {
     return (a.nLine == 0 ? INT32_MAX : a.nLine) < (b.nLine == 0 ? INT32_MAX : b.nLine);
   });

@@ -18,6 +18,13 @@ struct LintOptions {
   // The folder the release is served from (the web server's root): every package address must
   // name a file there that the updater can unpack, and the packages must hold what COPY takes.
   std::string strReleaseDir;
+  // The document is for updaters built with a release key: they fetch nothing that is not pinned,
+  // so every package address and the notice must carry their size and SHA-256 (packagepin.h).
+  bool bSigned = false;
+  // With bSigned and strReleaseDir: the size and SHA-256 (64 lower-case hex digits) of a served
+  // file, false when it cannot be read. The host tools hand in OpenSSL's; without it the pins are
+  // only checked for being there and well formed.
+  bool (*pFileDigest)(const std::string& path, std::string& sha256Hex, unsigned long long& size) = nullptr;
 };
 
 // The findings in line order, document-wide ones last. No network request is made.

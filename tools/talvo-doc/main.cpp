@@ -3,14 +3,15 @@
 //   talvo-doc lint FILE [--against OLD_FILE] [--release DIR] [--public-key LINE]
 #include <cerrno>
 #include <cstdio>
+#include <cctype>
 #include <cstring>
-#include <map>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "catalogue/noticefetch.h"
 #include "catalogue/projectdata.h"
+#include "catalogue/rolloutbucket.h"
 #include "catalogue/signeddocument.h"
 #include "tools/talvo-doc/cataloguejson.h"
 #include "tools/talvo-doc/cp949.h"
@@ -30,8 +31,8 @@ const char kUsage[] =
     "usage: talvo-doc dump FILE\n"
     "       talvo-doc lint FILE [--against OLD_FILE] [--release DIR] [--public-key LINE]\n"
     "    --public-key: the document must be signed by that key (ecdsa-p256:...), its release number\n"
-    "    must rise above OLD_FILE's, and with --release each pinned package must have its size and\n"
-    "    SHA-256 (host build only).\n"
+    "    must rise above OLD_FILE's, every package address and the notice must be pinned by size and\n"
+    "    SHA-256, and with --release each pin must match the served file (host build only).\n"
     "  dump: parses the update information document FILE (code page 949) as the updater does and\n"
     "    prints the catalogue as one JSON object (UTF-8). No network request is made.\n"
     "  lint: one line per trap found in FILE (\"FILE:LINE: [id] what the updater does; how to write\n"
@@ -70,10 +71,32 @@ void WriteText(const std::string& text) {
 }
 
 #ifdef TALVO_DOC_SIGNING
-// The signed form: a signature by the key over everything before it, a release number above the
-// served document's, and (with the release folder) each pinned package's size and SHA-256.
+// The covered bytes without the release policy's section: what a refresh, rollout or halt keeps.
+std::string WithoutPolicy(std::string_view covered) {
+  std::string out;
+  bool inside = false;
+  while (!covered.empty()) {
+    const size_t end = covered.find('\n');
+    const std::string_view whole = covered.substr(0, end == std::string_view::npos ? covered.size() : end + 1);
+    covered.remove_prefix(whole.size());
+    std::string_view line = whole;
+    while (!line.empty() && std::isspace(static_cast<unsigned char>(line.back()))) line.remove_suffix(1);
+    while (!line.empty() && std::isspace(static_cast<unsigned char>(line.front()))) line.remove_prefix(1);
+    if (!line.empty() && line.front() == '[') inside = line == kReleasePolicySectionLine;
+    if (!inside) out += whole;
+  }
+  return out;
+}
+
+std::string DescribeShare(const ReleaseRollout& rollout) {
+  if (rollout.state == RolloutState::kMalformed) return "a malformed share (no installation takes it)";
+  return std::to_string(rollout.percent) + " % of installations";
+}
+
+// The signed form: a signature by the key over everything before it and a release number above
+// the served document's. The pins are the lint's own check (LintOptions::bSigned).
 void LintSignedForm(const std::string& text, const std::string& publicKey, const std::string* old,
-                    const std::string& releaseDir, std::vector<LintFinding>& findings) {
+                    std::vector<LintFinding>& findings, std::string& notes) {
   const SignedDocument signedDoc = SplitSignedDocument(text);
   if (signedDoc.state != SignatureState::kSigned) {
     findings.push_back({0, "signature", std::string("not signed: ") + DescribeSignatureState(signedDoc.state) +
@@ -90,50 +113,30 @@ void LintSignedForm(const std::string& text, const std::string& publicKey, const
     findings.push_back({0, "signature", "the signature is not by this key, or the document changed after signing: "
                                         "updaters with the key refuse it"});
   const ReleaseNumber release = ReadReleaseNumber(signedDoc.covered);
+  const ReleaseRollout rollout = ReadReleaseRollout(signedDoc.covered);
+  if (rollout.state != RolloutState::kEveryone || rollout.bUrgent)
+    notes += "rollout: release " + std::to_string(release.number) + " goes to " + DescribeShare(rollout) +
+             (rollout.bUrgent ? ", urgent: every installation takes it at once" : "") + "\n";
   if (release.state != ReleaseNumberState::kFound) {
     findings.push_back({0, "release-number", std::string("release number: ") + DescribeReleaseNumberState(release.state)});
   } else if (old != nullptr) {
     const SignedDocument served = SplitSignedDocument(*old);
     const ReleaseNumber before =
         ReadReleaseNumber(served.state == SignatureState::kSigned ? served.covered : std::string_view(*old));
-    if (before.state == ReleaseNumberState::kFound && release.number <= before.number)
+    const std::string_view servedCovered =
+        served.state == SignatureState::kSigned ? served.covered : std::string_view(*old);
+    const bool resigned = before.state == ReleaseNumberState::kFound && release.number == before.number &&
+                          WithoutPolicy(signedDoc.covered) == WithoutPolicy(servedCovered);
+    const ReleaseRollout was = ReadReleaseRollout(servedCovered);
+    const ReleaseRollout now = ReadReleaseRollout(signedDoc.covered);
+    if (resigned && was.state == RolloutState::kShare && was.percent == 0 && now.percent == 100 && !now.bUrgent)
+      findings.push_back({0, "rollout", "release " + std::to_string(release.number) + " goes from 0 % (halted) to "
+                                        "100 % of installations in one step: raise the share in steps"});
+    if (before.state == ReleaseNumberState::kFound && release.number <= before.number && !resigned)
       findings.push_back({0, "release-number", "release " + std::to_string(release.number) +
                                                    " does not rise above the served document's " +
                                                    std::to_string(before.number) +
                                                    ": updaters that accepted it refuse this one"});
-  }
-  if (releaseDir.empty()) return;
-  // Each "<KEY>_SIZE=" and "<KEY>_SHA256=" against the package "<KEY>=" names below the folder.
-  std::map<std::string, std::string> values;
-  size_t start = 0;
-  while (start < signedDoc.covered.size()) {
-    size_t end = signedDoc.covered.find('\n', start);
-    if (end == std::string::npos) end = signedDoc.covered.size();
-    std::string line(signedDoc.covered.substr(start, end - start));
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    const size_t eq = line.find('=');
-    if (eq != std::string::npos) values[line.substr(0, eq)] = line.substr(eq + 1);
-    start = end + 1;
-  }
-  for (const auto& [key, size] : values) {
-    if (key.size() <= 5 || key.compare(key.size() - 5, 5, "_SIZE") != 0) continue;
-    const std::string urlKey = key.substr(0, key.size() - 5);
-    const auto url = values.find(urlKey);
-    const auto sha = values.find(urlKey + "_SHA256");
-    if (url == values.end() || sha == values.end()) continue;
-    const size_t host = url->second.find("://");
-    const size_t path = url->second.find('/', host == std::string::npos ? 0 : host + 3);
-    if (path == std::string::npos) continue;
-    std::string file = releaseDir + url->second.substr(path);
-    const size_t query = file.find('?');
-    if (query != std::string::npos) file.resize(query);
-    std::string gotSha;
-    unsigned long long gotSize = 0;
-    if (!signing::Sha256OfFile(file, gotSha, gotSize)) continue;  // a missing package is reported above
-    if (std::to_string(gotSize) != size || gotSha != sha->second)
-      findings.push_back({0, "package-pin", urlKey + ": " + file + " has " + std::to_string(gotSize) +
-                                                " bytes and SHA-256 " + gotSha + ", the document pins " + size +
-                                                " and " + sha->second + ": updaters with a key refuse it"});
   }
 }
 #endif
@@ -170,10 +173,17 @@ int Lint(int argc, char** argv) {
     }
   }
   if (against != nullptr) options.pOldDocument = &oldText;
+#ifdef TALVO_DOC_SIGNING
+  if (publicKey != nullptr) {
+    options.bSigned = true;
+    options.pFileDigest = &signing::Sha256OfFile;
+  }
+#endif
   std::vector<LintFinding> findings = LintDocument(text, options);
+  std::string notes;  // what the maker should see even when nothing is wrong
   if (publicKey != nullptr) {
 #ifdef TALVO_DOC_SIGNING
-    LintSignedForm(text, publicKey, options.pOldDocument, options.strReleaseDir, findings);
+    LintSignedForm(text, publicKey, options.pOldDocument, findings, notes);
 #else
     std::fputs("talvo-doc: this build cannot check signatures: use the host build (OpenSSL)\n", stderr);
     return 2;
@@ -182,6 +192,7 @@ int Lint(int argc, char** argv) {
   std::string out;
   // The path stays as given; only the document's own text is code page 949.
   for (const LintFinding& finding : findings) out += file + Cp949ToUtf8(FormatFinding("", finding)) + "\n";
+  if (!notes.empty()) out += std::string(file) + ": " + notes;
   WriteText(out);
   if (std::fflush(stdout) != 0 || std::ferror(stdout)) return 2;
   return findings.empty() ? 0 : 1;

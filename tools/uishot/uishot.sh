@@ -7,7 +7,7 @@ top=$(cd "$(dirname "$0")/../.." && pwd)
 out=$(realpath -m "${1:-$top/docs/controls.png}")
 cd "$top"
 # The build that runs here: win64 where Wine cannot start 32-bit programs (the same drawing code).
-preset=$(tools/windows-build.sh)
+preset=$(tools/windows-build.sh --preset)
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset" --target uishot >/dev/null
 work=$(mktemp -d)

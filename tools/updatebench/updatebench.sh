@@ -7,7 +7,7 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
 if [ -z "${1:-}" ]; then
-  preset=$("$top/tools/windows-build.sh")
+  preset=$("$top/tools/windows-build.sh" --preset)
   cmake --preset "$preset" -S "$top" >/dev/null
 fi
 build=$(realpath "${1:-$top/build/$preset}")

@@ -17,7 +17,7 @@ cd "$top"
 [ -n "${DISPLAY:-}" ] || exec tools/with-display.sh "$0" "$@"
 work=$(realpath -m "${1:-build/zipbench}")
 build=$(realpath -m "${ZIPBENCH_BUILD:-build/native-bench}")
-win32=$(realpath -m "${ZIPBENCH_WIN32:-build/$(tools/windows-build.sh || echo win32)}")
+win32=$(realpath -m "${ZIPBENCH_WIN32:-build/$(tools/windows-build.sh --preset || echo win32)}")
 runs=${ZIPBENCH_RUNS:-5}
 if [ -n "${ZIPBENCH_OUT:-}" ]; then out=$ZIPBENCH_OUT
 elif [ -d /dev/shm ]; then out=/dev/shm/zipbench-out.$$

@@ -1,4 +1,4 @@
-#include "tools/publish/zipwriter.h"
+#include "archive/zipwriter.h"
 
 #include <zlib.h>
 

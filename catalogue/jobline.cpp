@@ -1,4 +1,4 @@
-#include "update/jobline.h"
+#include "catalogue/jobline.h"
 
 #include "catalogue/projectdata.h"
 #include "safename/safename.h"

@@ -1,4 +1,4 @@
-#include "app/versiontext.h"
+#include "catalogue/versiontext.h"
 
 namespace {
 

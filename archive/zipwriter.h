@@ -1,5 +1,6 @@
-// Writes the zip packages of a release: top-level files only, deflated (or stored when that is
-// smaller), with a fixed time stamp so that the same files always give the same bytes.
+// Writes zip archives (a release's packages, the updater's diagnostics bundle): deflated entries
+// (stored when that is smaller), with a fixed time stamp so that the same files always give the
+// same bytes.
 #pragma once
 #include <cstdint>
 #include <string>
