@@ -43,6 +43,11 @@ struct DownloadJob {
   // File mode: how often a body that breaks off is asked for in all, and the first pause between.
   unsigned m_nBodyAttempts = 1;
   DWORD m_dwFirstRetryPauseMs = 0;
+  // File mode, for the log: the bytes taken over from an earlier run's partial body, how often the
+  // body was asked for again from a byte on, and every body byte that came over the wire.
+  uint64_t m_nKeptBytesTaken = 0;
+  unsigned m_nRangeRequests = 0;
+  uint64_t m_nReceivedBytes = 0;
 
   bool IsTextMode() const { return m_hEvent.IsValid(); }
 

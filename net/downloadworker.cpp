@@ -315,6 +315,7 @@ const DownloadFailure* CDownloadWorker::SendRequest() {
   const std::string& validator = m_strETag.empty() ? m_strLastModified : m_strETag;
   if (IsFileMode() && m_job->m_nBodyBytes != 0 && !validator.empty() && m_nWholeBody > m_job->m_nBodyBytes) {
     m_nAskedFrom = m_job->m_nBodyBytes;
+    ++m_job->m_nRangeRequests;
     headers = "Range: bytes=" + std::to_string(m_nAskedFrom) + "-\r\nIf-Range: " + validator + "\r\n";
   } else if (m_job->m_nBodyBytes != 0) {
     StartBodyAgain();
@@ -458,6 +459,7 @@ const DownloadFailure* CDownloadWorker::ReceiveBody() {
       if (!::WriteFile(m_hFile.Get(), szReadBuf, n, &written, nullptr) || written != n) return &kWriteFailed;
       if (job.m_pHasher) job.m_pHasher->Update(szReadBuf, n);
       job.m_nBodyBytes += n;
+      job.m_nReceivedBytes += n;
       if (KeepsPartial() && job.m_nBodyBytes - m_nRecordedBytes >= job.m_nRecordEveryBytes) WriteRecord();
       job.CountBodyBytes(n);
       if (job.TooSlow()) return &kBodyTooSlow;
@@ -549,6 +551,7 @@ const DownloadFailure* CDownloadWorker::TakeUpPartial() {
   m_hFile = std::move(body);
   m_bFileCreated = true;
   job.m_nBodyBytes = kept.nBytesOnDisk;
+  job.m_nKeptBytesTaken = kept.nBytesOnDisk;
   m_nRecordedBytes = kept.nBytesOnDisk;
   m_strETag = kept.strETag;
   m_strLastModified = kept.strLastModified;
@@ -596,6 +599,7 @@ UINT CDownloadWorker::Complete() {
   job.RunWithOwner([&](CInternetFileDown& owner) {
     // Before the file is listed, so whoever finds the file finds its digest.
     if (bHashed) owner.RecordDigest(digest, job.m_nBodyBytes);
+    owner.RecordTransfer({job.m_nKeptBytesTaken, job.m_nRangeRequests, job.m_nReceivedBytes});
     owner.FinishJob(m_strLocalFile, job.m_bExecute);
   });
   if (job.IsTextMode()) ::SetEvent(job.m_hEvent.Get());

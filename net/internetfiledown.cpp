@@ -150,6 +150,7 @@ void CInternetFileDown::DownloadNextLocked(BOOL bExecute) {
   job->SetOwner(this);
   m_listFile.clear();
   m_bHaveDigest = false;
+  m_bHaveTransfer = false;
   m_pLastFailure = nullptr;
   if (job->m_strURL.empty()) return;
   if (!StartWorkerLocked(job)) {
@@ -261,6 +262,19 @@ BOOL CInternetFileDown::GetFinishedDigest(crypto::Sha256Digest& digest, unsigned
   digest = m_finishedDigest;
   nSize = m_nFinishedSize;
   return TRUE;
+}
+
+BOOL CInternetFileDown::GetFinishedTransfer(DownloadTransfer& transfer) {
+  CScopedLock lock(m_lock);
+  if (!m_bHaveTransfer) return FALSE;
+  transfer = m_finishedTransfer;
+  return TRUE;
+}
+
+void CInternetFileDown::RecordTransfer(const DownloadTransfer& transfer) {
+  CScopedLock lock(m_lock);
+  m_finishedTransfer = transfer;
+  m_bHaveTransfer = true;
 }
 
 void CInternetFileDown::RecordDigest(const crypto::Sha256Digest& digest, unsigned long long nSize) {

@@ -22,6 +22,13 @@ class CProgressCtrl;
 struct DownloadFailure;
 struct DownloadJob;
 
+// How the last finished body came: for the log line support reads.
+struct DownloadTransfer {
+  unsigned long long nKeptBytesTaken = 0;  // continued from a partial body kept on disk
+  unsigned nRangeRequests = 0;             // asked for again from a byte on after it broke off
+  unsigned long long nReceivedBytes = 0;   // body bytes that came over the wire, repeats included
+};
+
 class CInternetFileDown {
  public:
   CInternetFileDown();
@@ -68,6 +75,8 @@ class CInternetFileDown {
   // by DownloadTimings::maxUnpinnedBodyBytes. Every file body also keeps the pace of its timings.
   void SetPinnedSize(unsigned long long nSize);
   BOOL GetFinishedDigest(crypto::Sha256Digest& digest, unsigned long long& nSize);
+  // How the last file finished since the last start came; FALSE when none finished.
+  BOOL GetFinishedTransfer(DownloadTransfer& transfer);
   // File mode: a pinned body that breaks off (or is given up) is kept in strFolder with a record
   // of how far it got, and the next job for the same pin, in this run or a later one, continues
   // it when the server proves it is the same file. Only the pinned size and SHA-256 over the
@@ -79,6 +88,7 @@ class CInternetFileDown {
   // Called by the worker.
   void FinishJob(std::string strLocalPath, BOOL bExecute);
   void RecordDigest(const crypto::Sha256Digest& digest, unsigned long long nSize);
+  void RecordTransfer(const DownloadTransfer& transfer);
   void ReLoadFile(std::string strURL);
   void SetProgress(int nPos);
   void SetError(BOOL bError);
@@ -130,6 +140,8 @@ class CInternetFileDown {
   bool m_bHaveDigest = false;  // the last finished file's digest, since the last start
   crypto::Sha256Digest m_finishedDigest{};
   unsigned long long m_nFinishedSize = 0;
+  bool m_bHaveTransfer = false;  // likewise for how it came
+  DownloadTransfer m_finishedTransfer;
   bool m_bClosing = false;  // the destructor runs: no further job is chained
   // The threads of the workers started and not cut loose, with their jobs (for identity only).
   std::vector<std::pair<const DownloadJob*, framework::UniqueHandle>> m_workers;

@@ -42,6 +42,18 @@ void ExecuteProgram(const std::string& strPath) {
   ::ShellExecuteA(nullptr, "open", strPath.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
+// "not resumed", or where the body was taken up again and what came over the wire.
+std::string DescribeTransfer(const DownloadTransfer& transfer) {
+  if (transfer.nKeptBytesTaken == 0 && transfer.nRangeRequests == 0) return "not resumed";
+  std::string text = "resumed";
+  if (transfer.nKeptBytesTaken != 0)
+    text += " from byte " + std::to_string(transfer.nKeptBytesTaken) + " kept on disk";
+  if (transfer.nRangeRequests != 0)
+    text += (transfer.nKeptBytesTaken != 0 ? " and " : " ") + std::to_string(transfer.nRangeRequests) +
+            (transfer.nRangeRequests == 1 ? " time" : " times") + " after a break";
+  return text + " (" + std::to_string(transfer.nReceivedBytes) + " bytes received)";
+}
+
 }  // namespace
 
 CUpdateRun::CUpdateRun(CProjectData& projectData, std::vector<RunEntry> entries, RunSettings settings,
@@ -159,11 +171,12 @@ std::string CUpdateRun::DescribeStop(EntryResult result) const {
 FetchResult CUpdateRun::Fetch(size_t nIndex, int nOrdinal) {
   if (nIndex >= m_entries.size()) return FetchResult();
   const RunEntry& entry = m_entries[nIndex];
-  return FetchFile(entry.strUrl, entry.pin, m_settings.bCheckPackages, PackageFolder(nIndex), nOrdinal);
+  return FetchFile(entry.strUrl, entry.pin, m_settings.bCheckPackages, PackageFolder(nIndex), nOrdinal,
+                   PackageKind::kFull);
 }
 
 FetchResult CUpdateRun::FetchFile(const std::string& strUrl, const PackagePin& pin, bool bCheckPin,
-                                  const std::string& strFolder, int nOrdinal) {
+                                  const std::string& strFolder, int nOrdinal, PackageKind kind) {
   FetchResult result;
   CSinkProgress progress(m_sink);
   m_sink.SetProgressRange(100);
@@ -185,6 +198,7 @@ FetchResult CUpdateRun::FetchFile(const std::string& strUrl, const PackagePin& p
   down.DownloadNow(strUrl, FALSE, TRUE);
   result.strFile = down.GetFinishedFile();
   result.pFailure = down.GetLastFailure();
+  down.GetFinishedTransfer(result.transfer);
   // Announced with another length or longer than its pin: not the package the document pins.
   if (bCheckPin && (result.pFailure == &kLengthNotPinned || result.pFailure == &kBodyTooLong)) {
     framework::WriteLog("Package check: package %d/%d is not the size the document pins\n", nOrdinal,
@@ -197,13 +211,13 @@ FetchResult CUpdateRun::FetchFile(const std::string& strUrl, const PackagePin& p
     result.strFile.clear();
     result.bPinMismatch = true;
   }
-  LogFetch(strUrl, bCheckPin, nOrdinal, result, ::GetTickCount() - dwStarted);
+  LogFetch(strUrl, bCheckPin, nOrdinal, kind, result, ::GetTickCount() - dwStarted);
   return result;
 }
 
 // One line per package for support: where from, how much and how long, and how it ended.
-void CUpdateRun::LogFetch(const std::string& strUrl, bool bCheckPin, int nOrdinal, const FetchResult& result,
-                          unsigned long nMilliseconds) const {
+void CUpdateRun::LogFetch(const std::string& strUrl, bool bCheckPin, int nOrdinal, PackageKind kind,
+                          const FetchResult& result, unsigned long nMilliseconds) const {
   const int nTotal = static_cast<int>(m_entries.size());
   const char* pin = !bCheckPin ? "not pinned (a build without a release key)"
                     : result.bPinMismatch       ? "pin mismatch"
@@ -213,8 +227,9 @@ void CUpdateRun::LogFetch(const std::string& strUrl, bool bCheckPin, int nOrdina
     unsigned long long nBytes = 0;
     if (::GetFileAttributesExA(result.strFile.c_str(), GetFileExInfoStandard, &data))
       nBytes = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    framework::WriteLog("Package %d/%d %s: %llu bytes in %lu ms, %s\n", nOrdinal, nTotal, strUrl.c_str(), nBytes,
-                        nMilliseconds, pin);
+    framework::WriteLog("Package %d/%d %s: %llu bytes in %lu ms, %s, %s, %s\n", nOrdinal, nTotal, strUrl.c_str(),
+                        nBytes, nMilliseconds, kind == PackageKind::kDelta ? "delta" : "full package",
+                        DescribeTransfer(result.transfer).c_str(), pin);
   } else if (result.bPinMismatch) {
     framework::WriteLog("Package %d/%d %s: refused after %lu ms, %s %s\n", nOrdinal, nTotal, strUrl.c_str(),
                         nMilliseconds, pin, framework::cause::kPackage);

@@ -52,6 +52,7 @@ struct FetchResult {
   std::string strFile;
   const DownloadFailure* pFailure = nullptr;
   bool bPinMismatch = false;  // arrived, but not the package the signed document pins
+  DownloadTransfer transfer;   // how it came, when it arrived
 };
 
 // The extract step.
@@ -102,8 +103,10 @@ class CUpdateRun {
  private:
   void WriteOptionSettings();
   bool MatchesItsPin(CInternetFileDown& down, const PackagePin& pin, int nOrdinal) const;
+  // A delta package or the component's full one: said in the package's log line.
+  enum class PackageKind { kFull, kDelta };
   FetchResult FetchFile(const std::string& strUrl, const PackagePin& pin, bool bCheckPin,
-                        const std::string& strFolder, int nOrdinal);
+                        const std::string& strFolder, int nOrdinal, PackageKind kind);
   // Installs entry nIndex from a delta the document offers from exactly the installed files:
   // true when one was taken that far (its install step's result in `result`); false when there
   // is none or it failed before anything was installed (remembered as bad; nothing left staged).
@@ -114,8 +117,8 @@ class CUpdateRun {
   void ClearStaging();
   RunOutcome Stop(size_t nIndex, EntryResult result);
   std::string DescribeStop(EntryResult result) const;
-  void LogFetch(const std::string& strUrl, bool bCheckPin, int nOrdinal, const FetchResult& result,
-                unsigned long nMilliseconds) const;
+  void LogFetch(const std::string& strUrl, bool bCheckPin, int nOrdinal, PackageKind kind,
+                const FetchResult& result, unsigned long nMilliseconds) const;
   // A failed entry: the staging folder cleared (no program started), the failed status, Stop.
   RunOutcome Fail(size_t nIndex, EntryResult result);
 

@@ -168,7 +168,7 @@ bool CUpdateRun::InstallByDelta(size_t nIndex, int nOrdinal, EntryResult& result
 bool CUpdateRun::StageDelta(size_t nIndex, int nOrdinal, const DeltaOffer& offer, const std::vector<DeltaFile>& files) {
   const std::string strTarget = PackageFolder(nIndex);
   const std::string strDeltaFolder = m_settings.strStagingFolder + std::to_string(nIndex + 1) + ".delta\\";
-  m_fetch = FetchFile(offer.m_strUrl, offer.m_Pin, true, strDeltaFolder, nOrdinal);
+  m_fetch = FetchFile(offer.m_strUrl, offer.m_Pin, true, strDeltaFolder, nOrdinal, PackageKind::kDelta);
   if (m_fetch.strFile.empty()) {
     framework::WriteLog("Delta: entry %d: the delta package did not arrive as pinned\n", nOrdinal);
     return false;

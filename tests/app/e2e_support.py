@@ -164,7 +164,26 @@ def scenario_causes(opts):
         sb.close()
 
 
-SCENARIOS = {"diagnostics": scenario_diagnostics, "causes": scenario_causes}
+def scenario_unwritable(opts):
+    """A log that cannot be written (its name taken by a folder, the installation folder marked
+    read-only) loses its lines, never the update."""
+    sb = ew.WindowSandbox("unwritable", opts, ew.document())
+    try:
+        os.makedirs(os.path.join(sb.install, "Update.log"))
+        check(sb.wine(["attrib", "+r", "C:\\Talvo"])[0] == 0, "attrib failed")
+        run, _ = sb.open_window()
+        lines = sb.drive("find", 10000, "click-start", "watch", 120000, "ok")
+        check(ew.events(lines, "box") == [], "boxes %s" % ew.events(lines, "box"))
+        check(ew.events(lines, "status")[-1:] == [ew.DONE], "statuses %s" % ew.events(lines, "status"))
+        check(run.wait(60) == 0, "exit code")
+        check(sb.reg_query(e2e.INSTALL_KEY, "VerTalvo") == "3.41", "the client's version is not recorded")
+        check(os.path.isdir(os.path.join(sb.install, "Update.log")), "the folder in the log's place was touched")
+        check(any("Run end: " in line for line in run.lines), "the run's lines are not written elsewhere")
+    finally:
+        sb.close()
+
+
+SCENARIOS = {"diagnostics": scenario_diagnostics, "causes": scenario_causes, "unwritable": scenario_unwritable}
 
 if __name__ == "__main__":
     sys.exit(e2e.main(__doc__, SCENARIOS, ("--updater", "--fast-updater", "--signed-updater", "--client", "--helper",

@@ -103,6 +103,8 @@ def scenario_delta(opts):
         saved = [int(m.group(1)) for m in map(SAVED.search, run.lines) if m]
         check(len(saved) == 1 and saved[0] > 0, "saved bytes in the log: %s" % saved)
         check(not os.path.exists(sb.path("Update.baddeltas")), "a good delta was remembered as bad")
+        check(any(DELTA + ":" in l and ", delta, not resumed, pin match" in l for l in run.lines),
+              "no package line says the delta came: %s" % [l for l in run.lines if "Package " in l])
     finally:
         sb.close()
 
@@ -113,8 +115,10 @@ def scenario_changed(opts):
         sb.server.serve(delta_document(sb.server.root, sb.old, sb.new))
         with open(sb.path("Talvo.exe"), "ab") as f:
             f.write(b"patched by hand")
-        sb.run_all()
+        run = sb.run_all()
         check(sb.client_requests() == [FULL], "client package requests %s" % sb.client_requests())
+        check(any(FULL + ":" in l and ", full package, " in l for l in run.lines),
+              "no package line says the full package came: %s" % [l for l in run.lines if "Package " in l])
     finally:
         sb.close()
 

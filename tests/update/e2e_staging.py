@@ -207,6 +207,10 @@ def scenario_resume(opts):
                 check(sb.reg_query(e2e.INSTALL_KEY, "VerListTalvo") is None, "%s: server list recorded" % what)
             code = run.wait(60)
             check(code == 0, "%s: exit code %s" % (what, code))
+            if what == "cut once":
+                check(any(package + ":" in l and ", resumed 1 time after a break (%d bytes received)" % size in l
+                          for l in run.lines),
+                      "%s: no package line says it resumed: %s" % (what, [l for l in run.lines if "Package " in l]))
             check(sb.staged() is None, "%s: left on disk: %s" % (what, sb.staged()))
         finally:
             sb.close()
@@ -271,6 +275,9 @@ def scenario_acrossruns(opts):
         check(sb.reg_query(e2e.INSTALL_KEY, "VerTalvo") == "3.41", "client version %s" % sb.reg_query(e2e.INSTALL_KEY, "VerTalvo"))
         check(sb.read("Talvo.exe").endswith(ew.CLIENT_MARK), "Talvo.exe not replaced")
         check(os.listdir(sb.path("Update.partial")) == [], "left kept: %s" % os.listdir(sb.path("Update.partial")))
+        check(any(package + ":" in l and ", full package, resumed from byte %d kept on disk (%d bytes received)"
+                  % (recorded, size - recorded) in l for l in run.lines),
+              "no package line says where it resumed: %s" % [l for l in run.lines if "Package " in l])
     finally:
         sb.close()
 
