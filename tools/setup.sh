@@ -86,7 +86,8 @@ if [ ! -f "$zstd_cache/i686-w64-mingw32/lib/libzstd.a" ] || [ ! -f "$zstd_cache/
 fi
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
-qemu_major() { qemu-i386 --version 2>/dev/null | sed -n 's/^qemu-i386 version \([0-9]*\)\..*/\1/p'; }
+# Empty when qemu-i386 is missing (a fresh machine): that is a reason to install it, not to stop.
+qemu_major() { qemu-i386 --version 2>/dev/null | sed -n 's/^qemu-i386 version \([0-9]*\)\..*/\1/p' || true; }
 if [ "$emulated32" = 1 ]; then
   major=$(qemu_major)
   if [ -z "$major" ] || [ "$major" -lt 8 ] || ! installed gcc-multilib; then
