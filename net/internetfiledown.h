@@ -15,19 +15,13 @@
 #include "framework/scopedlock.h"
 #include "crypto/sha256digest.h"
 #include "net/downloadtimings.h"
+#include "net/downloadtransfer.h"
 
 namespace framework {
 class CProgressCtrl;
 }
 struct DownloadFailure;
 struct DownloadJob;
-
-// How the last finished body came: for the log line support reads.
-struct DownloadTransfer {
-  unsigned long long nKeptBytesTaken = 0;  // continued from a partial body kept on disk
-  unsigned nRangeRequests = 0;             // asked for again from a byte on after it broke off
-  unsigned long long nReceivedBytes = 0;   // body bytes that came over the wire, repeats included
-};
 
 class CInternetFileDown {
  public:

@@ -11,6 +11,7 @@
 #include "catalogue/deltaoffer.h"
 #include "catalogue/packagepin.h"
 #include "net/downloadtimings.h"
+#include "net/downloadtransfer.h"
 #include "update/installscript.h"
 #include "update/updaterunsink.h"
 
