@@ -11,6 +11,7 @@ Python 3 standard library only. See README.md for the release layout, the fault 
 import argparse
 import email.utils
 import fnmatch
+import hashlib
 import http.server
 import json
 import os
@@ -243,10 +244,14 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.reset_connection()
             return
 
+        self.document_modified = None
         status, body, content_type = self.choose_body(path, fault)
         headers = [("Content-Type", content_type)]
         if status in (200, 304) and not ("body" in fault or fault.get("empty") or fault.get("endless")):
-            status, body, more = self.apply_validators_and_range(path, fault, body)
+            if self.document_modified is not None:
+                status, more = self.apply_document_validators(path, fault, body)
+            else:
+                status, body, more = self.apply_validators_and_range(path, fault, body)
             headers += more
         if status == 401:
             headers.append(("WWW-Authenticate", 'Basic realm="talvo"'))
@@ -308,6 +313,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if path == INFO_PATH:
             with open(found, "rb") as f:
                 data = f.read()
+            self.document_modified = int(os.stat(found).st_mtime)
             host = (self.headers.get("Host") or "%s:%d" % server.server_address[:2]).encode("latin-1", "replace")
             return status, Body.of_bytes(data.replace(SERVER_PLACEHOLDER, host)), "text/plain"
         content_type = "text/html" if found.endswith((".html", ".asp")) else "application/octet-stream"
@@ -363,6 +369,25 @@ class Handler(http.server.BaseHTTPRequestHandler):
         first = min(first + shift, last)
         return 206, body.window(first, last), headers + [
             ("Content-Range", "bytes %d-%d/%d" % (first, last, body.size))]
+
+    def apply_document_validators(self, path, fault, body):
+        """Status and headers of the information document, which carries validators of its own by
+        default, as a server that caches its answer would: a strong ETag of the bytes served (so
+        a changed document, or another Host, is another ETag) and the file's time. A conditional
+        request that matches gets 304 and no body."""
+        kind = fault.get("validator", "both")
+        if kind not in VALIDATOR_KINDS:
+            kind = "both"
+        tag = hashlib.sha256(body.read(0, body.size)).hexdigest()[:24]
+        etag = {"etag": '"%s"' % tag, "both": '"%s"' % tag, "weak-etag": 'W/"%s"' % tag}.get(kind)
+        modified = self.date_time_string(self.document_modified) if kind in ("last-modified", "both") else None
+        headers = [(name, value) for name, value in (("ETag", etag), ("Last-Modified", modified)) if value]
+        if int(fault.get("status", 200)) == 304:
+            return 304, headers
+        if not fault.get("ignore_conditional") and self.not_modified(etag, modified):
+            self.server.access("not-modified", path)
+            return 304, headers
+        return 200, headers
 
     def not_modified(self, etag, modified):
         none_match = self.headers.get("If-None-Match")
