@@ -197,8 +197,9 @@ bool WriteDiagnosticsBundle(const std::string& strFolder, const std::string& str
   add("staging folder.txt", Listing(staging));
   add("recorded versions.txt", KeyValues(HKEY_CURRENT_USER, "HKCU", kInstallKey));
   // What the last run received and what this installation accepted before: the kept log's
-  // "Release check:" line says what was made of the document.
-  for (const char* name : {kLastDocumentName, kReleaseRecordName, kBadDeltaListName}) {
+  // "Release check:" line says what was made of the document; its validators are there only
+  // while it is a document that was accepted.
+  for (const char* name : {kLastDocumentName, kLastDocumentValidatorName, kReleaseRecordName, kBadDeltaListName}) {
     std::string bytes;
     if (ReadWholeFile(updater + "\\" + name, bytes)) add(name, bytes);
   }

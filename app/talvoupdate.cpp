@@ -9,6 +9,7 @@
 #include "app/commandline.h"
 #include "app/diagnosticsbundle.h"
 #include "app/downloaderfetchtext.h"
+#include "app/keptdocument.h"
 #include "app/runstartline.h"
 #include "app/singleinstance.h"
 #include "app/startupdecision.h"
@@ -70,16 +71,6 @@ class COleSession {
  private:
   bool m_bStarted;
 };
-
-// Support's bundle shows what the server sent last, whatever the checks made of it (the log says).
-void KeepLastDocument(const std::string& strDocument) {
-  const std::string path = framework::GetModuleFolder() + "\\" + kLastDocumentName;
-  framework::UniqueHandle file(
-      ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return;
-  DWORD written = 0;
-  ::WriteFile(file.Get(), strDocument.data(), static_cast<DWORD>(strDocument.size()), &written, nullptr);
-}
 
 constexpr char kClientCaptionKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Talvo";
 constexpr DWORD kClientCaptionBufferSize = 100;
@@ -163,8 +154,13 @@ void CTalvoUpdateApp::CheckAndUpdate() {
 
   std::string strDocument;
   const BOOL bReceived = CheckUpdateServer();
-  if (bReceived) KeepLastDocument(m_strInformation);
-  if (bReceived && AcceptRelease(strDocument)) {
+  // Support's bundle shows what the server sent last, whatever the checks made of it (the log says).
+  if (bReceived && !m_bInformationFromKeptCopy) KeepReceivedDocument(m_strInformation);
+  const BOOL bAccepted = bReceived && AcceptRelease(strDocument);
+  // Nothing of a refused document (a kept copy refused included) vouches for the next request.
+  if (bReceived && !bAccepted) ForgetDocumentValidator();
+  if (bAccepted && !m_bInformationFromKeptCopy) KeepDocumentValidator(m_informationValidator);
+  if (bAccepted) {
     m_bCheckPackages = m_strReleasePublicKey.empty() ? FALSE : TRUE;
     pProjectData = std::make_unique<CProjectData>();
     dlg.m_pProjectData = pProjectData.get();

@@ -7,6 +7,7 @@
 #include "app/startuptimings.h"
 #include "catalogue/projectdata.h"
 #include "framework/winapp.h"
+#include "net/httpvalidator.h"
 #include "ui/startbuttonhost.h"
 #include "update/updateappstate.h"
 
@@ -58,6 +59,10 @@ class CTalvoUpdateApp : public framework::CWinApp, public CUpdateAppState, publi
 
   BOOL m_bBackground = FALSE;
   std::string m_strInformation;
+  // Where m_strInformation came from: the copy kept from an earlier start, which the server said
+  // is current, or an answer with these validators.
+  BOOL m_bInformationFromKeptCopy = FALSE;
+  HttpValidator m_informationValidator;
 
   StartupTimings m_timings;
   // The release key line ("ecdsa-p256:..."); empty in a build without one, which reads any document.

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "app/commandline.h"
+#include "app/keptdocument.h"
 #include "app/serverprobe.h"
 #include "app/serverretry.h"
 #include "app/singleinstance.h"
@@ -75,6 +76,8 @@ BOOL CTalvoUpdateApp::CheckUpdateServer() {
 
 BOOL CTalvoUpdateApp::RequestInformation() {
   m_strInformation.clear();
+  m_bInformationFromKeptCopy = FALSE;
+  m_informationValidator = HttpValidator();
   framework::UniqueHandle thread = framework::BeginThread(&CTalvoUpdateApp::InformationThread, this);
   if (thread) ::WaitForSingleObject(thread.Get(), INFINITE);
   return m_strInformation.empty() ? FALSE : TRUE;
@@ -89,7 +92,22 @@ UINT CTalvoUpdateApp::InformationThread(void* param) {
   const std::string strURL = BuildInformationUrl(strPath, strVersion, pApp->GetWinVersionText(0x110));
   const DWORD dwTimeout = pApp->m_bBackground ? pApp->m_timings.backgroundRequestTimeoutMs
                                               : pApp->m_timings.foregroundRequestTimeoutMs;
-  pApp->m_strInformation = pDown->DownloadToString(strURL, dwTimeout);
+  // A copy kept with its validators is asked for only if the document changed since.
+  std::string strKept;
+  HttpValidator known;
+  if (!ReadKeptDocument(strKept, known)) known = HttpValidator();
+  const CInternetFileDown::ConditionalText answer = pDown->DownloadToStringIfChanged(strURL, dwTimeout, known);
+  if (answer.outcome == CInternetFileDown::ConditionalText::kNotModified) {
+    framework::WriteLog("Information request: not changed since the kept copy (%lu bytes), which is checked as a "
+                        "fresh one\n",
+                        static_cast<unsigned long>(strKept.size()));
+    pApp->m_strInformation = std::move(strKept);
+    pApp->m_bInformationFromKeptCopy = TRUE;
+  } else if (answer.outcome == CInternetFileDown::ConditionalText::kBody) {
+    if (!known.IsEmpty()) framework::WriteLog("Information request: the document changed since the kept copy\n");
+    pApp->m_strInformation = answer.strBody;
+    pApp->m_informationValidator = answer.validator;
+  }
   return 1;
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "crypto/sha256hasher.h"
+#include "net/httpvalidator.h"
 
 #include "framework/scopedhandle.h"
 #include "framework/scopedlock.h"
@@ -23,6 +24,12 @@ struct DownloadJob {
   std::string m_strURL;        // as the caller gave it
   std::string m_strResult;     // text mode: the body received so far
   std::string m_strLocalPath;  // file mode: the download folder; text mode: empty
+  // Text mode: the validators of a copy the caller holds; the body is then asked for only if it
+  // changed since. What the answer tells: whether the copy is still current (a 304 to such a
+  // request), otherwise the validators of the body received.
+  HttpValidator m_known;
+  bool m_bNotModified = false;
+  HttpValidator m_answer;
   framework::UniqueHandle m_hEvent;  // text mode: manual-reset completion event; file mode: none
   BOOL m_bExecute = FALSE;     // file mode: open the file with the shell afterwards
   // File mode, when the caller asked for it: the body's SHA-256, fed as it arrives, and its size.

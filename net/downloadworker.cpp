@@ -319,6 +319,9 @@ const DownloadFailure* CDownloadWorker::SendRequest() {
     headers = "Range: bytes=" + std::to_string(m_nAskedFrom) + "-\r\nIf-Range: " + validator + "\r\n";
   } else if (m_job->m_nBodyBytes != 0) {
     StartBodyAgain();
+  } else if (!IsFileMode()) {
+    // A text the caller holds a copy of is sent only if it changed since.
+    headers = m_job->m_known.ConditionalHeaders();
   }
   for (int attempt = 1; attempt <= kSendAttempts; ++attempt) {
     if (::HttpSendRequestA(Request(), headers.empty() ? nullptr : headers.c_str(),
@@ -365,6 +368,11 @@ const DownloadFailure* CDownloadWorker::ReadHeaders() {
     m_bDrained = true;
     return nullptr;
   }
+  if (!IsFileMode() && status == HTTP_STATUS_NOT_MODIFIED && !m_job->m_known.ConditionalHeaders().empty()) {
+    // The caller's copy is current: there is no body to read.
+    m_job->m_bNotModified = true;
+    return nullptr;
+  }
   if (m_nAskedFrom != 0) {
     // The rest of the body, or the whole body again; any other answer means starting over.
     if (status == HTTP_STATUS_PARTIAL_CONTENT && ContinuesBody()) return nullptr;
@@ -376,6 +384,15 @@ const DownloadFailure* CDownloadWorker::ReadHeaders() {
     }
   }
   if (status != HTTP_STATUS_OK && status != HTTP_STATUS_PARTIAL_CONTENT) return &kBadStatus;
+  if (!IsFileMode() && status == HTTP_STATUS_OK) {
+    // What a later request presents to learn whether this text changed; a value that could not be
+    // sent back safely is not kept.
+    HttpValidator& answer = m_job->m_answer;
+    answer.strETag = QueryHeader(HTTP_QUERY_ETAG);
+    answer.strLastModified = QueryHeader(HTTP_QUERY_LAST_MODIFIED);
+    if (!IsSafeValidatorValue(answer.strETag)) answer.strETag.clear();
+    if (!IsSafeValidatorValue(answer.strLastModified)) answer.strLastModified.clear();
+  }
   if (IsFileMode()) {
     // The answer that begins the body: what a later try must find again to continue it.
     const std::string etag = QueryHeader(HTTP_QUERY_ETAG);
@@ -436,6 +453,7 @@ bool CDownloadWorker::AwaitBody(DWORD dwMaxPiece, DWORD& dwPiece) {
 // announced length was cut off, not completed.
 const DownloadFailure* CDownloadWorker::ReceiveBody() {
   DownloadJob& job = *m_job;
+  if (job.m_bNotModified) return nullptr;
   char szReadBuf[kReadPiece + 1];
   INTERNET_BUFFERSA netBuf;
   std::uint64_t received = 0;

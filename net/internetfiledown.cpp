@@ -162,17 +162,23 @@ void CInternetFileDown::DownloadNextLocked(BOOL bExecute) {
 }
 
 std::string CInternetFileDown::DownloadToString(std::string strURL, DWORD dwTimeout) {
-  std::string strReturn;
+  return DownloadToStringIfChanged(std::move(strURL), dwTimeout, HttpValidator()).strBody;
+}
+
+CInternetFileDown::ConditionalText CInternetFileDown::DownloadToStringIfChanged(std::string strURL, DWORD dwTimeout,
+                                                                                const HttpValidator& known) {
+  ConditionalText answer;
   std::shared_ptr<DownloadJob> job;
   try {
     job = std::make_shared<DownloadJob>();
+    job->m_strURL = strURL;
+    job->m_known = known;
   } catch (const std::bad_alloc&) {
-    return strReturn;
+    return answer;
   }
-  job->m_strURL = strURL;
   job->m_bExecute = FALSE;
   job->m_hEvent.Reset(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
-  if (!job->m_hEvent) return strReturn;
+  if (!job->m_hEvent) return answer;
   job->SetOwner(this);
   bool bStarted = false;
   {
@@ -182,16 +188,23 @@ std::string CInternetFileDown::DownloadToString(std::string strURL, DWORD dwTime
   }
   if (!bStarted) {
     job->DetachOwner();
-    return strReturn;
+    return answer;
   }
   if (::WaitForSingleObject(job->m_hEvent.Get(), dwTimeout) == WAIT_OBJECT_0) {
-    strReturn = job->m_strResult;
+    // The worker signals only a job that completed; it touches the job no more afterwards.
+    if (job->m_bNotModified) {
+      answer.outcome = ConditionalText::kNotModified;
+    } else {
+      answer.outcome = ConditionalText::kBody;
+      answer.strBody = std::move(job->m_strResult);
+      answer.validator = job->m_answer;
+    }
     JoinEndedWorkers();
   } else {
     CutLoose(job);
     ClearRunningMark(job.get());
   }
-  return strReturn;
+  return answer;
 }
 
 std::string CInternetFileDown::GetNextURL() {

@@ -16,6 +16,7 @@
 #include "crypto/sha256digest.h"
 #include "net/downloadtimings.h"
 #include "net/downloadtransfer.h"
+#include "net/httpvalidator.h"
 
 namespace framework {
 class CProgressCtrl;
@@ -56,6 +57,14 @@ class CInternetFileDown {
   void DownloadNext(BOOL bExecute);
   // The body of url, or "" when it did not arrive complete within dwTimeout milliseconds.
   std::string DownloadToString(std::string strURL, DWORD dwTimeout);
+  // The same request, made on condition that the body changed since the answer whose validators
+  // the caller kept with its copy (none kept: an ordinary request).
+  struct ConditionalText {
+    enum Outcome { kFailed, kBody, kNotModified } outcome = kFailed;
+    std::string strBody;     // kBody: the body
+    HttpValidator validator;  // kBody: its validators, those fit to be kept (possibly none)
+  };
+  ConditionalText DownloadToStringIfChanged(std::string strURL, DWORD dwTimeout, const HttpValidator& known);
   std::string GetNextURL();
   std::string GetFinishedFile();
 

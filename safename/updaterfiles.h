@@ -14,6 +14,9 @@ constexpr char kBadDeltaListName[] = "Update.baddeltas";
 constexpr char kPartialFolderName[] = "Update.partial";
 // The last information document received, as it came (before its checks): for support's bundle.
 constexpr char kLastDocumentName[] = "Update.lastdocument";
+// The validators of the answer that brought the last document, kept only once that document was
+// accepted: the next start asks for the document only if it changed since.
+constexpr char kLastDocumentValidatorName[] = "Update.lastdocument.validator";
 constexpr char kRolloutValueName[] = "Update.rollout";
 // The kept log for support, and the older one it is renamed to at its size.
 constexpr char kKeptLogName[] = "Update.log";

@@ -462,6 +462,116 @@ def scenario_expiry(opts):
         sb.close()
 
 
+def scenario_kept(opts):
+    """The document accepted last is kept with its validators, and the next start asks for it only
+    if it changed: unchanged, the server answers 304 without a body and the kept copy is read as a
+    fresh one would be; a kept copy changed on disk is refused as a tampered download is, and the
+    start after asks plainly. A server that ignores the conditions, one without validators, a
+    changed document, a kept copy gone and a refused download all read as before."""
+    sb = ReleaseSandbox("release-kept", opts.signed_updater, opts.client, opts.helper, driver=opts.driver)
+    kept = os.path.join(sb.install, "Update.lastdocument")
+    validators = kept + ".validator"
+    try:
+        sb.server.start()
+        sb.reg_set(e2e.INSTALL_KEY, "VerTalvo", "3.41")
+        sb.reg_set(e2e.INSTALL_KEY, "LogOcxTalvo", "1.0")
+        starts = 0
+        seen = 0
+
+        def run(name, document, fault=None, dialog=False, conditional=None, body=None):
+            """One start; checks how the document was asked for and how much of it came."""
+            nonlocal starts, seen
+            sb.server.serve(document, fault)
+            r = sb.start()
+            if dialog:
+                sb.close_update_window()
+            r.wait(60)
+            check(r.process.returncode == 0, "%s: exit code %d" % (name, r.process.returncode))
+            starts += 1
+            sb.expect_client_starts(starts, settle=0.3)
+            check(r.logged(e2e.DIALOG_LINE) == dialog, "%s: dialog %s expected" % (name, "run" if dialog else "not run"))
+            answers = sb.server.document_answers()[seen:]
+            seen += len(answers)
+            check(answers == [(conditional, body)], "%s: document asked and sent %s, expected %s" % (
+                name, answers, [(conditional, body)]))
+            return r
+
+        def accepted(name, r, release):
+            check(r.logged(GOOD % release), "%s: %s" % (name, [l for l in r.lines if "Release" in l or "Inform" in l]))
+            check(os.path.exists(validators), "%s: no validators kept" % name)
+
+        doc = signed(7)
+        r = run("first start", doc, conditional=False, body=len(doc))
+        accepted("first start", r, 7)
+        with open(kept, "rb") as f:
+            check(f.read() == doc, "first start: the kept copy is not the document")
+
+        # Unchanged: no body, and the kept copy decides as the document did (now outdated: the window).
+        sb.reg_set(e2e.INSTALL_KEY, "VerTalvo", "3.35")
+        r = run("unchanged", doc, dialog=True, conditional=True, body=0)
+        check(r.logged("Information request: not changed since the kept copy (%d bytes)" % len(doc)),
+              "unchanged: %s" % [l for l in r.lines if "Inform" in l])
+        accepted("unchanged", r, 7)
+        check(r.logged(e2e.CHECK_LINE + "program 1"), "unchanged: %s" % check_line(r))
+
+        # The kept copy changed between starts while the server still vouches for its validator.
+        with open(kept, "rb") as f:
+            tampered = changed(f.read(), b"XP_VERSION=3.41", b"XP_VERSION=3.42")
+        with open(kept, "wb") as f:
+            f.write(tampered)
+        r = run("tampered kept copy", doc, conditional=True, body=0)
+        check(r.logged(debug_form(REFUSED + "bad signature")), "tampered kept copy: %s" % [
+            l for l in r.lines if "Release" in l])
+        check(not r.logged(e2e.CHECK_LINE), "tampered kept copy: versions were compared")
+        check(sb.record() == "7", "tampered kept copy: the record changed")
+        check(not os.path.exists(validators), "tampered kept copy: its validators still vouch for it")
+        r = run("after the refused copy", doc, dialog=True, conditional=False, body=len(doc))
+        accepted("after the refused copy", r, 7)
+
+        # A server that ignores the conditions sends the whole document, read as ever.
+        r = run("conditions ignored", doc, fault={"ignore_conditional": True}, dialog=True, conditional=True,
+                body=len(doc))
+        accepted("conditions ignored", r, 7)
+
+        # A changed document comes whole and replaces the kept copy.
+        sb.reg_set(e2e.INSTALL_KEY, "VerTalvo", "3.41")
+        doc8 = signed(8)
+        r = run("changed", doc8, conditional=True, body=len(doc8))
+        accepted("changed", r, 8)
+        check(r.logged("Information request: the document changed since the kept copy"), "changed: %s" % r.lines)
+        with open(kept, "rb") as f:
+            check(f.read() == doc8, "changed: the kept copy is not the new document")
+        run("unchanged again", doc8, conditional=True, body=0)
+
+        # Only Last-Modified: kept, and enough to ask with.
+        run("a date only", doc8, fault={"validator": "last-modified"}, conditional=True, body=len(doc8))
+        run("a date only, unchanged", doc8, fault={"validator": "last-modified"}, conditional=True, body=0)
+
+        # No validators: nothing to ask with at the next start.
+        run("no validators", doc8, fault={"validator": "none"}, conditional=True, body=len(doc8))
+        check(not os.path.exists(validators), "no validators: a record was kept")
+        run("after no validators", doc8, conditional=False, body=len(doc8))
+
+        # A kept copy that is gone: the validators alone prove nothing.
+        os.remove(kept)
+        run("kept copy gone", doc8, conditional=False, body=len(doc8))
+        check(os.path.exists(kept), "kept copy gone: not kept again")
+
+        # A refused download keeps no validators: the next start asks plainly.
+        bad = changed(doc8, b"XP_VERSION=3.41", b"XP_VERSION=3.42")
+        r = run("refused download", bad, conditional=True, body=len(bad))
+        check(r.logged(debug_form(REFUSED + "bad signature")), "refused download: %s" % r.lines)
+        check(not os.path.exists(validators), "refused download: validators kept")
+        run("after the refused download", doc8, conditional=False, body=len(doc8))
+
+        # The product without a key asks the same way.
+        sb.use_updater(opts.updater)
+        r = run("keyless, unchanged", doc8, conditional=True, body=0)
+        check(r.logged(e2e.CHECK_LINE + "program 0"), "keyless, unchanged: %s" % check_line(r))
+    finally:
+        sb.close()
+
+
 def rollout_bucket(value, release):
     """The bucket rule, written out: the 64-bit mix of SplitMix64 over the installation's value and
     the release number, modulo 100."""
@@ -542,6 +652,7 @@ SCENARIOS = {
     "refused": scenario_refused,
     "store": scenario_store,
     "notice": scenario_notice,
+    "kept": scenario_kept,
 }
 
 

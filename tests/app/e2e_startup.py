@@ -110,8 +110,16 @@ class Server:
         self.serve(document())
 
     def serve(self, body, fault=None):
-        with open(os.path.join(self.root, "talvoupdate", "PlusInformation.php"), "wb") as f:
-            f.write(body)
+        # An unchanged document keeps its file time, as on a real server (its Last-Modified).
+        path = os.path.join(self.root, "talvoupdate", "PlusInformation.php")
+        if os.path.exists(path):
+            with open(path, "rb") as f:
+                unchanged = f.read() == body
+        else:
+            unchanged = False
+        if not unchanged:
+            with open(path, "wb") as f:
+                f.write(body)
         with open(self.faults, "w") as f:
             json.dump({INFO_PATH: fault} if fault else {}, f)
 
@@ -140,6 +148,22 @@ class Server:
         with open(self.access_log, "rb") as f:
             lines = [line.decode("utf-8", "replace").split(" ") for line in f.read().splitlines()]
         return [" ".join(parts[2:4]) for parts in lines if len(parts) >= 4 and parts[1] == "request"]
+
+    def document_answers(self):
+        """For each information request so far: whether it asked only if the document changed
+        (If-None-Match or If-Modified-Since), and how many body bytes the answer sent (0 for a
+        304), or None when no body outcome was logged."""
+        if not os.path.exists(self.access_log):
+            return []
+        answers = []
+        with open(self.access_log, "rb") as f:
+            for line in f.read().decode("utf-8", "replace").splitlines():
+                parts = line.split(" ")
+                if len(parts) >= 4 and parts[1] == "request" and parts[3].split("?")[0] == INFO_PATH:
+                    answers.append([" if-none-match=" in line or " if-modified-since=" in line, None])
+                elif len(parts) >= 4 and parts[1] == "done" and parts[2] == INFO_PATH and answers:
+                    answers[-1][1] = int(parts[3][len("sent="):])
+        return [tuple(a) for a in answers]
 
     def queries(self):
         """Query strings of the information requests so far."""

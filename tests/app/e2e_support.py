@@ -82,6 +82,8 @@ def scenario_diagnostics(opts):
         check(entries["Update.journal"] == journal, "the journal is not bundled as it is")
         check(entries.get("Update.lastdocument") == e2e.document(xp="3.41", ocx="1.0", extra_project=False),
               "the last document received is not bundled as it came")
+        check(entries.get("Update.lastdocument.validator", b"").startswith(b"TalvoValidator 1\netag=\""),
+              "the accepted document's validators are not bundled: %r" % entries.get("Update.lastdocument.validator"))
         check(b"Run: TalvoUpdate " in entries["Update.log"], "the bundled log lacks the run line")
         check(b"free on" in entries["system.txt"], "no free space in %r" % entries["system.txt"])
         check(b"pkg\\Talvo.exe\t36" in entries["staging folder.txt"], "staging listing: %r" % entries["staging folder.txt"])

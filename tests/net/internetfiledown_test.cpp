@@ -779,6 +779,61 @@ TEST_F(TextRequestTest, BodyOfUpToFourMegabytesIsReturnedAndALongerOneFails) {
   EXPECT_TRUE(WaitUntil([] { return DownloadJob::LiveCount() == 0; }, 10000));
 }
 
+TEST_F(TextRequestTest, AsksOnlyIfChangedWithWhatWasKeptAndTakesA304AsTheCopyBeingCurrent) {
+  using Answer = CInternetFileDown::ConditionalText;
+  const std::string url = ServerUrl("/talvoupdate/PlusInformation.php?ver=3.40&WinOS=6.1");
+  const Answer first = m_down->DownloadToStringIfChanged(url, 30000, HttpValidator());
+  ASSERT_EQ(first.outcome, Answer::kBody);
+  EXPECT_NE(first.strBody.find("[Talvo]"), std::string::npos);
+  ASSERT_FALSE(first.validator.strETag.empty());
+  ASSERT_FALSE(first.validator.strLastModified.empty());
+  EXPECT_FALSE(AccessLogHas("if-none-match=")) << "nothing kept: a plain request";
+
+  HttpValidator dateOnly;
+  dateOnly.strLastModified = first.validator.strLastModified;
+  HttpValidator otherTag = first.validator;
+  otherTag.strETag = "\"another\"";
+  HttpValidator smuggling = first.validator;
+  smuggling.strETag += "\r\nX-Smuggled: 1";
+  const struct {
+    const char* what;
+    HttpValidator known;
+    const char* asked;  // the conditions the server saw
+    Answer::Outcome outcome;
+  } cases[] = {
+      {"both kept", first.validator, "if-none-match=", Answer::kNotModified},
+      {"a date only", dateOnly, "if-modified-since=", Answer::kNotModified},
+      {"another ETag", otherTag, "if-none-match=\"another\"", Answer::kBody},
+      {"a value that would add a header: asked plainly", smuggling, nullptr, Answer::kBody},
+  };
+  for (const auto& c : cases) {
+    const double start = NowMs();
+    const Answer answer = m_down->DownloadToStringIfChanged(url, 30000, c.known);
+    EXPECT_LT(NowMs() - start, 15000.0) << c.what;
+    EXPECT_EQ(answer.outcome, c.outcome) << c.what;
+    EXPECT_EQ(answer.strBody, c.outcome == Answer::kBody ? first.strBody : "") << c.what;
+    EXPECT_FALSE(m_down->IsRunning()) << c.what;
+    std::string request;
+    for (const std::string& line : AccessLog())
+      if (line.find(" request GET /talvoupdate/PlusInformation.php") != std::string::npos) request = line;
+    if (c.asked) {
+      EXPECT_NE(request.find(c.asked), std::string::npos) << c.what << ": " << request;
+    } else {
+      EXPECT_EQ(request.find(" if-none-match="), std::string::npos) << c.what << ": " << request;
+      EXPECT_EQ(request.find(" if-modified-since="), std::string::npos) << c.what << ": " << request;
+    }
+  }
+  EXPECT_TRUE(AccessLogHas("not-modified /talvoupdate/PlusInformation.php"));
+}
+
+TEST_F(TextRequestTest, NotModifiedToAPlainRequestIsAFailure) {
+  using Answer = CInternetFileDown::ConditionalText;
+  const double start = NowMs();
+  const Answer answer = m_down->DownloadToStringIfChanged(ServerUrl("/faults/304.txt"), 1500, HttpValidator());
+  EXPECT_EQ(answer.outcome, Answer::kFailed);
+  EXPECT_GE(NowMs() - start, 1450.0);
+}
+
 TEST_F(TextRequestTest, EmptyUrlStartsNothingAndWaitsOutTheTimeout) {
   double elapsed = 0;
   EXPECT_EQ(Text("", 300, elapsed), "");

@@ -52,6 +52,36 @@ class UpdateServerTest(ServerTestCase):
         with open(self.server.info_log) as f:
             self.assertIn("ver=3.40&WinOS=6.1\n", f.read())
 
+    def test_information_document_answers_304_while_unchanged(self):
+        path = "/talvoupdate/PlusInformation.php?ver=3.40&WinOS=6.1"
+        host = {"Host": "127.0.0.1:%d" % self.server.port}
+        response, _ = self.get(path, host)
+        body = response.read()
+        etag, modified = response.getheader("ETag"), response.getheader("Last-Modified")
+        self.assertTrue(etag.startswith('"'), etag)
+        self.assertIsNotNone(modified)
+        cases = [
+            # request headers, status, whether the body comes
+            ({"If-None-Match": etag}, 304, False),
+            ({"If-None-Match": etag, "If-Modified-Since": "Sat, 01 Jan 2000 00:00:00 GMT"}, 304, False),
+            ({"If-None-Match": '"other"', "If-Modified-Since": modified}, 200, True),
+            ({"If-Modified-Since": modified}, 304, False),
+            ({"If-Modified-Since": "Sat, 01 Jan 2000 00:00:00 GMT"}, 200, True),
+            ({"Host": "another:80", "If-None-Match": etag}, 200, False),  # other bytes, other ETag
+        ]
+        for request, status, same_body in cases:
+            with self.subTest(request=request):
+                response, _ = self.get(path, dict(host, **request))
+                got = response.read()
+                self.assertEqual(response.status, status)
+                self.assertEqual(got == body, same_body)
+                if status == 304:
+                    self.assertEqual(got, b"")
+        log = self.access_log()
+        self.assertIn("not-modified /talvoupdate/PlusInformation.php", log)
+        self.assertIn("done /talvoupdate/PlusInformation.php sent=0", log)
+        self.assertIn("done /talvoupdate/PlusInformation.php sent=%d" % len(body), log)
+
     def test_release_files_and_pages(self):
         for path in ("/notice/notice.txt", "/app/update_windowlog.asp", "/Banner2008/Banner_Update.html"):
             response, _ = self.get(path)
@@ -144,6 +174,8 @@ class ResumeFaultsTest(unittest.TestCase):
         "/r/changes.bin": {"validator": "both", "size": 3000, "sequence": [{}, {"version": 1}]},
         "/r/cutonce.bin": {"validator": "etag", "size": 3000, "sequence": [{"truncate": 1000}, {}]},
         "/r/304.bin": {"status": 304},
+        "/talvoupdate/PlusInformation.php": {"sequence": [{}, {"ignore_conditional": True}, {"validator": "none"},
+                                                          {"validator": "last-modified"}]},
         "/r/noconditional.bin": {"validator": "both", "ignore_conditional": True, "size": 3000},
     }
 
@@ -249,6 +281,22 @@ class ResumeFaultsTest(unittest.TestCase):
                 self.assertEqual(got_status, status)
                 if status == 304:
                     self.assertEqual(body, b"")
+
+    def test_information_document_faults(self):
+        path = "/talvoupdate/PlusInformation.php"
+        _, first, _ = self.get(path)
+        asked = {"If-None-Match": first["etag"], "If-Modified-Since": first["last-modified"]}
+        # Ignoring the conditions, then no validators at all, then only Last-Modified.
+        status, headers, body = self.get(path, asked)
+        self.assertEqual((status, headers["etag"]), (200, first["etag"]))
+        self.assertTrue(body)
+        status, headers, _ = self.get(path, asked)
+        self.assertEqual(status, 200)
+        self.assertNotIn("etag", headers)
+        self.assertNotIn("last-modified", headers)
+        status, headers, body = self.get(path, {"If-Modified-Since": first["last-modified"]})
+        self.assertEqual((status, body), (304, b""))
+        self.assertNotIn("etag", headers)
 
 
 def socket_get(port, path):

@@ -9,7 +9,11 @@ completion step must (updatefloor.exe). The floor without that registration is r
 reported beside it: starting a process costs Wine a good share of a core while the next package
 arrives. The window's 500 ms close timer is taken out of its time.
 
-    updatebench.py [--build build/win32] [--rounds 3] [--megabytes 100] [--signed] [--against EXE]
+    updatebench.py [--build build/win32] [--rounds 3] [--megabytes 100] [--signed] [--against EXE] [--idle-only]
+
+First, an idle start: with nothing new, the updater is started twice against the same document;
+the second start asks for the document only if it changed, and the bytes the server sent for it
+(body, and status line with headers) are reported. --idle-only stops there.
 
 --signed: the document is signed with the test release key and pins every package; each round
 then also runs the updater built with that key (tests/app TalvoUpdateSignedTest), which checks the
@@ -111,6 +115,22 @@ def step_times(lines):
     return spent
 
 
+def idle_start(sb, e2e):
+    """Two starts with nothing new; the document's bytes sent at each as (body, headers)."""
+    sb.server.serve(e2e.document(xp="3.41", ocx="1.0", extra_project=False))
+    sb.reg_set(e2e.INSTALL_KEY, "VerTalvo", "3.41")
+    sb.reg_set(e2e.INSTALL_KEY, "LogOcxTalvo", "1.0")
+    for _ in range(2):
+        sb.run(timeout=60)
+    sent = []
+    with open(sb.server.access_log) as f:
+        for line in f:
+            m = re.search(r" done %s sent=(\d+) headers=(\d+)" % re.escape(e2e.INFO_PATH), line)
+            if m:
+                sent.append((int(m.group(1)), int(m.group(2))))
+    return sent[-2:]
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--build", default=os.path.join(SOURCE_DIR, "build", "win32"))
@@ -118,6 +138,7 @@ def main():
     parser.add_argument("--megabytes", type=int, default=100)
     parser.add_argument("--signed", action="store_true")
     parser.add_argument("--against")
+    parser.add_argument("--idle-only", action="store_true")
     opts = parser.parse_args()
     build = os.path.abspath(opts.build)
     os.environ.setdefault("TALVO_SOURCE_DIR", SOURCE_DIR)
@@ -141,10 +162,20 @@ def main():
     xvfb = e2e.ensure_display()
     sb = e2e.Sandbox("updatebench", exe["updater"], exe["client"], exe["helper"])
     try:
+        sb.server.start()
+        starts = idle_start(sb, e2e)
+        if len(starts) != 2:
+            print("the idle starts asked for the document %d times, expected 2" % len(starts))
+            return 1
+        (first_body, first_headers), (body, headers) = starts
+        print("idle start: the document (%d bytes, headers %d) at the first start; at the next, nothing new: "
+              "%d body bytes and %d of status line and headers (goal: at most 1 KB)" % (
+                  first_body, first_headers, body, headers))
+        if opts.idle_only:
+            return 0
         total, urls = make_release(sb.server.root, opts.megabytes, opts.signed)
         with open(os.path.join(sb.server.root, "talvoupdate", "PlusInformation.php"), "rb") as f:
             sb.server.serve(f.read())
-        sb.server.start()
         for name in ("driver", "floor"):
             with open(exe[name], "rb") as src, open(os.path.join(sb.install, name + ".exe"), "wb") as dst:
                 dst.write(src.read())
