@@ -112,6 +112,7 @@ class CDownloadWorker {
   std::shared_ptr<DownloadJob> m_job;
   std::string m_strRemoteFile;
   std::string m_strLocalFile;
+  bool m_bSentBefore = false;  // a request of this job went out already
   bool m_bSafeFileName = true;
   unsigned long m_dwServiceType = 0;
   std::string m_sServer;
@@ -315,7 +316,8 @@ const DownloadFailure* CDownloadWorker::SendRequest() {
   const std::string& validator = m_strETag.empty() ? m_strLastModified : m_strETag;
   if (IsFileMode() && m_job->m_nBodyBytes != 0 && !validator.empty() && m_nWholeBody > m_job->m_nBodyBytes) {
     m_nAskedFrom = m_job->m_nBodyBytes;
-    ++m_job->m_nRangeRequests;
+    // The first request of a job that took up a kept body continues it; only later ones follow a break.
+    if (m_bSentBefore) ++m_job->m_nRangeRequests;
     headers = "Range: bytes=" + std::to_string(m_nAskedFrom) + "-\r\nIf-Range: " + validator + "\r\n";
   } else if (m_job->m_nBodyBytes != 0) {
     StartBodyAgain();
@@ -323,6 +325,7 @@ const DownloadFailure* CDownloadWorker::SendRequest() {
     // A text the caller holds a copy of is sent only if it changed since.
     headers = m_job->m_known.ConditionalHeaders();
   }
+  m_bSentBefore = true;
   for (int attempt = 1; attempt <= kSendAttempts; ++attempt) {
     if (::HttpSendRequestA(Request(), headers.empty() ? nullptr : headers.c_str(),
                            static_cast<DWORD>(headers.size()), nullptr, 0))
