@@ -198,7 +198,7 @@ bool WriteDiagnosticsBundle(const std::string& strFolder, const std::string& str
   add("recorded versions.txt", KeyValues(HKEY_CURRENT_USER, "HKCU", kInstallKey));
   // What the last run received and what this installation accepted before: the kept log's
   // "Release check:" line says what was made of the document.
-  for (const char* name : {kLastDocumentName, kReleaseRecordName, kBadDeltaListName}) {
+  for (const char* name : {kLastDocumentName, kReleaseRecordName, kKeyRecordName, kBadDeltaListName}) {
     std::string bytes;
     if (ReadWholeFile(updater + "\\" + name, bytes)) add(name, bytes);
   }
