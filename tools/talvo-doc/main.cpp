@@ -231,7 +231,12 @@ int Lint(int argc, char** argv) {
   std::string out;
   // The path stays as given; only the document's own text is code page 949.
   for (const LintFinding& finding : findings) out += file + Cp949ToUtf8(FormatFinding("", finding)) + "\n";
-  if (!notes.empty()) out += std::string(file) + ": " + notes;
+  // One line per note, each naming the file as the findings do.
+  for (size_t at = 0; at < notes.size();) {
+    const size_t end = notes.find('\n', at);
+    out += std::string(file) + ": " + notes.substr(at, end - at) + "\n";
+    at = end == std::string::npos ? notes.size() : end + 1;
+  }
   WriteText(out);
   if (std::fflush(stdout) != 0 || std::ferror(stdout)) return 2;
   return findings.empty() ? 0 : 1;
