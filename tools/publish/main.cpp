@@ -56,7 +56,8 @@ const char kUsage[] =
     "  --release-number: sign this number instead; it must rise above both. Needed once for a key\n"
     "  without KEYFILE.last-release (made before it was kept).\n"
     "  keygen: makes a new key pair; the private key goes to KEYFILE (created, owner-only), the\n"
-    "  public key line (the updater's TALVO_RELEASE_PUBLIC_KEY) is printed; KEYFILE.last-release\n"
+    "  public key line (the updater's TALVO_RELEASE_PUBLIC_KEY, or one of TALVO_RELEASE_BACKUP_KEYS for\n"
+    "  a key kept offline) is printed; KEYFILE.last-release\n"
     "  starts at 0.\n"
     "  Exit status 0 published, 1 findings (nothing written), 2 error.\n";
 
