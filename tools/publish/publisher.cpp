@@ -218,13 +218,11 @@ bool ParseRecordedRelease(std::string text, long long& number) {
   }
   return number <= static_cast<long long>(kHighestReleaseNumber);
 }
-#endif
 
 std::string ExpiresLine(int days) {
   return kReleaseExpiresKey + FormatExpiryTime(static_cast<int64_t>(std::time(nullptr)) + int64_t{days} * 86400);
 }
 
-#ifdef TALVO_PUBLISH_SIGNING
 // The key changes of the served document, to be carried into every later one: an installation
 // that missed some follows them all from the key its build trusts. Empty when there are none.
 // False when they are malformed (`problem` says how).
