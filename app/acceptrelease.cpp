@@ -1,12 +1,14 @@
 // The release check at start-up, between the information request and the catalogue's parse (which
 // already fetches the notice): nothing of a refused document is read, offered or installed. The
-// highest release accepted is kept with the installation (localstate/releaserecord).
+// highest release accepted is kept with the installation (localstate/releaserecord), and so are
+// the release keys trusted after the key changes applied (localstate/keyrecord).
 #include "app/releasecheck.h"
 #include "app/talvoupdate.h"
 #include "crypto/ecdsaverifier.h"
 #include "crypto/sha256hasher.h"
 #include "framework/log.h"
 #include "framework/logcause.h"
+#include "localstate/keyrecord.h"
 #include "localstate/releaserecord.h"
 
 namespace {
@@ -42,6 +44,20 @@ RecordedRelease ReadRecordedRelease() {
   return recorded;
 }
 
+RecordedKeys ReadRecordedKeys() {
+  const StoredKeysText stored = ReadStoredKeys();
+  RecordedKeys recorded;
+  recorded.where = stored.strWhere;
+  recorded.text = stored.strText;
+  recorded.error = stored.dwError;
+  switch (stored.state) {
+    case StoredKeysText::kMissing: recorded.state = RecordedKeys::kNone; break;
+    case StoredKeysText::kFound: recorded.state = RecordedKeys::kFound; break;
+    case StoredKeysText::kUnreadable: recorded.state = RecordedKeys::kUnreadable; break;
+  }
+  return recorded;
+}
+
 }  // namespace
 
 BOOL CTalvoUpdateApp::AcceptRelease(std::string& strDocument) {
@@ -50,8 +66,9 @@ BOOL CTalvoUpdateApp::AcceptRelease(std::string& strDocument) {
     return TRUE;
   }
   const ReleaseCheck check =
-      CheckRelease(m_strInformation, m_strReleasePublicKey, ReadRecordedRelease(), &VerifyWithSystem,
-                   NowUtcSeconds());
+      CheckRelease(m_strInformation, m_strReleasePublicKey, ReadRecordedRelease(), ReadRecordedKeys(),
+                   &VerifyWithSystem, NowUtcSeconds());
+  for (const std::string& line : check.saKeyChangeLines) framework::WriteLog("%s\n", line.c_str());
   framework::WriteLog("%s%s%s\n", check.strLogLine.c_str(), check.bAccepted ? "" : " ",
                       check.bAccepted ? "" : framework::cause::kSignature);
   if (!check.bAccepted) {
@@ -59,6 +76,13 @@ BOOL CTalvoUpdateApp::AcceptRelease(std::string& strDocument) {
     return FALSE;
   }
   DWORD dwError = 0;
+  // Not recorded, the changes are applied again at the next check: every document carries them.
+  if (check.bRecordKeys && !WriteStoredKeys(FormatKeyRecord(check.keys), dwError)) {
+    framework::WriteLog("Release check: the release keys trusted after key change %u could not be recorded in %s "
+                        "(error %lu)\n",
+                        static_cast<unsigned>(check.keys.nLastChange), GetKeyRecordPath().c_str(),
+                        static_cast<unsigned long>(dwError));
+  }
   if (check.bRecord && !WriteStoredRelease(check.nRelease, dwError)) {
     // The document is good; only the protection cannot rise this time.
     framework::WriteLog("Release check: release %u could not be recorded in %s (error %lu)\n",

@@ -199,7 +199,8 @@ bool WriteDiagnosticsBundle(const std::string& strFolder, const std::string& str
   // What the last run received and what this installation accepted before: the kept log's
   // "Release check:" line says what was made of the document; its validators are there only
   // while it is a document that was accepted.
-  for (const char* name : {kLastDocumentName, kLastDocumentValidatorName, kReleaseRecordName, kBadDeltaListName}) {
+  for (const char* name :
+       {kLastDocumentName, kLastDocumentValidatorName, kReleaseRecordName, kKeyRecordName, kBadDeltaListName}) {
     std::string bytes;
     if (ReadWholeFile(updater + "\\" + name, bytes)) add(name, bytes);
   }

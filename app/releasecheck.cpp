@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "catalogue/keychange.h"
 #include "catalogue/signeddocument.h"
 
 namespace {
@@ -50,24 +51,102 @@ bool ParseRecordedRelease(std::string_view text, uint64_t& number) {
 
 ReleaseCheck CheckRelease(std::string_view document, std::string_view keyLine, const RecordedRelease& recorded,
                           const SignatureVerifier& verify, int64_t nowUtcSeconds) {
-  crypto::P256PublicKey key;
-  if (!crypto::ParsePublicKeyLine(keyLine, key)) return Refused("the build's release key is malformed");
+  return CheckRelease(document, keyLine, recorded, RecordedKeys(), verify, nowUtcSeconds);
+}
+
+namespace {
+
+std::string StatusText(long status) {
+  char szStatus[16];
+  std::snprintf(szStatus, sizeof szStatus, "0x%08lx", static_cast<unsigned long>(status) & 0xffffffffUL);
+  return szStatus;
+}
+
+// Whether any of `keys` signed `data`: kGood as soon as one did; kNotChecked (with the system's
+// status) when none did and the system could not check at least one; kBad otherwise.
+crypto::SignatureCheck SignedByAny(const std::vector<crypto::P256PublicKey>& keys, std::string_view data,
+                                   const crypto::P256Signature& signature, const SignatureVerifier& verify,
+                                   long& status) {
+  crypto::SignatureCheck outcome = crypto::SignatureCheck::kBad;
+  for (const crypto::P256PublicKey& key : keys) {
+    long keyStatus = 0;
+    const crypto::SignatureCheck check = verify(key, data, signature, keyStatus);
+    if (check == crypto::SignatureCheck::kGood) return check;
+    if (check == crypto::SignatureCheck::kNotChecked && outcome == crypto::SignatureCheck::kBad) {
+      outcome = check;
+      status = keyStatus;
+    }
+  }
+  return outcome;
+}
+
+}  // namespace
+
+ReleaseCheck CheckRelease(std::string_view document, std::string_view keyLines, const RecordedRelease& recorded,
+                          const RecordedKeys& recordedKeys, const SignatureVerifier& verify, int64_t nowUtcSeconds) {
+  std::vector<crypto::P256PublicKey> buildKeys;
+  if (!crypto::ParsePublicKeyList(keyLines, buildKeys)) return Refused("the build's release key is malformed");
 
   const SignedDocument signedDocument = SplitSignedDocument(document);
   if (signedDocument.state != SignatureState::kSigned)
     return Refused(DescribeSignatureState(signedDocument.state));
 
+  KeyTrust recordedTrust;
+  switch (recordedKeys.state) {
+    case RecordedKeys::kNone:
+      break;
+    case RecordedKeys::kUnreadable:
+      return Refused("the release keys trusted here cannot be read from " + recordedKeys.where + " (error " +
+                     std::to_string(recordedKeys.error) + ")");
+    case RecordedKeys::kFound:
+      if (!ParseKeyRecord(recordedKeys.text, recordedTrust)) {
+        return Refused("the release keys trusted here, in " + recordedKeys.where +
+                       ", are not a key record this updater writes; updates stay refused until it is mended or "
+                       "removed (removed, the build's keys are trusted again)");
+      }
+      break;
+  }
+  KeyTrust trust = StartingTrust(buildKeys, recordedTrust);
+
+  // The changes after the last one applied here, each checked against the trust it finds.
+  const KeyChanges changes = ReadKeyChanges(signedDocument.covered);
+  if (!changes.bWellFormed) return Refused(changes.strProblem);
+  std::vector<std::string> changeLines;
+  for (const KeyChange& change : changes.changes) {
+    if (change.number <= trust.nLastChange) continue;
+    const std::string name = "key change " + std::to_string(change.number);
+    if (change.number != trust.nLastChange + 1) {
+      return Refused(name + " does not follow key change " + std::to_string(trust.nLastChange) +
+                     ", the last applied here: a change between them is missing");
+    }
+    const std::string statement = KeyChangeStatement(change.number, change.newKey, change.retiredKey);
+    long status = 0;
+    switch (SignedByAny(trust.trusted, statement, change.trustedSignature, verify, status)) {
+      case crypto::SignatureCheck::kGood: break;
+      case crypto::SignatureCheck::kBad: return Refused(name + " is not signed by a key trusted here");
+      case crypto::SignatureCheck::kNotChecked:
+        return Refused(name + ": the signature could not be checked (status " + StatusText(status) + ")");
+    }
+    if (trust.Retired(change.newKey)) return Refused(name + " brings back a retired key");
+    switch (SignedByAny({change.newKey}, statement, change.newKeySignature, verify, status)) {
+      case crypto::SignatureCheck::kGood: break;
+      case crypto::SignatureCheck::kBad: return Refused(name + " is not signed by its new key");
+      case crypto::SignatureCheck::kNotChecked:
+        return Refused(name + ": the signature could not be checked (status " + StatusText(status) + ")");
+    }
+    trust.Apply(change.number, change.newKey, change.retiredKey);
+    changeLines.push_back("Release check: " + name + " applied: " + ShortKeyName(change.newKey) +
+                          " trusted, " + ShortKeyName(change.retiredKey) + " retired");
+  }
+
   long status = 0;
-  switch (verify(key, signedDocument.covered, signedDocument.signature, status)) {
+  switch (SignedByAny(trust.trusted, signedDocument.covered, signedDocument.signature, verify, status)) {
     case crypto::SignatureCheck::kGood:
       break;
     case crypto::SignatureCheck::kBad:
       return Refused("bad signature");
-    case crypto::SignatureCheck::kNotChecked: {
-      char szStatus[16];
-      std::snprintf(szStatus, sizeof szStatus, "0x%08lx", static_cast<unsigned long>(status) & 0xffffffffUL);
-      return Refused(std::string("the signature could not be checked (status ") + szStatus + ")");
-    }
+    case crypto::SignatureCheck::kNotChecked:
+      return Refused(std::string("the signature could not be checked (status ") + StatusText(status) + ")");
   }
 
   const ReleaseNumber release = ReadReleaseNumber(signedDocument.covered);
@@ -110,6 +189,9 @@ ReleaseCheck CheckRelease(std::string_view document, std::string_view keyLine, c
   check.covered = signedDocument.covered;
   check.nRelease = release.number;
   check.bRecord = release.number > accepted || recorded.state == RecordedRelease::kNone || recorded.bOldPlace;
+  check.saKeyChangeLines = changeLines;
+  check.bRecordKeys = !changeLines.empty();
+  check.keys = trust;
   check.strLogLine = "Release check: document signature good, release " + std::to_string(release.number) +
                      (expiry.state == ReleaseExpiryState::kFound
                           ? ", expires " + FormatExpiryTime(expiry.nUtcSeconds)

@@ -1,6 +1,7 @@
-// Whether the update information document may be read at all, in a build that carries a release
-// key: it must be signed with that key, and its release must not be older than the highest this
-// machine has accepted. No system calls: the signature check comes in as a function, so the
+// Whether the update information document may be read at all, in a build that carries release
+// keys: it must be signed with a key this installation trusts (the build's keys and those key
+// changes brought in, never one a change retired), and its release must not be older than the
+// highest this machine has accepted. The key changes it carries are applied first, in order. No system calls: the signature check comes in as a function, so the
 // rules are tested without Windows.
 #pragma once
 
@@ -8,7 +9,9 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "app/keytrust.h"
 #include "catalogue/packagepin.h"
 #include "crypto/publickeyline.h"
 #include "crypto/sha256digest.h"
@@ -31,6 +34,11 @@ struct ReleaseCheck {
   bool bRecord = false;
   // The diagnostic line, "Release check: ...", without its line end.
   std::string strLogLine;
+  // Accepted only: the key changes this document applied here, one line each ("Release check: key
+  // change N applied: ..."), to be logged before strLogLine; with any, the trust to record.
+  std::vector<std::string> saKeyChangeLines;
+  bool bRecordKeys = false;
+  KeyTrust keys;
 };
 
 // The highest release this installation has accepted, as stored (localstate/releaserecord).
@@ -62,6 +70,29 @@ constexpr int64_t kExpirySlackSeconds = 24 * 60 * 60;
 // in every refusal, so the log says what blocks updates and where.
 ReleaseCheck CheckRelease(std::string_view document, std::string_view keyLine, const RecordedRelease& recorded,
                           const SignatureVerifier& verify, int64_t nowUtcSeconds);
+
+// The release keys this installation recorded after the key changes it applied
+// (localstate/keyrecord).
+struct RecordedKeys {
+  enum State {
+    kNone,        // no change applied here: the build's keys are trusted
+    kFound,       // `text` is what is stored, to be read as a key record (keytrust.h)
+    kUnreadable,  // stored, but the system would not give it: `error` is its error code
+  };
+  State state = kNone;
+  std::string text;
+  std::string where;
+  unsigned long error = 0;
+};
+
+// The same with the installation's recorded keys. `keyLines` is the build's list (one key line or
+// several, ParsePublicKeyList). A record that cannot be read or is not one this updater writes
+// refuses every document: trust is never widened to keys a change may have retired. Each key
+// change of the document above the last one applied here must follow it without a gap and carry
+// a good signature by a key trusted at that point and one by its new key; the document's own
+// signature is checked against the trust after them.
+ReleaseCheck CheckRelease(std::string_view document, std::string_view keyLines, const RecordedRelease& recorded,
+                          const RecordedKeys& recordedKeys, const SignatureVerifier& verify, int64_t nowUtcSeconds);
 
 // The SHA-256 of bytes; false when it could not be made.
 using Sha256Function = std::function<bool(std::string_view data, crypto::Sha256Digest& digest)>;

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace crypto {
 
@@ -30,5 +31,9 @@ enum class SignatureCheck {
 bool ParsePublicKeyLine(std::string_view line, P256PublicKey& key);
 // The line for `key`, digits in lower case.
 std::string FormatPublicKeyLine(const P256PublicKey& key);
+
+// The keys a build trusts: one or more key lines separated by blanks or commas (the active key
+// first, then the ones kept offline). False when any of them is malformed or there is none.
+bool ParsePublicKeyList(std::string_view text, std::vector<P256PublicKey>& keys);
 
 }  // namespace crypto

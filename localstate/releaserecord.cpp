@@ -70,9 +70,11 @@ StoredReleaseText ReadStoredRelease() {
 }
 
 BOOL WriteStoredRelease(uint64_t number, DWORD& dwError) {
-  const std::string strPath = GetReleaseRecordPath();
+  return ReplaceRecordFile(GetReleaseRecordPath(), std::to_string(number), dwError);
+}
+
+BOOL ReplaceRecordFile(const std::string& strPath, const std::string& text, DWORD& dwError) {
   const std::string strTemp = strPath + ".new";
-  const std::string text = std::to_string(number);
   {
     framework::UniqueHandle file(::CreateFileA(strTemp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                                FILE_ATTRIBUTE_NORMAL, nullptr));

@@ -9,6 +9,8 @@ constexpr char kStagingFolderName[] = "Update";
 constexpr char kInstallJournalName[] = "Update.journal";
 constexpr char kSetAsideFolderName[] = "Update.backup";
 constexpr char kReleaseRecordName[] = "Update.release";
+// The release keys trusted after the key changes applied here (localstate/keyrecord.h).
+constexpr char kKeyRecordName[] = "Update.keys";
 // The SHA-256 of each delta package that failed here, one a line: never tried again.
 constexpr char kBadDeltaListName[] = "Update.baddeltas";
 constexpr char kPartialFolderName[] = "Update.partial";

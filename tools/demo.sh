@@ -57,6 +57,7 @@ cp tests/crypto/fixtures/test-release-key.pem "$release/test-release-key.pem"
 build/native-bench/tools/publish/talvo-publish "$release/src/release.txt" "$release/www" \
   --base-url "http://${host:-127.0.0.1}/talvoupdate/" --sign-key "$release/test-release-key.pem" --release-number 1
 echo "release key:  $(cat tests/crypto/fixtures/test-release-key.pub)"
+echo "backup key:   $(cat tests/crypto/fixtures/test-backup-key.pub) (kept offline; the updater trusts it too)"
 # The maker's web pages (log page, banner) on the same server.
 cp -r samples/release/app samples/release/Banner2008 "$release/www/"
 

@@ -4,7 +4,8 @@ tools/updateserver on 127.0.0.1:80.
 
     e2e_release.py --signed-updater EXE --updater EXE --client EXE --helper EXE --driver EXE [SCENARIO ...]
 
---signed-updater is TalvoUpdate built with the test release key (tests/crypto/fixtures); --updater
+--signed-updater is TalvoUpdate built with the test release keys (tests/crypto/fixtures: the active
+one and the backup); --updater
 is the product as built, without a key. The documents are signed here with the test key through
 the openssl command line tool (tests/crypto/releasesigning.py), then served as they are or with a
 byte changed. The sandbox, the server and the scenario runner are those of e2e_startup.py. The
@@ -43,10 +44,11 @@ NOTICE_DROPPED = "Notice check: notice not shown"
 SHA = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"
 
 
-def covered(release, xp="3.41", line_end="\r\n", notice_pin=None, expires=None, policy=()):
+def covered(release, xp="3.41", line_end="\r\n", notice_pin=None, expires=None, policy=(), key_changes=b""):
     """The signed part of a document: every kind of line a tamper may touch, the release last;
     `notice_pin` the notice's bytes to pin beside its address; `expires` the expiry time (seconds
-    since 1970) as the publisher writes it, before [END]."""
+    since 1970) as the publisher writes it, before [END]; `key_changes` the [KEY_CHANGE] sections,
+    before the release."""
     lines = ["// e2e signed", "[Talvo]", "PROJECT=Talvo", "XP_VERSION=" + xp, "98_VERSION=" + xp,
              "XP_COMPULSION=0", "98_COMPULSION=0",
              "XP_DOWNLOADURL=http://127.0.0.1/talvoupdate/TalvoXP.zip",
@@ -68,8 +70,8 @@ def covered(release, xp="3.41", line_end="\r\n", notice_pin=None, expires=None, 
         if expires is not None:
             lines += ["EXPIRES=" + time.strftime("%Y-%m-%dT%H:%M:%SZ", time.gmtime(expires))]
         lines += ["[END]"]
-    lines += ["[RELEASE]", "NUMBER=%d" % release]
-    return (line_end.join(lines) + line_end).encode("cp949")
+    text = (line_end.join(lines) + line_end).encode("cp949")
+    return text + key_changes + ("[RELEASE]" + line_end + "NUMBER=%d" % release + line_end).encode()
 
 
 def signed(release, key=releasesigning.TEST_KEY, line_end="\r\n", **kw):
@@ -641,11 +643,113 @@ def scenario_rollout(opts):
         sb.close()
 
 
+KEY_RECORD = "Update.keys"
+
+
+def scenario_keys(opts):
+    """The build trusts the active test key and the backup: a document signed by the backup is
+    read. A key change signed by the active key and a new key makes the new key trusted and the
+    active one retired, recorded beside the updater; a document signed by the retired key is then
+    refused although the build carries it. A change not signed by a trusted key, one that skips a
+    number, and a key record that is not one the updater writes refuse the document: nothing is
+    read, the client starts as it is."""
+    sb = ReleaseSandbox("release-keys", opts.signed_updater, opts.client, opts.helper, driver=opts.driver)
+    key_dir = tempfile.mkdtemp(prefix="talvo-e2e-newkey-")
+    try:
+        new_key = os.path.join(key_dir, "new.pem")
+        releasesigning.generate_key(new_key)
+        active = releasesigning.public_key_line(releasesigning.TEST_KEY)
+        backup = releasesigning.public_key_line(releasesigning.BACKUP_KEY)
+        new = releasesigning.public_key_line(new_key)
+        sb.server.start()
+        sb.reg_set(e2e.INSTALL_KEY, "VerTalvo", "3.41")
+        sb.reg_set(e2e.INSTALL_KEY, "LogOcxTalvo", "1.0")
+        record_path = os.path.join(sb.install, KEY_RECORD)
+        starts = 0
+
+        def key_record():
+            if not os.path.exists(record_path):
+                return None
+            with open(record_path, "rb") as f:
+                return f.read().decode("latin-1")
+
+        def run(name, document, refusal=None):
+            nonlocal starts
+            sb.server.serve(document)
+            r = sb.run(timeout=60)
+            starts += 1
+            sb.expect_client_starts(starts, settle=0.5)
+            release_lines = [l for l in r.lines if "Release" in l]
+            if refusal is None:
+                check(r.logged(e2e.CHECK_LINE), "%s: versions not compared: %s" % (name, release_lines))
+            else:
+                check(r.logged(debug_form(REFUSED + refusal)), "%s: no %r in %s" % (name, REFUSED + refusal,
+                                                                                     release_lines))
+                check(not r.logged(e2e.CHECK_LINE), "%s: versions were compared" % name)
+            return r
+
+        change1 = releasesigning.key_change_section(1, new_key, active, releasesigning.TEST_KEY)
+
+        def by(key, release, changes=b""):
+            return releasesigning.signed_document(covered(release, key_changes=changes), key)
+
+        # The backup key, kept offline, signs a release: read.
+        r = run("signed by the backup key", by(releasesigning.BACKUP_KEY, 7))
+        check(r.logged(GOOD % 7), "backup: %s" % r.lines)
+        check(sb.record() == "7" and key_record() is None, "backup: records %r %r" % (sb.record(), key_record()))
+
+        # Changes that must not be applied, on a machine that has applied none.
+        refused = [
+            ("a change signed by the new key only",
+             by(new_key, 8, releasesigning.key_change_section(1, new_key, active, new_key)),
+             "key change 1 is not signed by a key trusted here"),
+            ("a change signed by the active key only",
+             by(new_key, 8, releasesigning.key_change_section(1, new_key, active, releasesigning.TEST_KEY,
+                                                              new_key_signer=releasesigning.TEST_KEY)),
+             "key change 1 is not signed by its new key"),
+            ("change 2 without change 1",
+             by(new_key, 8, releasesigning.key_change_section(2, new_key, active, releasesigning.TEST_KEY)),
+             "key change 2 does not follow key change 0, the last applied here: a change between them is missing"),
+        ]
+        for name, document, refusal in refused:
+            run(name, document, refusal)
+            check(key_record() is None and sb.record() == "7", "%s: recorded %r %r" % (name, key_record(), sb.record()))
+
+        # The active key hands over to the new key: the change is applied and recorded.
+        r = run("the key change", by(new_key, 8, change1))
+        check(r.logged(GOOD % 8), "key change: %s" % [l for l in r.lines if "Release" in l])
+        check(r.logged("Release check: key change 1 applied: %s... trusted, %s... retired" % (new[:27], active[:27])),
+              "key change: %s" % [l for l in r.lines if "Release" in l])
+        expected = "CHANGE=1\nTRUSTED=%s\nTRUSTED=%s\nRETIRED=%s\n" % (backup, new, active)
+        check(key_record() == expected, "key record %r, expected %r" % (key_record(), expected))
+        check(sb.record() == "8", "key change: release not recorded")
+
+        # From now on the retired key is refused, the new key and the backup read; the change, once
+        # applied, is skipped.
+        run("signed by the retired key", by(releasesigning.TEST_KEY, 9), "bad signature")
+        run("signed by the retired key, carrying the change", by(releasesigning.TEST_KEY, 9, change1), "bad signature")
+        check(sb.record() == "8" and key_record() == expected, "the retired key moved a record")
+        r = run("signed by the new key", by(new_key, 9, change1))
+        check(r.logged(GOOD % 9) and not r.logged("key change 1 applied"), "new key: %s" % r.lines)
+        run("signed by the backup key after the change", by(releasesigning.BACKUP_KEY, 9, change1))
+
+        # A key record this updater did not write widens nothing: every document is refused.
+        with open(record_path, "w") as f:
+            f.write("CHANGE=1\n")
+        run("an unwritten key record", by(releasesigning.TEST_KEY, 9),
+            "the release keys trusted here, in C:\\Talvo\\Update.keys, are not a key record this updater writes")
+        check(sb.boxes() == [], "a refused document showed a box")
+    finally:
+        sb.close()
+        shutil.rmtree(key_dir, ignore_errors=True)
+
+
 def signed_doc(release, **kw):
     return releasesigning.signed_document(covered(release, **kw), releasesigning.TEST_KEY)
 
 
 SCENARIOS = {
+    "keys": scenario_keys,
     "rollout": scenario_rollout,
     "expiry": scenario_expiry,
     "accepted": scenario_accepted,

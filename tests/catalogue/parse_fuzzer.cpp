@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "catalogue/keychange.h"
 #include "catalogue/noticefetch.h"
 #include "catalogue/projectdata.h"
 
@@ -17,8 +18,12 @@ std::string FixedNotice(const std::string& url, unsigned long /*timeoutMs*/) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   SetTextFetcher(&FixedNotice);
+  const std::string text(reinterpret_cast<const char*>(data), size);
+  // The signed form's key changes are read from the same bytes before the parse sees them.
+  const KeyChanges changes = ReadKeyChanges(text);
+  if (!changes.bWellFormed && !changes.changes.empty()) __builtin_trap();
   CProjectData catalogue;
-  const int result = catalogue.Parse(std::string(reinterpret_cast<const char*>(data), size));
+  const int result = catalogue.Parse(text);
   if (result != 0 && result != 1) __builtin_trap();
   if (catalogue.m_nEtcCount != static_cast<int>(catalogue.m_arrEtcProject.size())) __builtin_trap();
 

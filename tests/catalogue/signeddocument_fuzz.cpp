@@ -1,10 +1,11 @@
-// Any bytes as a signed document, a release section, a key line and package pins: never a crash,
-// and what a split finds puts back together.
+// Any bytes as a signed document, a release section, key changes, a key line and package pins:
+// never a crash, and what a split finds puts back together.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
+#include "catalogue/keychange.h"
 #include "catalogue/packagepin.h"
 #include "catalogue/projectdata.h"
 #include "catalogue/signeddocument.h"
@@ -59,6 +60,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Require(ParseReleaseNumber(std::to_string(release.number), number) && number == release.number);
   } else {
     Require(release.number == 0);
+  }
+
+  // Key changes read are whole and in order, and read back the same when written out again.
+  const KeyChanges changes = ReadKeyChanges(text);
+  Require(changes.bWellFormed ? changes.strProblem.empty() : changes.changes.empty() && !changes.strProblem.empty());
+  std::string rewritten;
+  for (size_t i = 0; i < changes.changes.size(); ++i) {
+    const KeyChange& c = changes.changes[i];
+    Require(c.number >= 1 && c.newKey != c.retiredKey);
+    Require(i == 0 || c.number == changes.changes[i - 1].number + 1);
+    rewritten += FormatKeyChangeSection(c);
+  }
+  const KeyChanges reread = ReadKeyChanges(rewritten);
+  Require(reread.bWellFormed && reread.changes.size() == changes.changes.size());
+  for (size_t i = 0; i < reread.changes.size(); ++i) {
+    Require(reread.changes[i].number == changes.changes[i].number);
+    Require(reread.changes[i].newKey == changes.changes[i].newKey);
+    Require(reread.changes[i].retiredKey == changes.changes[i].retiredKey);
+    Require(reread.changes[i].trustedSignature == changes.changes[i].trustedSignature);
+    Require(reread.changes[i].newKeySignature == changes.changes[i].newKeySignature);
   }
 
   crypto::P256PublicKey key{};

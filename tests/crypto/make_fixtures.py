@@ -6,6 +6,8 @@ tool; the outputs are committed.
 
 fixtures/test-release-key.pem  a P-256 private key for tests only (never a release key)
 fixtures/test-release-key.pub  its key line, as the test updater build carries it
+fixtures/test-backup-key.pem   a second key for tests only: the backup kept offline beside it
+fixtures/test-backup-key.pub   its key line, the second one the test updater build carries
 fixtures/opensslsignatures.inc signatures of a few messages by that key, as a C++ table
 
 Running it again makes a new key and new signatures; commit them together.
@@ -29,6 +31,17 @@ def main():
     key_line = rs.public_key_line(rs.TEST_KEY)
     with open(rs.TEST_KEY_LINE_FILE, "w") as f:
         f.write(key_line + "\n")
+    if os.path.exists(rs.BACKUP_KEY):
+        os.remove(rs.BACKUP_KEY)
+    rs.generate_key(rs.BACKUP_KEY)
+    with open(rs.BACKUP_KEY) as f:
+        pem = f.read()
+    with open(rs.BACKUP_KEY, "w") as f:
+        f.write("TEST KEY, committed on purpose: the backup key of TalvoUpdate's tests (kept offline in a real\n"
+                "release); it signs nothing but tests and must never be a release key. OpenSSL reads past these lines.\n"
+                + pem)
+    with open(rs.BACKUP_KEY_LINE_FILE, "w") as f:
+        f.write(rs.public_key_line(rs.BACKUP_KEY) + "\n")
 
     # Messages are written as hex, except the long one, which the test makes itself: byte i is i % 256.
     pattern = bytes(i % 256 for i in range(10000))

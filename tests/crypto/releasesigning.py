@@ -14,6 +14,9 @@ FIXTURES = os.path.join(HERE, "fixtures")
 # A test key, committed for the tests: it signs nothing outside them.
 TEST_KEY = os.path.join(FIXTURES, "test-release-key.pem")
 TEST_KEY_LINE_FILE = os.path.join(FIXTURES, "test-release-key.pub")
+# The second key the test updater build trusts: the backup a maker keeps offline.
+BACKUP_KEY = os.path.join(FIXTURES, "test-backup-key.pem")
+BACKUP_KEY_LINE_FILE = os.path.join(FIXTURES, "test-backup-key.pub")
 
 
 def _openssl(args, data=None):
@@ -91,3 +94,22 @@ def signed_document(covered, key_path=TEST_KEY, line_end=b"\r\n"):
     """`covered` (ending with its line end) followed by its signature section."""
     raw = sign(key_path, covered)
     return covered + b"[SIGNATURE]" + line_end + b"ECDSA-P256-SHA256=" + raw.hex().encode() + line_end
+
+
+def key_change_statement(number, new_key_line, retired_key_line):
+    """The bytes both signatures of a key change cover (catalogue/keychange.h)."""
+    return ("TalvoUpdate release key change\nNUMBER=%d\nNEW_KEY=%s\nRETIRED_KEY=%s\n"
+            % (number, new_key_line.lower(), retired_key_line.lower())).encode()
+
+
+def key_change_section(number, new_key, retired_key_line, trusted_key, new_key_signer=None, line_end=b"\r\n"):
+    """A [KEY_CHANGE] section bringing in the key of the private key file `new_key` and retiring
+    `retired_key_line`, signed by the private key files `trusted_key` and `new_key_signer` (the new
+    key itself unless given)."""
+    new_line = public_key_line(new_key)
+    statement = key_change_statement(number, new_line, retired_key_line)
+    lines = [b"[KEY_CHANGE]", b"NUMBER=%d" % number, b"NEW_KEY=" + new_line.encode(),
+             b"RETIRED_KEY=" + retired_key_line.lower().encode(),
+             b"TRUSTED_SIGNATURE=" + sign(trusted_key, statement).hex().encode(),
+             b"NEW_KEY_SIGNATURE=" + sign(new_key_signer or new_key, statement).hex().encode()]
+    return line_end.join(lines) + line_end

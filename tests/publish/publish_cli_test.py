@@ -643,6 +643,102 @@ class SignedPublishTest(ReleaseFixture):
                 self.assertIn(finding, result.stdout)
                 self.assertNotIn(b"[signature]", result.stdout)
 
+    def keygen(self, name):
+        path = os.path.join(self.work, name)
+        made = run(PUBLISH, "keygen", path)
+        self.assertEqual(made.returncode, 0, made.stderr)
+        return path, made.stdout.decode().strip()
+
+    def test_keychange_hands_the_release_to_the_new_key(self):
+        sys.path.insert(0, os.path.join(TOP, "tests", "crypto"))
+        import releasesigning
+        self.assertEqual(self.publish("--sign-key", self.key).returncode, 0)
+        new_key, new_public = self.keygen("new.pem")
+        backup_key, backup_public = self.keygen("backup.pem")
+        document = os.path.join(self.out, DOCUMENT)
+        before = self.read(DOCUMENT)
+
+        # Rotation: the active key signs the change retiring itself; the new key re-signs release 1.
+        result = run(PUBLISH, "keychange", self.out, "--key", self.key, "--new-key", new_key)
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        self.assertIn(("key change 1: %s trusted from now on, %s retired" % (new_public, self.public)).encode(),
+                      result.stdout)
+        after = self.read(DOCUMENT)
+        change = re.search(rb"\r\n\[KEY_CHANGE\]\r\nNUMBER=1\r\nNEW_KEY=(\S+)\r\nRETIRED_KEY=(\S+)\r\n"
+                           rb"TRUSTED_SIGNATURE=([0-9a-f]{128})\r\nNEW_KEY_SIGNATURE=([0-9a-f]{128})\r\n"
+                           rb"\[RELEASE\]\r\nNUMBER=1\r\n\[SIGNATURE\]\r\n", after)
+        self.assertIsNotNone(change, after[-800:])
+        self.assertEqual((change.group(1).decode(), change.group(2).decode()), (new_public, self.public))
+        # Both signatures are OpenSSL's over the statement the updater rebuilds.
+        statement = releasesigning.key_change_statement(1, new_public, self.public)
+        self.assertTrue(releasesigning.verify(self.key, statement, bytes.fromhex(change.group(3).decode())))
+        self.assertTrue(releasesigning.verify(new_key, statement, bytes.fromhex(change.group(4).decode())))
+        strip = lambda d: re.sub(rb"EXPIRES=[^\r]*|ECDSA-P256-SHA256=[0-9a-f]*|\[KEY_CHANGE\][^\[]*", b"", d)
+        self.assertEqual(strip(after), strip(before))
+        with open(new_key + ".last-release") as f:
+            self.assertEqual(f.read(), "1\n")
+        lint = run(DOC, "lint", document, "--public-key", new_public, "--release", self.out)
+        self.assertEqual(lint.returncode, 0, lint.stdout + lint.stderr)
+        self.assertIn(b"key change 1: " + new_public[:27].encode() + b"... trusted", lint.stdout)
+        self.assertIn(b"signed by the key it retires and by the new key", lint.stdout)
+        self.assertEqual(self.lint(document).returncode, 1)
+
+        # The next release: the retired key may not sign it; the new key does, and the change goes along.
+        self.edit("version     3.41", "version     3.42")
+        self.assert_refused(self.publish("--sign-key", self.key), "key change 1 of the served document retired it")
+        self.assertEqual(self.read(DOCUMENT), after)
+        result = self.publish("--sign-key", new_key)
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        release2 = self.read(DOCUMENT)
+        self.assertIn(change.group(0)[:change.group(0).index(b"[RELEASE]")] + b"[RELEASE]\r\nNUMBER=2\r\n", release2)
+
+        # Refused, the served document untouched.
+        refused = [
+            (("--key", self.key, "--new-key", backup_key), "retired by key change 1: updaters no longer trust it"),
+            (("--key", new_key, "--new-key", new_key), "the new key is the key retired"),
+            (("--key", new_key, "--new-key", backup_key, "--retire", "ecdsa-p256:12"), "--retire ecdsa-p256:12"),
+            (("--key", new_key, "--new-key", backup_key, "--retire", self.public), "retired by key change 1 already"),
+            (("--key", new_key, "--new-key", self.key), "it cannot come back"),
+            (("--key", backup_key, "--new-key", self.key + ".missing"), "cannot read the key file"),
+        ]
+        for args, message in refused:
+            with self.subTest(args=args):
+                self.assert_refused(run(PUBLISH, "keychange", self.out, *args), message)
+                self.assertEqual(self.read(DOCUMENT), release2)
+        self.assertEqual(run(PUBLISH, "keychange", self.out, "--key", new_key).returncode, 2)
+
+        # A leak: the key kept offline retires the new key at once, bringing in a fresh one.
+        newer_key, newer_public = self.keygen("newer.pem")
+        result = run(PUBLISH, "keychange", self.out, "--key", backup_key, "--new-key", newer_key, "--retire", new_public)
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        self.assertIn(b"key change 2: ", result.stdout)
+        changed = self.read(DOCUMENT)
+        self.assertEqual(changed.count(b"[KEY_CHANGE]"), 2)
+        self.assertIn(b"\r\n[RELEASE]\r\nNUMBER=2\r\n", changed)
+        lint = run(DOC, "lint", document, "--public-key", newer_public, "--release", self.out)
+        self.assertEqual(lint.returncode, 0, lint.stdout + lint.stderr)
+
+        # The lint finds a document that dropped a change, or numbers them out of order.
+        covered = changed[:changed.index(b"[SIGNATURE]")]
+        first = covered.index(b"[KEY_CHANGE]")
+        second = covered.index(b"[KEY_CHANGE]", first + 1)
+        release_at = covered.index(b"[RELEASE]\r\n")
+        cases = [
+            ("the first change dropped", covered[:first] + covered[second:], b"the first key change is 2"),
+            ("the changes swapped", covered[:first] + covered[second:release_at] + covered[first:second] +
+             covered[release_at:], b"key change 1 follows key change 2"),
+            ("a malformed new key", covered.replace(b"NEW_KEY=ecdsa-p256:", b"NEW_KEY=ecdsa-p256:0", 1),
+             b"key change section 1 has a malformed NEW_KEY"),
+        ]
+        for what, body, finding in cases:
+            with self.subTest(what):
+                path = os.path.join(self.work, "keys.php")
+                with open(path, "wb") as f:
+                    f.write(releasesigning.signed_document(body, newer_key))
+                lint = run(DOC, "lint", path, "--public-key", newer_public)
+                self.assertEqual(lint.returncode, 1, lint.stdout)
+                self.assertIn(b"[key-change] " + finding, lint.stdout)
+
     def signed(self, covered):
         sys.path.insert(0, os.path.join(TOP, "tests", "crypto"))
         import releasesigning

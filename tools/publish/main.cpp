@@ -5,6 +5,7 @@
 //   talvo-publish refresh OUT_DIR --sign-key KEYFILE [--expires-in DAYS]
 //   talvo-publish rollout OUT_DIR PERCENT --sign-key KEYFILE [--force]
 //   talvo-publish halt OUT_DIR --sign-key KEYFILE
+//   talvo-publish keychange OUT_DIR --key KEYFILE --new-key NEW_KEYFILE [--retire PUBLIC_KEY_LINE]
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -26,6 +27,8 @@ const char kUsage[] =
     "       talvo-publish refresh OUT_DIR --sign-key KEYFILE [--expires-in DAYS]\n"
     "       talvo-publish rollout OUT_DIR PERCENT --sign-key KEYFILE [--expires-in DAYS] [--force]\n"
     "       talvo-publish halt OUT_DIR --sign-key KEYFILE [--expires-in DAYS]\n"
+    "       talvo-publish keychange OUT_DIR --key KEYFILE --new-key NEW_KEYFILE [--retire PUBLIC_KEY_LINE]\n"
+    "                     [--expires-in DAYS] [--force]\n"
     "  Packs each component's folder of files into a zip package, copies the notice and writes the\n"
     "  update information document (talvoupdate/PlusInformation.php) below OUT_DIR, laid out as a\n"
     "  web server serves it. The document is checked first (talvo-doc lint, against the packages and\n"
@@ -45,10 +48,16 @@ const char kUsage[] =
     "  installation draws its own bucket per release. --urgent: every installation takes it at once.\n"
     "  rollout: re-signs the served release with a new share (0 to 100 in one step needs --force);\n"
     "  halt: the same with 0, so no installation takes it from now on. Both renew the expiry.\n"
+    "  keychange: adds a key change to the served release and re-signs it with the new key: updaters\n"
+    "  that trust KEYFILE's key trust NEW_KEYFILE's from then on, and no longer the retired key\n"
+    "  (--retire, by default KEYFILE's own). The change is signed by both keys, numbered after the\n"
+    "  served document's changes (all kept, and carried into every later release) and checked by the\n"
+    "  lint before it is served. A leaked key: retire it with the key kept offline at once.\n"
     "  --release-number: sign this number instead; it must rise above both. Needed once for a key\n"
     "  without KEYFILE.last-release (made before it was kept).\n"
     "  keygen: makes a new key pair; the private key goes to KEYFILE (created, owner-only), the\n"
-    "  public key line (the updater's TALVO_RELEASE_PUBLIC_KEY) is printed; KEYFILE.last-release\n"
+    "  public key line (the updater's TALVO_RELEASE_PUBLIC_KEY, or one of TALVO_RELEASE_BACKUP_KEYS for\n"
+    "  a key kept offline) is printed; KEYFILE.last-release\n"
     "  starts at 0.\n"
     "  Exit status 0 published, 1 findings (nothing written), 2 error.\n";
 
@@ -64,9 +73,64 @@ bool ParsePercent(const char* text, int& percent) {
   return true;
 }
 
+bool ParseDays(const char* text, int& days) {
+  char* end = nullptr;
+  errno = 0;
+  const long value = std::strtol(text, &end, 10);
+  if (errno != 0 || end == text || *end != '\0' || value < 1 || value > 3660) {
+    std::fprintf(stderr, "talvo-publish: --expires-in %s: give a number of days from 1 to 3660\n", text);
+    return false;
+  }
+  days = static_cast<int>(value);
+  return true;
+}
+
+int ChangeKeyCommand(int argc, char** argv) {
+  PublishOptions options;
+  for (int i = 2; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--key") == 0 && i + 1 < argc) {
+      options.strSignKey = argv[++i];
+    } else if (std::strcmp(argv[i], "--new-key") == 0 && i + 1 < argc) {
+      options.strNewKey = argv[++i];
+    } else if (std::strcmp(argv[i], "--retire") == 0 && i + 1 < argc) {
+      options.strRetireKey = argv[++i];
+    } else if (std::strcmp(argv[i], "--expires-in") == 0 && i + 1 < argc) {
+      if (!ParseDays(argv[++i], options.nExpiresInDays)) return 2;
+    } else if (std::strcmp(argv[i], "--force") == 0) {
+      options.bForce = true;
+    } else if (argv[i][0] != '-' && options.strOutDir.empty()) {
+      options.strOutDir = argv[i];
+    } else {
+      std::fputs(kUsage, stderr);
+      return 2;
+    }
+  }
+  if (options.strOutDir.empty() || options.strSignKey.empty() || options.strNewKey.empty()) {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+  const PublishResult result = ChangeKey(options);
+  for (const LintFinding& finding : result.findings)
+    std::printf("%s%s\n", options.strOutDir.c_str(),
+                Cp949ToUtf8(FormatFinding("/" + result.strDocumentPath, finding)).c_str());
+  for (const std::string& error : result.saErrors) std::fprintf(stderr, "talvo-publish: %s\n", error.c_str());
+  if (result.nExitCode == 1)
+    std::fprintf(stderr, "talvo-publish: %zu finding(s): %s not changed (--force changes it anyway)\n",
+                 result.findings.size(), result.strDocumentPath.c_str());
+  if (result.nExitCode == 0 && !result.saWritten.empty()) {
+    std::printf("key change %ld: %s trusted from now on, %s retired\n", result.nKeyChange,
+                result.strNewKeyLine.c_str(), result.strRetiredKeyLine.c_str());
+    std::printf("re-signed %s (release %ld) with %s, expires in %d days\n", result.strDocumentPath.c_str(),
+                result.nRelease, options.strNewKey.c_str(), options.nExpiresInDays);
+  }
+  std::fflush(stdout);
+  return result.nExitCode;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && std::strcmp(argv[1], "keychange") == 0) return ChangeKeyCommand(argc, argv);
   if (argc == 3 && std::strcmp(argv[1], "keygen") == 0) {
 #ifdef TALVO_PUBLISH_SIGNING
     std::string publicKey, error;

@@ -4,6 +4,7 @@
 #include <ctime>
 #include <functional>
 
+#include "catalogue/keychange.h"
 #include "catalogue/rolloutbucket.h"
 #include "catalogue/signeddocument.h"
 #ifdef TALVO_PUBLISH_SIGNING
@@ -21,6 +22,7 @@
 #include <system_error>
 
 #include "catalogue/projectdata.h"
+#include "crypto/hex.h"
 #include "net/parseurl.h"
 #include "safename/safename.h"
 #include "safename/updaterfiles.h"
@@ -216,11 +218,52 @@ bool ParseRecordedRelease(std::string text, long long& number) {
   }
   return number <= static_cast<long long>(kHighestReleaseNumber);
 }
-#endif
 
 std::string ExpiresLine(int days) {
   return kReleaseExpiresKey + FormatExpiryTime(static_cast<int64_t>(std::time(nullptr)) + int64_t{days} * 86400);
 }
+
+// The key changes of the served document, to be carried into every later one: an installation
+// that missed some follows them all from the key its build trusts. Empty when there are none.
+// False when they are malformed (`problem` says how).
+bool ServedKeyChanges(const std::string* served, KeyChanges& changes, std::string& problem) {
+  changes = KeyChanges();
+  if (served == nullptr) return true;
+  const SignedDocument split = SplitSignedDocument(*served);
+  changes = ReadKeyChanges(split.state == SignatureState::kSigned ? split.covered : std::string_view(*served));
+  if (!changes.bWellFormed) problem = changes.strProblem;
+  return changes.bWellFormed;
+}
+
+// The change, if any, that retired the key of `keyLine`.
+const KeyChange* RetiredBy(const KeyChanges& changes, const std::string& keyLine) {
+  crypto::P256PublicKey key;
+  if (!crypto::ParsePublicKeyLine(keyLine, key)) return nullptr;
+  for (const KeyChange& change : changes.changes)
+    if (change.retiredKey == key) return &change;
+  return nullptr;
+}
+
+// `covered` with `sections` put before its "[RELEASE]" line (at the end without one).
+std::string BeforeReleaseSection(std::string_view covered, const std::string& sections) {
+  size_t at = 0;
+  while (at < covered.size()) {
+    size_t end = covered.find('\n', at);
+    end = end == std::string_view::npos ? covered.size() : end + 1;
+    std::string_view line = covered.substr(at, end - at);
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
+      line.remove_suffix(1);
+    while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
+    if (line == kReleaseSectionLine) break;
+    at = end;
+  }
+  return std::string(covered.substr(0, at)) + sections + std::string(covered.substr(at));
+}
+
+std::string SignatureHex(const crypto::P256Signature& signature) {
+  return crypto::EncodeHex(signature.data(), signature.size());
+}
+#endif
 
 bool IsMainProgram(const ReleaseComponent& c) { return c.strKind == "xp" || c.strKind == "98"; }
 
@@ -636,6 +679,18 @@ class Publisher {
                      "highest release number ever signed with this key there)"), false;
       }
     }
+    KeyChanges changes;
+    std::string problem;
+    if (!ServedKeyChanges(old, changes, problem))
+      return Error("the served document's key changes are malformed (" + problem + "); nothing is signed until it is "
+                   "mended: every later document must carry them"), false;
+    std::string signerLine, keyError;
+    if (!signing::ReadPublicKey(m_options.strSignKey, signerLine, keyError)) return Error(keyError), false;
+    if (const KeyChange* retiring = RetiredBy(changes, signerLine)) {
+      return Error("refused to sign with " + m_options.strSignKey + ": key change " + std::to_string(retiring->number) +
+                   " of the served document retired it, so updaters refuse what it signs; sign with the key it "
+                   "brought in"), false;
+    }
     const std::string servedNote =
         served > 0 ? " (the served document has release " + std::to_string(served) + ")" : std::string();
     long long number = m_options.nReleaseNumber;
@@ -670,6 +725,7 @@ class Publisher {
     document = WithExpiry(document, ExpiresLine(m_options.nExpiresInDays));
     if (m_options.nRollout >= 0) document = WithPolicyLine(document, kRolloutKey, kRolloutKey + std::to_string(m_options.nRollout));
     if (m_options.bUrgent) document = WithPolicyLine(document, kUrgentKey, std::string(kUrgentKey) + "1");
+    for (const KeyChange& change : changes.changes) document += FormatKeyChangeSection(change);
     document += "[RELEASE]\r\nNUMBER=" + std::to_string(m_result.nRelease) + "\r\n";
     std::string signature;
     if (!signing::Sign(m_options.strSignKey, document, signature, error)) return Error(error), false;
@@ -863,6 +919,114 @@ PublishResult Refresh(const PublishOptions& options, int rolloutPercent) {
     if (!WriteFileAtomically(path, out, error)) return fail(path.u8string() + ": " + error);
     result.nRelease = static_cast<long>(release.number);
     result.nRollout = ReadReleaseRollout(refreshed).percent;
+    result.saWritten.push_back(kDocumentPath);
+  } catch (const std::exception& e) {
+    return fail(std::string("stopped: ") + e.what());
+  }
+  return result;
+#else
+  (void)options;
+  return fail("this build of talvo-publish cannot sign: use the host build (OpenSSL)");
+#endif
+}
+
+PublishResult ChangeKey(const PublishOptions& options) {
+  PublishResult result;
+  result.strDocumentPath = kDocumentPath;
+  const auto fail = [&result](const std::string& error) {
+    result.saErrors.push_back(error);
+    result.nExitCode = 2;
+    return result;
+  };
+#ifdef TALVO_PUBLISH_SIGNING
+  try {
+    const fs::path path = fs::u8path(options.strOutDir) / fs::u8path(kDocumentPath);
+    std::string document;
+    if (!ReadFile(path, document)) return fail(path.u8string() + ": cannot read the served document");
+    const SignedDocument served = SplitSignedDocument(document);
+    if (served.state != SignatureState::kSigned)
+      return fail(path.u8string() + ": " + DescribeSignatureState(served.state) + "; a key change goes into a signed release");
+    std::string trustedLine, newLine, error;
+    if (!signing::ReadPublicKey(options.strSignKey, trustedLine, error)) return fail(error);
+    if (!signing::ReadPublicKey(options.strNewKey, newLine, error)) return fail(error);
+    std::string retiredLine = options.strRetireKey.empty() ? trustedLine : options.strRetireKey;
+    crypto::P256PublicKey retiredKey, newKey;
+    if (!crypto::ParsePublicKeyLine(retiredLine, retiredKey))
+      return fail("--retire " + retiredLine + ": give the retired key's public key line (ecdsa-p256: and 128 hex digits)");
+    crypto::ParsePublicKeyLine(newLine, newKey);
+    retiredLine = crypto::FormatPublicKeyLine(retiredKey);
+    if (newKey == retiredKey) return fail("the new key is the key retired: give another --new-key or --retire");
+
+    KeyChanges changes;
+    std::string problem;
+    if (!ServedKeyChanges(&document, changes, problem))
+      return fail(path.u8string() + ": its key changes are malformed (" + problem + ")");
+    if (const KeyChange* retiring = RetiredBy(changes, trustedLine)) {
+      return fail(options.strSignKey + " was retired by key change " + std::to_string(retiring->number) +
+                  ": updaters no longer trust it to sign a change");
+    }
+    if (const KeyChange* retiring = RetiredBy(changes, retiredLine))
+      return fail("the key to retire was retired by key change " + std::to_string(retiring->number) + " already");
+    if (const KeyChange* retiring = RetiredBy(changes, newLine))
+      return fail(options.strNewKey + " was retired by key change " + std::to_string(retiring->number) + ": it cannot come back");
+    const std::string covered(served.covered);
+    const std::string signatureHex = SignatureHex(served.signature);
+    if (!signing::Verify(trustedLine, covered, signatureHex) && !signing::Verify(retiredLine, covered, signatureHex)) {
+      return fail(path.u8string() + ": signed neither by " + options.strSignKey + " nor by the key retired (or changed "
+                  "since); publish the release again with a trusted key first");
+    }
+    const ReleaseNumber release = ReadReleaseNumber(covered);
+    if (release.state != ReleaseNumberState::kFound)
+      return fail(path.u8string() + ": " + DescribeReleaseNumberState(release.state));
+    if (!changes.changes.empty() && changes.changes.back().number >= kHighestReleaseNumber)
+      return fail("no key change can follow key change " + std::to_string(changes.changes.back().number));
+
+    KeyChange change;
+    change.number = changes.changes.empty() ? 1 : changes.changes.back().number + 1;
+    change.newKey = newKey;
+    change.retiredKey = retiredKey;
+    const std::string statement = KeyChangeStatement(change.number, newKey, retiredKey);
+    std::string trustedSignature, newKeySignature;
+    if (!signing::Sign(options.strSignKey, statement, trustedSignature, error) ||
+        !signing::Sign(options.strNewKey, statement, newKeySignature, error))
+      return fail(error);
+    crypto::DecodeHex(trustedSignature, change.trustedSignature.data(), change.trustedSignature.size());
+    crypto::DecodeHex(newKeySignature, change.newKeySignature.data(), change.newKeySignature.size());
+
+    std::string changed = BeforeReleaseSection(covered, FormatKeyChangeSection(change));
+    changed = WithExpiry(changed, ExpiresLine(options.nExpiresInDays));
+    std::string signature;
+    if (!signing::Sign(options.strNewKey, changed, signature, error)) return fail(error);
+    const size_t at = document.find(kSignatureSectionLine, covered.size());
+    const std::string lineEnd = document.compare(at + std::string_view(kSignatureSectionLine).size(), 2, "\r\n") == 0
+                                    ? "\r\n" : "\n";
+    const std::string out = changed + kSignatureSectionLine + lineEnd + kSignatureKey + signature + lineEnd;
+
+    // The lint sees what is about to be served, against the packages served beside it.
+    LintOptions lint;
+    lint.bSigned = true;
+    lint.strReleaseDir = options.strOutDir;
+    lint.pFileDigest = &signing::Sha256OfFile;
+    result.findings = LintDocument(out, lint);
+    if (!result.findings.empty() && !options.bForce) {
+      result.nExitCode = 1;
+      return result;
+    }
+
+    // The new key has signed this release now: it must never sign a lower one.
+    const std::string record = ReleaseRecordOfKey(options.strNewKey);
+    std::string recordText;
+    long long signedBefore = 0;
+    const bool known = ReadFile(fs::u8path(record), recordText) && ParseRecordedRelease(recordText, signedBefore);
+    if (!known || signedBefore < static_cast<long long>(release.number)) {
+      if (!WriteFileAtomically(fs::u8path(record), std::to_string(release.number) + "\n", error))
+        return fail(record + ": cannot record release " + std::to_string(release.number) + " (" + error + "); nothing changed");
+    }
+    if (!WriteFileAtomically(path, out, error)) return fail(path.u8string() + ": " + error);
+    result.nRelease = static_cast<long>(release.number);
+    result.nKeyChange = static_cast<long>(change.number);
+    result.strNewKeyLine = newLine;
+    result.strRetiredKeyLine = retiredLine;
     result.saWritten.push_back(kDocumentPath);
   } catch (const std::exception& e) {
     return fail(std::string("stopped: ") + e.what());

@@ -25,6 +25,8 @@ struct PublishOptions {
   bool bUrgent = false;  // signed only: URGENT=1, every installation takes it at once
   long long nReleaseNumber = 0;  // the release number to sign; 0: one above the highest this key has
                                  // signed (kept beside it) and the served document's
+  std::string strNewKey;     // keychange: the private key file of the key brought in
+  std::string strRetireKey;  // keychange: the public key line retired; empty: strSignKey's
 };
 
 // Beside a signing key: the highest release number signed with it, one line of decimal digits.
@@ -41,6 +43,9 @@ struct PublishResult {
   std::string strDocumentPath;        // below strOutDir
   long nRelease = 0;                  // the signed document's release number
   int nRollout = 100;                 // refresh: the share now signed
+  long nKeyChange = 0;                // keychange: the number of the change made
+  std::string strNewKeyLine;          // keychange: the key brought in
+  std::string strRetiredKeyLine;      // keychange: the key retired
 };
 
 PublishResult Publish(const PublishOptions& options);
@@ -51,6 +56,14 @@ PublishResult Publish(const PublishOptions& options);
 // With `rolloutPercent` 0 to 100 the share of installations taking the release changes too (rollout,
 // halt); 0 to 100 in one step is refused unless bForce.
 PublishResult Refresh(const PublishOptions& options, int rolloutPercent = -1);
+
+// Adds a key change to the document served below strOutDir and re-signs it with the new key: the
+// change brings in the key of strNewKey and retires strRetireKey (or strSignKey's own key), signed
+// by strSignKey (a key the installations trust now) and by the new key; numbered one above the
+// served document's last change, which it keeps. The release number stays; the expiry is renewed.
+// The served document must be signed by strSignKey or by the key retired. Checked by the lint
+// before it is written; with findings nothing is written unless bForce.
+PublishResult ChangeKey(const PublishOptions& options);
 
 // The covered bytes of a signed document with its release policy's EXPIRES line set to
 // `expiresLine` (the section is added before [END], or at the end, when missing).

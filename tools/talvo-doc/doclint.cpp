@@ -24,6 +24,8 @@
 #include "safename/safename.h"
 #include "safename/updaterfiles.h"
 #include "catalogue/jobline.h"
+#include "catalogue/keychange.h"
+#include "catalogue/signeddocument.h"
 
 #ifdef _WIN32
 #include "net/internetfiledown.h"
@@ -231,7 +233,7 @@ class LintObserver : public CParseObserver {
       return;
     }
     // The signed form's sections: read by updaters built with a release key, skipped by the rest.
-    if (name == "RELEASE" || name == "RELEASE_POLICY" || name == "SIGNATURE") return;
+    if (name == "RELEASE" || name == "RELEASE_POLICY" || name == "KEY_CHANGE" || name == "SIGNATURE") return;
     Report("unknown-section", "[" + name + "] names no section: its lines are ignored" + next +
                                   " (a typo?); known sections: [Talvo] [POLICE_DATA] [SERVER_LIST] [LOGIN_OCX] "
                                   "[OPTIONS] [NOTICE] [FOLDER] [FILES] [REGISTRY] [ETC0]... [END]");
@@ -961,6 +963,25 @@ std::vector<LintFinding> LintOrThrow(const std::string& text, const LintOptions&
 
 }  // namespace
 
+namespace {
+
+// Key changes are applied strictly in order from the first: a document that drops one, or numbers
+// them otherwise, is refused by every updater that has not applied them all yet.
+void CheckKeyChanges(const std::string& text, std::vector<LintFinding>& findings) {
+  const SignedDocument signedDoc = SplitSignedDocument(text);
+  const std::string_view covered = signedDoc.state == SignatureState::kSigned ? signedDoc.covered : text;
+  const KeyChanges changes = ReadKeyChanges(covered);
+  if (!changes.bWellFormed) {
+    findings.push_back({0, "key-change", changes.strProblem + ": updaters with a release key refuse the document"});
+  } else if (!changes.changes.empty() && changes.changes.front().number != 1) {
+    findings.push_back({0, "key-change", "the first key change is " + std::to_string(changes.changes.front().number) +
+                                         ", not 1: an installation that has not applied the ones before refuses the "
+                                         "document; keep every key change made, from 1 on"});
+  }
+}
+
+}  // namespace
+
 std::vector<LintFinding> LintDocument(const std::string& text, const LintOptions& options) {
   try {
     return LintOrThrow(text, options);
@@ -986,6 +1007,7 @@ std::vector<LintFinding> LintOrThrow(const std::string& text, const LintOptions&
   if (options.pOldDocument) CheckAgainst(parsed.catalogue, observer, *options.pOldDocument, findings);
   if (!options.strReleaseDir.empty()) CheckRelease(parsed.catalogue, observer, options.strReleaseDir, findings);
   if (options.bSigned) CheckPins(parsed.catalogue, observer, options, findings);
+  CheckKeyChanges(text, findings);
   std::stable_sort(findings.begin(), findings.end(), [](const LintFinding& a, const LintFinding& b) {
     return (a.nLine == 0 ? INT32_MAX : a.nLine) < (b.nLine == 0 ? INT32_MAX : b.nLine);
   });

@@ -9,10 +9,12 @@
 #include <utility>
 #include <vector>
 
+#include "catalogue/keychange.h"
 #include "catalogue/noticefetch.h"
 #include "catalogue/projectdata.h"
 #include "catalogue/rolloutbucket.h"
 #include "catalogue/signeddocument.h"
+#include "crypto/hex.h"
 #include "tools/talvo-doc/cataloguejson.h"
 #include "tools/talvo-doc/cp949.h"
 #include "tools/talvo-doc/doclint.h"
@@ -93,6 +95,42 @@ std::string DescribeShare(const ReleaseRollout& rollout) {
   return std::to_string(rollout.percent) + " % of installations";
 }
 
+// Each key change, shown; its new key's signature checked, and who made its other signature named
+// when it is a key the document or the lint's key names. The numbering is the lint's own check.
+void LintKeyChanges(std::string_view covered, const std::string& publicKey, std::vector<LintFinding>& findings,
+                    std::string& notes) {
+  const KeyChanges changes = ReadKeyChanges(covered);
+  crypto::P256PublicKey signingKey{};
+  const std::string signingLine =
+      crypto::ParsePublicKeyLine(publicKey, signingKey) ? crypto::FormatPublicKeyLine(signingKey) : publicKey;
+  std::vector<std::string> known = {signingLine};
+  for (const KeyChange& change : changes.changes) {
+    const std::string name = "key change " + std::to_string(change.number);
+    const std::string newLine = crypto::FormatPublicKeyLine(change.newKey);
+    const std::string retiredLine = crypto::FormatPublicKeyLine(change.retiredKey);
+    const std::string statement = KeyChangeStatement(change.number, change.newKey, change.retiredKey);
+    const std::string trustedHex = crypto::EncodeHex(change.trustedSignature.data(), change.trustedSignature.size());
+    std::string signer = "a key not named here (it must be one the installations trust: the build's, or one an "
+                         "earlier change brought in)";
+    known.push_back(retiredLine);
+    for (const std::string& key : known) {
+      if (signing::Verify(key, statement, trustedHex)) {
+        signer = key == retiredLine ? "the key it retires" : key.substr(0, 27) + "...";
+        break;
+      }
+    }
+    notes += name + ": " + ShortKeyName(change.newKey) + " trusted, " + ShortKeyName(change.retiredKey) +
+             " retired; signed by " + signer + " and by the new key\n";
+    if (!signing::Verify(newLine, statement,
+                         crypto::EncodeHex(change.newKeySignature.data(), change.newKeySignature.size())))
+      findings.push_back({0, "key-change", name + " is not signed by its new key: updaters refuse the document"});
+    if (retiredLine == signingLine)
+      findings.push_back({0, "key-change", "the document is signed by the key that " + name +
+                                           " retires: updaters that apply the change refuse it"});
+    known.push_back(newLine);
+  }
+}
+
 // The signed form: a signature by the key over everything before it and a release number above
 // the served document's. The pins are the lint's own check (LintOptions::bSigned).
 void LintSignedForm(const std::string& text, const std::string& publicKey, const std::string* old,
@@ -112,6 +150,7 @@ void LintSignedForm(const std::string& text, const std::string& publicKey, const
   if (!signing::Verify(publicKey, std::string(signedDoc.covered), hex))
     findings.push_back({0, "signature", "the signature is not by this key, or the document changed after signing: "
                                         "updaters with the key refuse it"});
+  LintKeyChanges(signedDoc.covered, publicKey, findings, notes);
   const ReleaseNumber release = ReadReleaseNumber(signedDoc.covered);
   const ReleaseRollout rollout = ReadReleaseRollout(signedDoc.covered);
   if (rollout.state != RolloutState::kEveryone || rollout.bUrgent)
@@ -192,7 +231,12 @@ int Lint(int argc, char** argv) {
   std::string out;
   // The path stays as given; only the document's own text is code page 949.
   for (const LintFinding& finding : findings) out += file + Cp949ToUtf8(FormatFinding("", finding)) + "\n";
-  if (!notes.empty()) out += std::string(file) + ": " + notes;
+  // One line per note, each naming the file as the findings do.
+  for (size_t at = 0; at < notes.size();) {
+    const size_t end = notes.find('\n', at);
+    out += std::string(file) + ": " + notes.substr(at, end - at) + "\n";
+    at = end == std::string::npos ? notes.size() : end + 1;
+  }
   WriteText(out);
   if (std::fflush(stdout) != 0 || std::ferror(stdout)) return 2;
   return findings.empty() ? 0 : 1;
