@@ -12,6 +12,7 @@
 #include "framework/keptlog.h"
 #include "framework/modulepath.h"
 #include "framework/scopedhandle.h"
+#include "framework/wholefile.h"
 #include "localstate/filehelpers.h"
 #include "localstate/upregistry.h"
 #include "safename/updaterfiles.h"
@@ -137,25 +138,6 @@ std::string BundleName() {
   return name;
 }
 
-bool WriteFileWhole(const std::string& path, const std::string& bytes) {
-  const std::string temporary = path + ".part";
-  {
-    framework::UniqueHandle file(::CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                               FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    DWORD written = 0;
-    if (!::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
-        written != bytes.size() || !::FlushFileBuffers(file.Get())) {
-      file.Reset();
-      ::DeleteFileA(temporary.c_str());
-      return false;
-    }
-  }
-  if (::MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
-  ::DeleteFileA(temporary.c_str());
-  return false;
-}
-
 }  // namespace
 
 std::string RemoveProxyCredentials(const std::string& strProxy) {
@@ -213,8 +195,9 @@ bool WriteDiagnosticsBundle(const std::string& strFolder, const std::string& str
   std::string folder = strFolder.empty() ? updater : strFolder;
   if (folder.back() == '\\') folder.pop_back();
   const std::string path = folder + "\\" + BundleName();
-  if (!WriteFileWhole(path, zip.Finish())) {
-    strBundle = path + " (error " + std::to_string(::GetLastError()) + ")";
+  DWORD dwError = 0;
+  if (!framework::ReplaceFileWhole(path, zip.Finish(), dwError)) {
+    strBundle = path + " (error " + std::to_string(dwError) + ")";
     return false;
   }
   strBundle = path;

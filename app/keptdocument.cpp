@@ -5,6 +5,7 @@
 #include "framework/log.h"
 #include "framework/modulepath.h"
 #include "framework/scopedhandle.h"
+#include "framework/wholefile.h"
 #include "net/internetfiledown.h"
 #include "safename/updaterfiles.h"
 
@@ -64,26 +65,10 @@ void KeepDocumentValidator(const HttpValidator& validator) {
     return;
   }
   const std::string path = GetDocumentValidatorPath();
-  const std::string temp = path + ".new";
-  const std::string text = validator.FormatRecord();
-  {
-    framework::UniqueHandle file(
-        ::CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD written = 0;
-    if (!file || !::WriteFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
-        written != text.size() || !::FlushFileBuffers(file.Get())) {
-      framework::WriteLog("Information request: the document's validators could not be kept in %s (error %lu)\n",
-                          path.c_str(), static_cast<unsigned long>(::GetLastError()));
-      file.Reset();
-      ::DeleteFileA(temp.c_str());
-      return;
-    }
-  }
-  if (!::MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  DWORD dwError = 0;
+  if (!framework::ReplaceFileWhole(path, validator.FormatRecord(), dwError))
     framework::WriteLog("Information request: the document's validators could not be kept in %s (error %lu)\n",
-                        path.c_str(), static_cast<unsigned long>(::GetLastError()));
-    ::DeleteFileA(temp.c_str());
-  }
+                        path.c_str(), static_cast<unsigned long>(dwError));
 }
 
 bool ForgetDocumentValidator() {

@@ -2,7 +2,7 @@
 
 #include "framework/modulepath.h"
 #include "framework/scopedhandle.h"
-#include "localstate/releaserecord.h"
+#include "framework/wholefile.h"
 #include "safename/updaterfiles.h"
 
 namespace {
@@ -41,5 +41,5 @@ StoredKeysText ReadStoredKeys() {
 }
 
 BOOL WriteStoredKeys(const std::string& text, DWORD& dwError) {
-  return ReplaceRecordFile(GetKeyRecordPath(), text, dwError);
+  return framework::ReplaceFileWhole(GetKeyRecordPath(), text, dwError);
 }

@@ -2,6 +2,7 @@
 
 #include "framework/modulepath.h"
 #include "framework/scopedhandle.h"
+#include "framework/wholefile.h"
 #include "safename/updaterfiles.h"
 
 namespace {
@@ -70,31 +71,5 @@ StoredReleaseText ReadStoredRelease() {
 }
 
 BOOL WriteStoredRelease(uint64_t number, DWORD& dwError) {
-  return ReplaceRecordFile(GetReleaseRecordPath(), std::to_string(number), dwError);
-}
-
-BOOL ReplaceRecordFile(const std::string& strPath, const std::string& text, DWORD& dwError) {
-  const std::string strTemp = strPath + ".new";
-  {
-    framework::UniqueHandle file(::CreateFileA(strTemp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                               FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) {
-      dwError = ::GetLastError();
-      return FALSE;
-    }
-    DWORD dwWritten = 0;
-    if (!::WriteFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &dwWritten, nullptr) ||
-        dwWritten != text.size() || !::FlushFileBuffers(file.Get())) {
-      dwError = ::GetLastError();
-      file.Reset();
-      ::DeleteFileA(strTemp.c_str());
-      return FALSE;
-    }
-  }
-  if (!::MoveFileExA(strTemp.c_str(), strPath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    dwError = ::GetLastError();
-    ::DeleteFileA(strTemp.c_str());
-    return FALSE;
-  }
-  return TRUE;
+  return framework::ReplaceFileWhole(GetReleaseRecordPath(), std::to_string(number), dwError);
 }

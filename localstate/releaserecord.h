@@ -31,8 +31,3 @@ StoredReleaseText ReadStoredRelease();
 // Replaces the file with `number`. FALSE with the system's error when it could not be written;
 // the old file is then as it was.
 BOOL WriteStoredRelease(uint64_t number, DWORD& dwError);
-
-// Replaces the file at `strPath` with `text` as the records beside the updater are replaced: under
-// a temporary name, flushed, renamed over the old one. FALSE with the system's error when it could
-// not be written; the old file is then as it was.
-BOOL ReplaceRecordFile(const std::string& strPath, const std::string& text, DWORD& dwError);

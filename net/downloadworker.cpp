@@ -13,6 +13,7 @@
 #include "framework/log.h"
 #include "framework/modulepath.h"
 #include "framework/scopedhandle.h"
+#include "framework/wholefile.h"
 #include "localstate/filehelpers.h"
 #include "net/contentrange.h"
 #include "net/downloadfailure.h"
@@ -590,19 +591,8 @@ void CDownloadWorker::WriteRecord() {
   record.strETag = m_strETag;
   record.strLastModified = m_strLastModified;
   record.nBytesOnDisk = job.m_nBodyBytes;
-  const std::string text = record.Format();
-  // Replaced whole: a run ended in the middle leaves the old record or the new one.
-  const std::string temp = m_strRecordFile + ".new";
-  {
-    framework::UniqueHandle file(::CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                               FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD written = 0;
-    if (!file || !::WriteFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
-        written != text.size() || !::FlushFileBuffers(file.Get()))
-      return;
-  }
-  if (::MoveFileExA(temp.c_str(), m_strRecordFile.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-    m_nRecordedBytes = job.m_nBodyBytes;
+  DWORD dwError = 0;
+  if (framework::ReplaceFileWhole(m_strRecordFile, record.Format(), dwError)) m_nRecordedBytes = job.m_nBodyBytes;
 }
 
 void CDownloadWorker::DropPartial() {
