@@ -6,8 +6,10 @@
 # applying the way it does (talvo-zip.exe extract / patch), its peak memory, and the publisher's
 # time to make the delta. See deltabench.py.
 #   tools/deltabench/deltabench.sh [OLD_REV [NEW_REV]]       (default HEAD~1 HEAD)
+# The Windows builds are of the route that runs here (tools/windows-build.sh: win32, or win64 where
+# Wine cannot start 32-bit programs; the same code).
 # Environment:
-#   DELTABENCH_OLD_BUILD, DELTABENCH_NEW_BUILD  win32 build folders to take the programs from
+#   DELTABENCH_OLD_BUILD, DELTABENCH_NEW_BUILD  Windows build folders to take the programs from
 #       instead of building the two commits (each in a git worktree below the work folder)
 #   DELTABENCH_WORK   work folder (default build/deltabench)
 #   DELTABENCH_HOST   native build with talvo-publish (default build/native-bench, built here)
@@ -18,23 +20,25 @@ cd "$top"
 work=$(realpath -m "${DELTABENCH_WORK:-build/deltabench}")
 host=$(realpath -m "${DELTABENCH_HOST:-build/native-bench}")
 mkdir -p "$work"
+preset=$(tools/windows-build.sh --preset)
+[ "$preset" = win64 ] && export TALVO_WINE_ARCH=win64 || export TALVO_WINE_ARCH=win32
 programs=(TalvoUpdate TalvoUpdateTestTimings TalvoUpdateSignedTest talvo_client_standin talvo_windowdriver
           talvo-fetch talvo-zip talvo-doc talvo-publish)
 
-# A commit's Windows build: its own worktree, configured with the win32 preset, the release's
+# A commit's Windows build: its own worktree, configured with the route's preset, the release's
 # programs built (their outputs are what the release ships).
 build_rev() {
   local rev=$1 sha src
   sha=$(git rev-parse --short=12 "$rev^{commit}")
   src=$work/src-$sha
   [ -d "$src" ] || git worktree add --detach "$src" "$sha" >/dev/null
-  cmake --preset win32 -S "$src" >/dev/null
+  (cd "$src" && cmake --preset "$preset" >/dev/null)
   local targets=()
   for t in "${programs[@]}"; do
-    if cmake --build "$src/build/win32" --target help | grep -q "^$t:"; then targets+=("$t"); fi
+    if cmake --build "$src/build/$preset" --target help | grep -q "^$t:"; then targets+=("$t"); fi
   done
-  cmake --build "$src/build/win32" -j2 --target "${targets[@]}" >/dev/null
-  echo "$src/build/win32"
+  cmake --build "$src/build/$preset" -j2 --target "${targets[@]}" >/dev/null
+  echo "$src/build/$preset"
 }
 
 old=${DELTABENCH_OLD_BUILD:-}
