@@ -25,6 +25,7 @@ import shutil
 import statistics
 import subprocess
 import sys
+import tempfile
 import threading
 import time
 import zipfile
@@ -38,7 +39,12 @@ component xp
   version    %s
   compulsory no
   files      client
+  copy-to    <TARGETDIR>\\bench
+component extra
+  name       Extra
+  files      extra
   copy-to    <TARGETDIR>
+  compulsory no
 """
 
 
@@ -73,16 +79,24 @@ def make_release(folder, build, programs, changed):
             shipped.append(target)
     with open(os.path.join(client, DATA_NAME), "wb") as f:
         f.write(data_file(changed))
+    # The update window opens only for a document with an extra project.
+    os.makedirs(os.path.join(folder, "extra"))
+    with open(os.path.join(folder, "extra", "Extra.exe"), "wb") as f:
+        f.write(b"MZ extra")
     return shipped
 
 
 def timed(args, **kw):
-    began = time.monotonic()
-    result = subprocess.run(args, capture_output=True, **kw)
-    elapsed = time.monotonic() - began
+    # Output goes through a file: the Wine services a first program starts keep a pipe open.
+    with tempfile.TemporaryFile() as out:
+        began = time.monotonic()
+        result = subprocess.run(args, stdout=out, stderr=subprocess.STDOUT, **kw)
+        elapsed = time.monotonic() - began
+        out.seek(0)
+        text = out.read().decode(errors="replace")
     if result.returncode != 0:
-        sys.exit("%s failed (%d): %s" % (" ".join(args), result.returncode, (result.stdout + result.stderr).decode(errors="replace")))
-    return elapsed, result.stdout.decode(errors="replace")
+        sys.exit("%s failed (%d): %s" % (" ".join(args), result.returncode, text))
+    return elapsed, text
 
 
 class Quiet(http.server.SimpleHTTPRequestHandler):
@@ -99,6 +113,7 @@ def main():
     parser.add_argument("--old", required=True)
     parser.add_argument("--new", required=True)
     parser.add_argument("--host", required=True)
+    parser.add_argument("--tools", required=True, help="this tree's Windows build: talvo-fetch.exe, talvo-zip.exe")
     parser.add_argument("--work", required=True)
     parser.add_argument("--programs", nargs="+", required=True)
     opts = parser.parse_args()
@@ -138,9 +153,9 @@ def main():
     unchanged = [n for n in os.listdir(os.path.join(maker, "new", "client")) if n not in patched]
 
     # Wine: one clone of the template prefix with a running wineserver, as zipbench does.
-    zip_exe = find_program(opts.new, "talvo-zip")
-    fetch_exe = find_program(opts.new, "talvo-fetch")
-    template = os.environ.get("TALVO_WINE_TEMPLATE", os.path.join(opts.new, "wine", "template"))
+    zip_exe = find_program(opts.tools, "talvo-zip")
+    fetch_exe = find_program(opts.tools, "talvo-fetch")
+    template = os.environ.get("TALVO_WINE_TEMPLATE", os.path.join(opts.tools, "wine", "template"))
     env = dict(os.environ)
     clone = subprocess.run([os.path.join(TOP, "tools", "wine-clone.sh"), template], capture_output=True, env=env,
                            check=True).stdout.decode().strip()
@@ -154,7 +169,8 @@ def main():
     try:
         def wine_start():
             began = time.monotonic()
-            subprocess.run([os.path.join(TOP, "tools", "wine-run.sh"), zip_exe], env=env, capture_output=True)
+            subprocess.run([os.path.join(TOP, "tools", "wine-run.sh"), zip_exe], env=env, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL)
             return time.monotonic() - began
 
         start = statistics.median(wine_start() for _ in range(RUNS))

@@ -47,6 +47,9 @@ new=${DELTABENCH_NEW_BUILD:-}
 [ -n "$new" ] || new=$(build_rev "${2:-HEAD}")
 
 cmake --preset native-bench -B "$host" >/dev/null
-cmake --build "$host" -j2 --target talvo-publish talvo-zip >/dev/null
+cmake --build "$host" -j2 --target talvo-publish >/dev/null
+# Fetching and applying are measured with this tree's tools (older commits may lack the applier).
+cmake --preset "$preset" >/dev/null
+cmake --build "build/$preset" -j2 --target talvo-fetch talvo-zip >/dev/null
 exec python3 tools/deltabench/deltabench.py --old "$old" --new "$new" --host "$host" --work "$work" \
-  --programs "${programs[@]}"
+  --tools "build/$preset" --programs "${programs[@]}"
