@@ -13,6 +13,7 @@
 // and every change is one); 0 only logs each point ("Install point N").
 // TALVO_TEST_THROW_AT_INSTALL_POINT=N: at that point std::bad_alloc is thrown instead, as running
 // out of memory in the middle of an installation step would.
+// Built with TALVO_TEST_RELEASE_KEY it carries the test release key (signed documents, deltas).
 #include <windows.h>
 
 #include <cstdlib>
@@ -84,7 +85,11 @@ const bool g_installPointsWatched = [] {
 
 }  // namespace
 
+#ifdef TALVO_TEST_RELEASE_KEY
+CTalvoUpdateApp theApp(TestTimings(), TALVO_TEST_RELEASE_KEY);
+#else
 CTalvoUpdateApp theApp(TestTimings());
+#endif
 
 namespace {
 

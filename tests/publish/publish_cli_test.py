@@ -5,7 +5,9 @@
 """
 import calendar
 import hashlib
+import io
 import os
+import random
 import re
 import shutil
 import subprocess
@@ -800,6 +802,151 @@ class LintCommandTest(unittest.TestCase):
             self.assertIn("query", out)
         finally:
             shutil.rmtree(work, ignore_errors=True)
+
+
+class DeltaPublishTest(ReleaseFixture):
+    """Signed releases published one after another: the release archive beside the served folder,
+    the delta packages made from it, and the lint that proves them."""
+
+    EXE = random.Random(7).randbytes(200000)
+    DAT = random.Random(8).randbytes(50000)
+
+    def setUp(self):
+        super().setUp()
+        self.key = os.path.join(self.work, "release.pem")
+        made = run(PUBLISH, "keygen", self.key)
+        self.assertEqual(made.returncode, 0, made.stderr)
+        self.archive = self.out + ".archive"
+        self.put("files/client/TalvoRes.dll", self.DAT)
+
+    @classmethod
+    def build(cls, n):
+        """The client program of release n: release 1's with a few small edits per later release."""
+        exe = bytearray(cls.EXE)
+        for k in range(2, n + 1):
+            exe[k * 9000:k * 9000 + 40] = b"release %d " % k * 4
+        return bytes(exe)
+
+    def publish_release(self, n, *extra, exe=None):
+        """Release 3.4n of the client (XP and 98 builds); the other components as in the sample."""
+        self.put("files/client/Talvo.exe", self.build(n) if exe is None else exe)
+        with open(os.path.join(SAMPLE, "release.txt"), encoding="utf-8") as f:
+            text = f.read().replace("version     3.41", "version     3.4%d" % n)
+        with open(os.path.join(self.src, "release.txt"), "w", encoding="utf-8") as f:
+            f.write(text)
+        return self.publish("--sign-key", self.key, *extra)
+
+    def deltas(self, key="XP_DOWNLOADURL"):
+        """The document's deltas of one component: {from: {"url", "size", "sha", "files"}}."""
+        offers = {}
+        for line in self.read(DOCUMENT).decode("cp949").split("\r\n"):
+            m = re.match(r"%s_DELTA(\d+)(_FROM|_SIZE|_SHA256|_FILE)?=(.*)$" % key, line)
+            if m:
+                offer = offers.setdefault(m.group(1), {"files": []})
+                field = {None: "url", "_FROM": "from", "_SIZE": "size", "_SHA256": "sha", "_FILE": None}[m.group(2)]
+                if field:
+                    offer[field] = m.group(3)
+                else:
+                    offer["files"].append(m.group(3).split(","))
+        return {offer["from"]: offer for offer in offers.values()}
+
+    def test_deltas_come_from_the_newest_archived_releases_one_step_each_and_rebuild_the_release(self):
+        for n in range(1, 6):
+            result = self.publish_release(n)
+            self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        # Default: the three newest releases before this one, each straight to it.
+        offers = self.deltas()
+        self.assertEqual(sorted(offers), ["3.42", "3.43", "3.44"])
+        self.assertEqual(sorted(self.deltas("98_DOWNLOADURL")), ["3.42", "3.43", "3.44"])
+        full = len(self.read("talvoupdate/TalvoXP_345.zip"))
+        sha = lambda data: hashlib.sha256(data).hexdigest()
+        for version, offer in offers.items():
+            n = int(version[-1])
+            package = self.read("talvoupdate/" + offer["url"].rsplit("/", 1)[1])
+            self.assertEqual((int(offer["size"]), offer["sha"]), (len(package), sha(package)))
+            self.assertLess(len(package) * 10, full, "a few edits give a small delta")
+            # Every file of the release listed; only the changed one carried.
+            self.assertEqual(sorted(offer["files"]), [
+                ["<TARGETDIR>", "Talvo.exe", sha(self.build(n)), sha(self.build(5))],
+                ["<TARGETDIR>", "TalvoRes.dll", sha(self.DAT), sha(self.DAT)]])
+            with zipfile.ZipFile(io.BytesIO(package)) as z:
+                self.assertEqual(z.namelist(), ["Talvo.exe"])
+                patch = z.read("Talvo.exe")
+            # zstd's own tool applies it to the old build and gives the new one byte for byte.
+            old, delta, new = (os.path.join(self.work, name) for name in ("old", "delta", "new"))
+            for path, data in ((old, self.build(n)), (delta, patch)):
+                with open(path, "wb") as f:
+                    f.write(data)
+            applied = subprocess.run(["zstd", "-q", "-f", "-d", "--long=31", "--patch-from=" + old, delta, "-o", new],
+                                     capture_output=True)
+            self.assertEqual(applied.returncode, 0, applied.stderr)
+            with open(new, "rb") as f:
+                self.assertEqual(f.read(), self.build(5))
+        lint = run(DOC, "lint", os.path.join(self.out, DOCUMENT), "--release", self.out)
+        self.assertEqual((lint.returncode, lint.stdout), (0, b""), lint.stderr)
+        # Fewer on request, none with 0; the archive keeps every release.
+        self.assertEqual(self.publish_release(6, "--deltas", "1").returncode, 0)
+        self.assertEqual(sorted(self.deltas()), ["3.45"])
+        self.assertEqual(self.publish_release(7, "--deltas", "0").returncode, 0)
+        self.assertEqual(self.deltas(), {})
+        self.assertEqual(sorted(os.listdir(os.path.join(self.archive, "XP_DOWNLOADURL"))),
+                         ["TalvoXP_34%d" % n for n in range(1, 8)])
+
+    def test_a_delta_over_half_its_full_package_is_not_offered(self):
+        self.assertEqual(self.publish_release(1).returncode, 0)
+        result = self.publish_release(2, exe=random.Random(9).randbytes(200000))
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        self.assertEqual(self.deltas(), {})
+        self.assertIn(b"XP_DOWNLOADURL from release 3.41: not offered", result.stdout)
+        self.assertFalse([n for n in self.served() if "_from_" in n])
+
+    def test_a_damaged_archive_or_a_delta_that_misses_its_result_is_refused(self):
+        self.assertEqual(self.publish_release(1).returncode, 0)
+        self.assertEqual(self.publish_release(2).returncode, 0)
+        # A served delta that applies but builds another file than its FILE line names: the lint
+        # applies it and finds the result wrong.
+        name = self.deltas()["3.41"]["url"].rsplit("/", 1)[1]
+        old, target = os.path.join(self.work, "old"), os.path.join(self.work, "target")
+        for path, data in ((old, self.build(1)), (target, self.build(3))):
+            with open(path, "wb") as f:
+                f.write(data)
+        made = subprocess.run(["zstd", "-q", "-f", "--patch-from=" + old, target, "-o", target + ".zst"], capture_output=True)
+        self.assertEqual(made.returncode, 0)
+        with open(target + ".zst", "rb") as f, zipfile.ZipFile(os.path.join(self.out, "talvoupdate", name), "w") as z:
+            z.writestr("Talvo.exe", f.read())
+        lint = run(DOC, "lint", os.path.join(self.out, DOCUMENT), "--release", self.out)
+        self.assertEqual(lint.returncode, 1)
+        self.assertIn(b"[delta-apply] XP_DOWNLOADURL_DELTA1: \"Talvo.exe\"", lint.stdout)
+
+        # A damaged file in the archive: the next release is not published, not even with --force.
+        folder = os.path.join(self.archive, "XP_DOWNLOADURL", "TalvoXP_342")
+        with open(os.path.join(folder, hashlib.sha256(self.build(2)).hexdigest()), "r+b") as f:
+            f.seek(5000)
+            f.write(b"bit rot")
+        before = self.served()
+        for extra in ((), ("--force",)):
+            result = self.publish_release(3, *extra)
+            self.assertEqual(result.returncode, 1, result.stdout + result.stderr)
+            self.assertIn(b"[delta-source] XP_DOWNLOADURL_DELTA1: \"Talvo.exe\" of release \"3.42\" is damaged",
+                          result.stdout)
+            self.assertEqual(self.served(), before)
+        # Without deltas it publishes.
+        self.assertEqual(self.publish_release(3, "--deltas", "0").returncode, 0)
+
+    def test_a_half_written_archive_is_never_read(self):
+        self.assertEqual(self.publish_release(1).returncode, 0)
+        component = os.path.join(self.archive, "XP_DOWNLOADURL")
+        # What a publisher stopped half-way leaves: a hidden folder being filled, a folder without
+        # its manifest, a manifest cut short.
+        for folder, manifest in ((".new-0123", b"version 3.49\norder 9\n"), ("TalvoXP_348", None),
+                                 ("TalvoXP_347", b"version 3.47\norder 8\nfile 00")):
+            os.makedirs(os.path.join(component, folder))
+            if manifest is not None:
+                self.put(os.path.join(component, folder, "MANIFEST"), manifest, root="/")
+        result = self.publish_release(2)
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        self.assertEqual(sorted(self.deltas()), ["3.41"])
+        self.assertNotIn(".new-0123", os.listdir(component))
 
 
 if __name__ == "__main__":

@@ -10,8 +10,11 @@ with zstd --patch-from, as the publisher does).
   in the same run, and installs.
 - wrong: a delta whose result is not the file the document names: refused after it is applied,
   the full package installs in the same run, and a later run does not fetch that delta again.
+- published: the maker's own route: talvo-publish (the host build, --publish) publishes 3.35.1 and
+  then 3.41 signed with the test key; the second publication makes the delta from its release
+  archive, and the updater installs 3.41 by that delta alone. Skipped (exit 77) without the host build.
 
-    e2e_delta.py --signed-updater EXE --client EXE --helper EXE --driver EXE [SCENARIO ...]
+    e2e_delta.py --signed-updater EXE --client EXE --helper EXE --driver EXE --publish HOST_EXE [SCENARIO ...]
 
 Needs root (port 80) and the zstd tool; CTest runs it under the port80 lock.
 """
@@ -19,6 +22,7 @@ Needs root (port 80) and the zstd tool; CTest runs it under the port80 lock.
 import hashlib
 import os
 import re
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -142,8 +146,70 @@ def scenario_wrong(opts):
         sb.close()
 
 
-SCENARIOS = {"delta": scenario_delta, "changed": scenario_changed, "wrong": scenario_wrong}
+RELEASE = """base-url http://127.0.0.1/talvoupdate/
+project  Talvo
+component xp
+  version    %(version)s
+  compulsory no
+  files      client
+  copy-to    <TARGETDIR>
+component 98
+  version    %(version)s
+  compulsory no
+  files      client
+  copy-to    <TARGETDIR>
+component extra
+  name       Extra
+  files      extra
+  copy-to    <TARGETDIR>
+  registry   SOFTWARE\\TalvoExtra
+  compulsory no
+"""
+
+
+def scenario_published(opts):
+    if not os.path.exists(opts.publish):
+        print("SKIP published: no host build of talvo-publish at %s (cmake --preset native)" % opts.publish)
+        sys.exit(77)
+    sb = DeltaSandbox("published", opts)
+    try:
+        maker = os.path.join(sb.work, "maker")
+        for folder in ("client", "extra"):
+            os.makedirs(os.path.join(maker, folder))
+        with open(os.path.join(maker, "extra", "TalvoExtra.exe"), "wb") as f:
+            f.write(b"MZ extra")
+        # Installed already: the window opens for the extra project's row and offers only the client.
+        sb.wine(["reg", "add", ew.EXTRA_KEY, "/f"])
+        key = os.path.join(maker, "release.pem")
+        shutil.copy(releasesigning.TEST_KEY, key)
+        with open(key + ".last-release", "w") as f:
+            f.write("0\n")
+        www = os.path.join(maker, "www")
+        for version, client in (("3.35.1", sb.old), ("3.41", sb.new)):
+            with open(os.path.join(maker, "client", "Talvo.exe"), "wb") as f:
+                f.write(client)
+            with open(os.path.join(maker, "release.txt"), "w") as f:
+                f.write(RELEASE % {"version": version})
+            made = subprocess.run([opts.publish, os.path.join(maker, "release.txt"), www, "--sign-key", key],
+                                  capture_output=True, timeout=120)
+            check(made.returncode == 0, "talvo-publish %s: %s" % (version, made.stdout + made.stderr))
+        delta = "TalvoXP_341_from_TalvoXP_3351.zip"
+        check(os.path.exists(os.path.join(www, "talvoupdate", delta)), "no delta published: %s" % made.stdout)
+        for name in os.listdir(os.path.join(www, "talvoupdate")):
+            if name != "PlusInformation.php":
+                shutil.copy(os.path.join(www, "talvoupdate", name), os.path.join(sb.server.root, "talvoupdate", name))
+        with open(os.path.join(www, "talvoupdate", "PlusInformation.php"), "rb") as f:
+            sb.server.serve(f.read())
+        run = sb.run_all()
+        check(sb.client_requests() == [delta], "client package requests %s" % sb.client_requests())
+        check(any(SAVED.search(line) for line in run.lines), "the log does not tell the bytes saved")
+    finally:
+        sb.close()
+
+
+SCENARIOS = {"delta": scenario_delta, "changed": scenario_changed, "wrong": scenario_wrong,
+             "published": scenario_published}
 
 
 if __name__ == "__main__":
-    sys.exit(e2e.main(__doc__, SCENARIOS, ("--signed-updater", "--client", "--helper", "--driver")))
+    sys.exit(e2e.main(__doc__, SCENARIOS, ("--signed-updater", "--client", "--helper", "--driver", "--publish")))

@@ -10,23 +10,31 @@ Scenarios: "interrupt", the client and the server list on C:; "seconddrive", the
 drive D: (another Linux file system) while the login control goes to the system folder on C:, so
 every set-aside and every undo of the control crosses volumes, and the control, once its step is
 committed, is registered even when the cut fell between the commit and regsvr32; "kept", a journal
-the repair cannot finish keeps every update away until it is repaired.
+the repair cannot finish keeps every update away until it is repaired; "delta", the first scenario
+in a signed release whose client comes as a delta from the installed build: the client staged by
+patching, every cut from the first point after the patching on, and the update that follows
+completes (by the delta again while the old build is installed).
 
-    e2e_interrupt.py --updater EXE --fast-updater EXE --client EXE --helper EXE --driver EXE --regmark DLL
+    e2e_interrupt.py --updater EXE --fast-updater EXE --signed-fast-updater EXE --client EXE --helper EXE
+                     --driver EXE --regmark DLL
 
 Needs root (port 80); CTest runs it under the port80 lock.
 """
 
 import argparse
+import hashlib
 import os
 import sys
 import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "app"))
+sys.path.insert(0, os.path.join(HERE, "..", "crypto"))
 sys.path.insert(0, HERE)
 import e2e_startup as e2e  # noqa: E402
 import e2e_window as ew  # noqa: E402
+import e2e_delta as ed  # noqa: E402
+import releasesigning  # noqa: E402
 
 check = e2e.check
 INSTALL = e2e.INSTALL_KEY
@@ -68,6 +76,34 @@ def document(second, control_folder=None):
     return ("\r\n".join(lines) + "\r\n").encode("cp949")
 
 
+DELTA = "TalvoXP_335_341.zip"
+
+
+def signed_delta_document(root, old, new):
+    """document("serverlist") signed with the test key, every package pinned, and the client also
+    as a delta from the installed build `old` to `new`."""
+    sha = lambda data: hashlib.sha256(data).hexdigest()
+    delta = ew.zip_bytes([("Talvo.exe", ed.make_delta(old, new))])
+    with open(os.path.join(root, "talvoupdate", DELTA), "wb") as f:
+        f.write(delta)
+    lines = []
+    for line in document("serverlist").decode("cp949").split("\r\n"):
+        if line == "[END]":
+            lines += ["[RELEASE]", "NUMBER=1"]
+        lines.append(line)
+        key, _, value = line.partition("=")
+        if value.startswith("http://127.0.0.1/talvoupdate/"):
+            with open(os.path.join(root, "talvoupdate", value.rsplit("/", 1)[1]), "rb") as f:
+                body = f.read()
+            lines += ["%s_SIZE=%d" % (key, len(body)), "%s_SHA256=%s" % (key, sha(body))]
+            if key in ("XP_DOWNLOADURL", "98_DOWNLOADURL"):
+                lines += ["%s_DELTA1=http://127.0.0.1/talvoupdate/%s" % (key, DELTA), "%s_DELTA1_FROM=3.35.1" % key,
+                          "%s_DELTA1_SIZE=%d" % (key, len(delta)), "%s_DELTA1_SHA256=%s" % (key, sha(delta)),
+                          "%s_DELTA1_FILE=<TARGETDIR>,Talvo.exe,%s,%s" % (key, sha(old), sha(new))]
+    covered = "\r\n".join(lines).rstrip("\r\n") + "\r\n"
+    return releasesigning.signed_document(covered.encode("cp949"), releasesigning.TEST_KEY)
+
+
 def registry_lines(text):
     """`reg query /s` output as a set of (key, value line) pairs; a key alone as (key, None)."""
     found = set()
@@ -85,14 +121,19 @@ def registry_lines(text):
 
 
 class InterruptSandbox(ew.WindowSandbox):
-    def __init__(self, opts, second="serverlist", second_drive=False, name="interrupt"):
+    def __init__(self, opts, second="serverlist", second_drive=False, name="interrupt", delta=False):
         fast = argparse.Namespace(**vars(opts))
-        fast.updater = opts.fast_updater
+        fast.updater = opts.signed_fast_updater if delta else opts.fast_updater
         super().__init__(name, fast, document(second))
         self.second = second
+        self.delta = delta
         self.shm = None
         try:
             self._prepare(opts, second, second_drive)
+            if delta:
+                with open(os.path.join(self.server.root, "talvoupdate", "TalvoXP_341.zip"), "rb") as f:
+                    new_client = ew.zipfile.ZipFile(ew.io.BytesIO(f.read())).read("Talvo.exe")
+                self.server.serve(signed_delta_document(self.server.root, self.old_client, new_client))
         except BaseException:
             self.close()
             raise
@@ -138,7 +179,7 @@ class InterruptSandbox(ew.WindowSandbox):
 
     def reset(self):
         """The installation as it was before any update."""
-        for name in ("Update.journal", "old.dat", "Talvo.exe"):
+        for name in ("Update.journal", "old.dat", "Talvo.exe", "Update.baddeltas", "Update.release"):
             path = self.path(name)
             if os.path.exists(path):
                 os.remove(path)
@@ -267,6 +308,10 @@ def interrupt_everywhere(sb):
     check(run.wait(60) == 0, "counting run failed")
     points = sum(1 for line in run.lines if "Install point " in line)
     check(points >= 20, "only %d installation points seen" % points)
+    if sb.delta:
+        client = [r for r in sb.package_requests() if "TalvoXP" in r]
+        check(client == ["GET /talvoupdate/" + DELTA], "client package requests %s" % client)
+        check(run.logged("staged by delta"), "the client was not staged by delta")
     check(sb.state() == ("new", "new", []), "the uninterrupted update: %s" % (sb.state(),))
     new_registry = sb.registry()
     if sb.second == "control":
@@ -311,6 +356,7 @@ def interrupt_everywhere(sb):
             check(run.wait(60) == 0 and (client, second) == ("new", "new"),
                   "point %d: no window, client %s, second component %s" % (point, client, second))
         check(run.logged("Install repair: "), "point %d: no repair line" % point)
+        check(not os.path.exists(sb.path("Update.baddeltas")), "point %d: a cut made the delta bad" % point)
         if window_shown:
             sb.drive("find", 10000, "click-start", "watch", 120000)
         check(run.wait(60) == 0, "point %d: the following update failed" % point)
@@ -373,9 +419,19 @@ def scenario_kept(opts):
         sb.close()
 
 
-SCENARIOS = {"interrupt": scenario_interrupt, "seconddrive": scenario_seconddrive, "kept": scenario_kept}
+def scenario_delta(opts):
+    sb = InterruptSandbox(opts, name="delta", delta=True)
+    try:
+        interrupt_everywhere(sb)
+    finally:
+        sb.close()
+
+
+SCENARIOS = {"interrupt": scenario_interrupt, "seconddrive": scenario_seconddrive, "kept": scenario_kept,
+             "delta": scenario_delta}
 
 
 if __name__ == "__main__":
     sys.exit(e2e.main(__doc__, SCENARIOS,
-                      ("--updater", "--fast-updater", "--client", "--helper", "--driver", "--regmark")))
+                      ("--updater", "--fast-updater", "--signed-fast-updater", "--client", "--helper", "--driver",
+                       "--regmark")))

@@ -22,7 +22,8 @@ namespace {
 
 const char kUsage[] =
     "usage: talvo-publish DESCRIPTION OUT_DIR [--base-url URL] [--against OLD_DOCUMENT] [--force]\n"
-    "                     [--sign-key KEYFILE [--release-number N] [--expires-in DAYS]]\n"
+    "                     [--sign-key KEYFILE [--release-number N] [--expires-in DAYS] [--deltas N]]\n"
+    "                     [--archive DIR]\n"
     "       talvo-publish keygen KEYFILE\n"
     "       talvo-publish refresh OUT_DIR --sign-key KEYFILE [--expires-in DAYS]\n"
     "       talvo-publish rollout OUT_DIR PERCENT --sign-key KEYFILE [--expires-in DAYS] [--force]\n"
@@ -43,6 +44,11 @@ const char kUsage[] =
     "  key in KEYFILE ([SIGNATURE], the last section; updaters without a key skip both).\n"
     "  --expires-in: the signed document expires DAYS days after signing (default 14); updaters with a\n"
     "  key refuse it a day after that, so keep a live release fresh with refresh (e.g. from cron).\n"
+    "  --archive: the release archive (default OUT_DIR.archive, beside OUT_DIR): the files of every\n"
+    "  release published, kept for deltas (host build).\n"
+    "  --deltas N: signed only, a delta package from each of the N newest archived releases (default\n"
+    "  3, 0 for none), one step each; one over half its full package's size is not offered. The lint\n"
+    "  applies each to the archived files before anything is served.\n"
     "  refresh: re-signs the document served below OUT_DIR with a new expiry time, nothing else changed.\n"
     "  --rollout PERCENT: signed only, the share of installations taking the release (ROLLOUT=); each\n"
     "  installation draws its own bucket per release. --urgent: every installation takes it at once.\n"
@@ -192,6 +198,18 @@ int main(int argc, char** argv) {
         return 2;
       }
       options.nReleaseNumber = number;
+    } else if (std::strcmp(argv[i], "--archive") == 0 && i + 1 < argc) {
+      options.strArchiveDir = argv[++i];
+    } else if (std::strcmp(argv[i], "--deltas") == 0 && i + 1 < argc) {
+      char* end = nullptr;
+      const char* text = argv[++i];
+      errno = 0;
+      const long count = std::strtol(text, &end, 10);
+      if (errno != 0 || end == text || *end != '\0' || count < 0 || count > 100 || text[0] == '+') {
+        std::fprintf(stderr, "talvo-publish: --deltas %s: give a number of releases from 0 to 100\n", text);
+        return 2;
+      }
+      options.nDeltaReleases = static_cast<int>(count);
     } else if (std::strcmp(argv[i], "--force") == 0) {
       options.bForce = true;
     } else if (argv[i][0] != '-' && count < 2) {
@@ -227,14 +245,19 @@ int main(int argc, char** argv) {
   options.strOutDir = positional[1];
 
   const PublishResult result = Publish(options);
+  for (const std::string& note : result.saNotes) std::printf("delta: %s\n", Cp949ToUtf8(note).c_str());
   for (const std::string& written : result.saWritten) std::printf("wrote %s\n", Cp949ToUtf8(written).c_str());
   for (const LintFinding& finding : result.findings)
     std::printf("%s%s\n", options.strOutDir.c_str(),
                 Cp949ToUtf8(FormatFinding("/" + result.strDocumentPath, finding)).c_str());
   for (const std::string& error : result.saErrors) std::fprintf(stderr, "talvo-publish: %s\n", error.c_str());
+  bool forceable = true;
+  for (const LintFinding& finding : result.findings)
+    if (!ForcePasses(finding)) forceable = false;
   if (result.nExitCode == 1)
     std::fprintf(stderr, "talvo-publish: %zu finding(s): neither %s nor its packages and notice were written "
-                 "(--force writes them anyway)\n", result.findings.size(), result.strDocumentPath.c_str());
+                 "(%s)\n", result.findings.size(), result.strDocumentPath.c_str(),
+                 forceable ? "--force writes them anyway" : "--force does not pass every one of them");
   std::fflush(stdout);
   return result.nExitCode;
 }

@@ -8,6 +8,7 @@
 #include "catalogue/rolloutbucket.h"
 #include "catalogue/signeddocument.h"
 #ifdef TALVO_PUBLISH_SIGNING
+#include "tools/publish/deltamaker.h"
 #include "tools/publish/releasesigning.h"
 #endif
 
@@ -30,6 +31,7 @@
 #include "tools/publish/releasedescription.h"
 #include "archive/zipwriter.h"
 #include "tools/talvo-doc/cp949.h"
+#include "tools/talvo-doc/releasearchive.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -271,7 +273,15 @@ struct Package {
   std::string strName;    // file name below the served folder
   fs::path filesDir;
   std::vector<std::string> saEntries;  // code page 949 entry names, sorted
+  std::vector<FileToArchive> packed;   // each entry's bytes as packed (host build: kept for the archive)
   std::vector<const ReleaseComponent*> users;  // the components offering it
+};
+
+// A delta package offered beside a component's full package.
+struct OfferedDelta {
+  std::string strFrom;     // the archived release's version
+  std::string strPackage;  // file name below the served folder
+  std::vector<std::string> saFiles;  // FILE values
 };
 
 // A file this run serves: its path below the web server's root and its bytes in the staging
@@ -310,9 +320,11 @@ class Publisher {
 
     std::string error;
     if (!m_staging.Create(error)) return Error(error);
-    for (const Package& package : m_packages)
+    for (Package& package : m_packages)
       if (!StagePackage(package)) return;
     if (!m_noticeName.empty() && !StageNotice()) return;
+    m_archiveDir = m_options.strArchiveDir.empty() ? DefaultArchiveFolder(m_options.strOutDir) : m_options.strArchiveDir;
+    if (!MakeDeltas()) return;
 
     std::string document = Document();
     m_result.strDocumentPath = kDocumentPath;
@@ -322,6 +334,7 @@ class Publisher {
     std::string old;
     LintOptions lint;
     lint.strReleaseDir = NarrowPath(m_staging.Path());
+    lint.strArchiveDir = m_archiveDir;
     const fs::path against = m_options.strAgainst.empty() ? documentPath : fs::u8path(m_options.strAgainst);
     if (ReadExisting(against, old) == Existing::kFile) {
       lint.pOldDocument = &old;
@@ -340,9 +353,9 @@ class Publisher {
       m_result.nExitCode = 1;
       return;
     }
-    // --force never writes over the updater's own files.
+    // --force never writes over the updater's own files, nor serves a delta that was not proven.
     for (const LintFinding& finding : m_result.findings) {
-      if (finding.strId == "own-file") {
+      if (!ForcePasses(finding)) {
         m_result.nExitCode = 1;
         return;
       }
@@ -359,6 +372,7 @@ class Publisher {
       if (!Install(file.strPath, bytes)) return;
     }
     if (!Install(kDocumentPath, document)) return;
+    ArchiveRelease();
   }
 
  private:
@@ -597,7 +611,7 @@ class Publisher {
     return true;
   }
 
-  bool StagePackage(const Package& package) {
+  bool StagePackage(Package& package) {
     CZipWriter zip;
     for (const std::string& name : package.saEntries) {
       std::string utf8 = Cp949ToUtf8(name);
@@ -606,8 +620,138 @@ class Publisher {
         Error(Utf8(package.filesDir / fs::u8path(utf8)) + ": cannot read or pack it");
         return false;
       }
+      if (!KeepPacked(package, name, data)) return false;
     }
     return Stage(m_servedFolder + package.strName, zip.Finish(), "package");
+  }
+
+  // The bytes just packed, kept aside under their digest: the deltas are made from exactly them,
+  // and the release archive receives exactly them once the release is served.
+  bool KeepPacked(Package& package, const std::string& name, const std::string& data) {
+#ifdef TALVO_PUBLISH_SIGNING
+    std::error_code ec;
+    const fs::path folder = m_staging.Path() / ".packed";
+    fs::create_directories(folder, ec);
+    FileToArchive file;
+    file.strName = name;
+    file.strSha256 = signing::Sha256Hex(data);
+    file.nSize = data.size();
+    const fs::path path = folder / file.strSha256;
+    file.strSourcePath = Utf8(path);
+    if (!fs::exists(path, ec) && !WritePlainFile(path, data)) {
+      Error(Utf8(path) + ": cannot write it");
+      return false;
+    }
+    package.packed.push_back(file);
+#else
+    (void)package, (void)name, (void)data;
+#endif
+    return true;
+  }
+
+  const Package& PackageNamed(const std::string& name) const {
+    return *std::find_if(m_packages.begin(), m_packages.end(), [&](const Package& p) { return p.strName == name; });
+  }
+
+  // Deltas go only into signed documents: the updater takes a delta only where it is pinned.
+  bool MakeDeltas() {
+#ifdef TALVO_PUBLISH_SIGNING
+    if (m_options.strSignKey.empty() || m_options.nDeltaReleases <= 0) return true;
+    const ReleaseArchive archive(m_archiveDir);
+    for (const ReleaseComponent& c : m_release.components) {
+      const KindKeys* keys = KeysOf(c.strKind);
+      if (keys == nullptr || keys->szUrl == nullptr) continue;
+      const std::vector<ArchivedRelease> releases = archive.Releases(keys->szUrl);
+      if (releases.empty()) continue;
+      if (c.strCopyTo.empty()) {
+        m_result.saNotes.push_back(std::string(keys->szUrl) + ": no deltas: without copy-to the updater cannot "
+                                   "know which installed files a delta starts from");
+        continue;
+      }
+      int taken = 0;
+      for (const ArchivedRelease& from : releases) {
+        if (from.strVersion == c.strVersion) continue;  // the release itself, published before
+        if (taken++ == m_options.nDeltaReleases) break;
+        if (!MakeDelta(c, keys->szUrl, from)) return false;
+      }
+    }
+#endif
+    return true;
+  }
+
+#ifdef TALVO_PUBLISH_SIGNING
+  // One step from an archived release to this one: a zstd patch per changed or added file;
+  // unchanged files are only listed (the updater stages the installed copy).
+  bool MakeDelta(const ReleaseComponent& c, const std::string& urlKey, const ArchivedRelease& from) {
+    const Package& package = PackageNamed(c.strPackage);
+    CZipWriter zip;
+    OfferedDelta delta;
+    delta.strFrom = from.strVersion;
+    size_t changed = 0;
+    for (const FileToArchive& file : package.packed) {
+      const ArchivedFile* old = from.Find(file.strName);
+      delta.saFiles.push_back(c.strCopyTo + "," + file.strName + "," + (old ? old->strSha256 : std::string()) + "," +
+                              file.strSha256);
+      if (old && old->strSha256 == file.strSha256) continue;
+      std::string reference, target, frame, error;
+      if (old && !ReadFile(fs::u8path(from.PathOf(*old)), reference)) {
+        Error(from.PathOf(*old) + ": cannot read the archived " + Cp949ToUtf8(file.strName) + " of release " +
+              Cp949ToUtf8(from.strVersion));
+        return false;
+      }
+      if (!ReadFile(fs::u8path(file.strSourcePath), target) || !MakeFileDelta(reference, target, frame, error) ||
+          !zip.Add(file.strName, frame)) {
+        Error(urlKey + ": no delta of " + Cp949ToUtf8(file.strName) + " from release " + Cp949ToUtf8(from.strVersion) +
+              (error.empty() ? std::string() : " (" + error + ")"));
+        return false;
+      }
+      ++changed;
+    }
+    const std::string what = urlKey + " from release " + Cp949ToUtf8(from.strVersion);
+    if (changed == 0) {
+      m_result.saNotes.push_back(what + ": no delta, no file changed");
+      return true;
+    }
+    const std::string bytes = zip.Finish();
+    std::error_code ec;
+    const uintmax_t full = fs::file_size(m_staging.Path() / fs::u8path(m_servedFolder + c.strPackage), ec);
+    if (ec) return Error(c.strPackage + ": the staged package is gone"), false;
+    if (bytes.size() * 2 > full) {
+      m_result.saNotes.push_back(what + ": not offered, the delta (" + std::to_string(bytes.size()) +
+                                 " bytes) is more than half of the full package (" + std::to_string(full) + " bytes)");
+      return true;
+    }
+    std::string stem = c.strPackage;
+    if (stem.size() > 4 && WindowsNameKey(stem.substr(stem.size() - 4)) == WindowsNameKey(".zip")) stem.resize(stem.size() - 4);
+    delta.strPackage = stem + "_from_" + fs::u8path(from.strFolder).filename().string() + ".zip";
+    const std::string problem = ServedNameProblem(delta.strPackage);
+    if (!problem.empty()) return Error("the delta package " + Shown(delta.strPackage) + problem), false;
+    const std::string served = m_servedFolder + delta.strPackage;
+    const bool staged = std::any_of(m_served.begin(), m_served.end(), [&](const ServedFile& f) { return f.strPath == served; });
+    if (!staged && !Stage(served, bytes, "delta package")) return false;
+    m_result.saNotes.push_back(what + ": " + delta.strPackage + ", " + std::to_string(bytes.size()) + " bytes (" +
+                               std::to_string(bytes.size() * 100 / full) + " % of the full package), " +
+                               std::to_string(changed) + " of " + std::to_string(package.packed.size()) +
+                               " files changed");
+    m_deltas[&c].push_back(delta);
+    return true;
+  }
+#endif
+
+  // Served releases are archived so that later releases get deltas from them. The release is
+  // already served: a failure here is told, and only costs the next releases their deltas.
+  void ArchiveRelease() {
+#ifdef TALVO_PUBLISH_SIGNING
+    const ReleaseArchive archive(m_archiveDir);
+    for (const ReleaseComponent& c : m_release.components) {
+      const KindKeys* keys = KeysOf(c.strKind);
+      if (keys == nullptr || keys->szUrl == nullptr) continue;
+      std::string error;
+      if (!archive.Add(keys->szUrl, c.strPackage, c.strVersion, PackageNamed(c.strPackage).packed, error))
+        Error("the release is served, but " + std::string(keys->szUrl) + " was not archived in " + m_archiveDir + " (" +
+              error + "): the next release gets no delta from it");
+    }
+#endif
   }
 
   bool StageNotice() {
@@ -753,6 +897,15 @@ class Publisher {
         if (keys->szUrl) {
           line(std::string(keys->szUrl) + "=" + PackageOf(c));
           PinLines(keys->szUrl, c.strPackage, line);
+          const auto deltas = m_deltas.find(&c);
+          unsigned number = 0;
+          for (const OfferedDelta& delta : deltas == m_deltas.end() ? std::vector<OfferedDelta>() : deltas->second) {
+            const std::string key = std::string(keys->szUrl) + "_DELTA" + std::to_string(++number);
+            line(key + "=" + m_baseUrl + delta.strPackage);
+            line(key + "_FROM=" + delta.strFrom);
+            PinLines(key, delta.strPackage, line);
+            for (const std::string& file : delta.saFiles) line(key + "_FILE=" + file);
+          }
         }
         line(std::string(keys->szCompulsion) + "=" + c.strCompulsion);
         for (const std::string& setting : c.saSettings) line("OPTIONS_SETTING=" + setting);
@@ -807,12 +960,20 @@ class Publisher {
   std::string m_noticeName;
   std::vector<Package> m_packages;
   StagingFolder m_staging;
-  std::vector<ServedFile> m_served;  // packages, then the notice
+  std::vector<ServedFile> m_served;  // packages, then the notice, then the delta packages
+  std::string m_archiveDir;
+  std::map<const ReleaseComponent*, std::vector<OfferedDelta>> m_deltas;
 };
 
 }  // namespace
 
 std::string ReleaseRecordOfKey(const std::string& keyFile) { return keyFile + ".last-release"; }
+
+bool ForcePasses(const LintFinding& finding) {
+  for (const char* id : {"own-file", "delta-apply", "delta-source", "delta-archive"})
+    if (finding.strId == id) return false;
+  return true;
+}
 
 bool StartReleaseRecord(const std::string& keyFile, std::string& error) {
   const fs::path record = fs::u8path(ReleaseRecordOfKey(keyFile));

@@ -23,6 +23,8 @@ struct PublishOptions {
   int nExpiresInDays = kDefaultExpiryDays;  // signed documents expire this many days after signing
   int nRollout = -1;     // signed only: the percent of installations taking it (ROLLOUT=); -1: all, no line
   bool bUrgent = false;  // signed only: URGENT=1, every installation takes it at once
+  std::string strArchiveDir;  // the release archive; empty: OUT_DIR.archive beside the served folder
+  int nDeltaReleases = 3;     // signed only: deltas from this many of the newest archived releases
   long long nReleaseNumber = 0;  // the release number to sign; 0: one above the highest this key has
                                  // signed (kept beside it) and the served document's
   std::string strNewKey;     // keychange: the private key file of the key brought in
@@ -40,6 +42,7 @@ struct PublishResult {
   std::vector<std::string> saErrors;  // why nothing could be published
   std::vector<std::string> saWritten;  // paths below strOutDir, in the order written
   std::vector<LintFinding> findings;
+  std::vector<std::string> saNotes;   // deltas made and not offered, for the maker
   std::string strDocumentPath;        // below strOutDir
   long nRelease = 0;                  // the signed document's release number
   int nRollout = 100;                 // refresh: the share now signed
@@ -49,6 +52,10 @@ struct PublishResult {
 };
 
 PublishResult Publish(const PublishOptions& options);
+
+// Whether --force publishes despite the finding: never over the updater's own files, never a delta
+// that was not proven against the archive.
+bool ForcePasses(const LintFinding& finding);
 
 // Re-signs the document served below strOutDir with strSignKey, its expiry time moved to
 // nExpiresInDays from now and nothing else changed: the same bytes, release number and signer. The

@@ -7,13 +7,16 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <random>
 #include <set>
+#include <stdexcept>
 #include <string_view>
 
 #include "catalogue/versiontext.h"
 #include "archive/filelayer.h"
 #include "archive/zipfile.h"
+#include "archive/zstdpatch.h"
 #include "catalogue/noticefetch.h"
 #include "catalogue/projectdata.h"
 #include "localstate/datversion.h"
@@ -23,6 +26,7 @@
 #include "net/parseurl.h"
 #include "safename/safename.h"
 #include "safename/updaterfiles.h"
+#include "tools/talvo-doc/releasearchive.h"
 #include "catalogue/jobline.h"
 #include "catalogue/keychange.h"
 #include "catalogue/signeddocument.h"
@@ -959,6 +963,118 @@ void CheckDeltas(const CProjectData& doc, const LintObserver& observer, std::vec
   }
 }
 
+namespace fs = std::filesystem;
+
+// A folder of its own for the files a check makes, removed with them.
+class ScratchFolder {
+ public:
+  ScratchFolder() {
+    std::random_device random;
+    const fs::path base = fs::temp_directory_path();
+    for (int attempt = 0; attempt < 100 && m_path.empty(); ++attempt) {
+      const fs::path candidate = base / ("talvo-doc-" + std::to_string(random()) + std::to_string(random()));
+      std::error_code ec;
+      if (fs::create_directory(candidate, ec)) m_path = candidate;
+    }
+    if (m_path.empty()) throw std::runtime_error("no folder for temporary files in " + base.string());
+  }
+  ~ScratchFolder() {
+    std::error_code ignored;
+    fs::remove_all(m_path, ignored);
+  }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  std::string Path(const std::string& name) const { return (m_path / name).string(); }
+
+ private:
+  fs::path m_path;
+};
+
+// Every delta served is applied, as the updater applies it, to the archived files of the release it
+// starts from, and each result must have the SHA-256 its FILE line gives: a delta that cannot
+// reach the new files costs every user a download for nothing, and a damaged archived file must
+// not silently become the reference of the next deltas.
+void CheckDeltaResults(const CProjectData& doc, const LintObserver& observer, const LintOptions& options,
+                       std::vector<LintFinding>& findings) {
+  const ReleaseArchive archive(options.strArchiveDir);
+  std::unique_ptr<ScratchFolder> scratch;
+  int made = 0;
+  for (const PackageComponent& c : kPackageComponents) {
+    if (!c.szUrlKey) continue;
+    for (const DeltaOffer& offer : doc.GetDeltas(c.szUrlKey)) {
+      std::vector<DeltaFile> files;
+      const std::string relative = ServedPath(offer.m_strUrl);
+      if (offer.m_strFrom.empty() || relative.empty() || !offer.ReadFiles(files)) continue;  // told already
+      const std::string key = std::string(c.szUrlKey) + "_DELTA" + std::to_string(offer.m_nNumber);
+      int line = observer.LineOf(std::string(c.szSection) + "/" + key);
+      const auto report = [&](const char* id, const std::string& text) {
+        findings.push_back({line, id, key + ": " + text + "; serve no such delta (talvo-publish makes them from the "
+                                                          "archive: mend or remove that release's folder there, or "
+                                                          "give --deltas 0)"});
+      };
+      ArchivedRelease from;
+      if (!archive.Find(c.szUrlKey, offer.m_strFrom, from)) {
+        report("delta-archive", "release " + Quoted(offer.m_strFrom) + " is not in the release archive " +
+                                    Quoted(options.strArchiveDir) + ", so the delta cannot be proven");
+        continue;
+      }
+      CZipFile zip;
+      if (!zip.Open(options.strReleaseDir + "/" + relative)) {
+        report("delta-apply", "the delta package " + Quoted(relative) + " cannot be opened (" +
+                                  DescribeZipFailure(zip.GetLastFailure()) + ")");
+        continue;
+      }
+      for (const DeltaFile& file : files) {
+        const std::string name = Quoted(file.m_strName);
+        const ArchivedFile* archived = file.m_strSha256Before.empty() ? nullptr : from.Find(file.m_strName);
+        if (!file.m_strSha256Before.empty()) {
+          if (!archived || archived->strSha256 != file.m_strSha256Before) {
+            report("delta-archive", name + " is not in release " + Quoted(offer.m_strFrom) + " as archived with the "
+                                        "SHA-256 the delta starts from");
+            continue;
+          }
+          std::string sha;
+          unsigned long long size = 0;
+          if (!options.pFileDigest(from.PathOf(*archived), sha, size) || sha != archived->strSha256) {
+            report("delta-source", name + " of release " + Quoted(offer.m_strFrom) + " is damaged in the archive (" +
+                                       from.PathOf(*archived) + " no longer has the SHA-256 it was archived with)");
+            continue;
+          }
+        }
+        if (!file.IsChanged()) continue;  // the installed file is staged as it is
+        CZipEntry* entry = nullptr;
+        for (int i = 0; i < zip.GetCount() && !entry; ++i)
+          if (zip.GetEntry(i)->m_strName == file.m_strName) entry = zip.GetEntry(i);
+        if (!entry) {
+          report("delta-apply", "the delta package " + Quoted(relative) + " holds no entry " + name);
+          continue;
+        }
+        if (!scratch) scratch = std::make_unique<ScratchFolder>();
+        const std::string patch = scratch->Path(std::to_string(++made) + ".zst");
+        const std::string result = scratch->Path(std::to_string(made) + ".out");
+        std::string sha;
+        unsigned long long size = 0;
+        if (!entry->ExtractTo(patch)) {
+          report("delta-apply", "the entry " + name + " of " + Quoted(relative) + " does not unpack");
+          continue;
+        }
+        const zstdpatch::PatchResult patched = zstdpatch::ApplyPatchFile(
+            archived ? from.PathOf(*archived) : std::string(), patch, result, zstdpatch::kAnnouncedSize, nullptr);
+        if (patched != zstdpatch::PatchResult::kApplied) {
+          report("delta-apply", name + " does not apply to release " + Quoted(offer.m_strFrom) + " (" +
+                                    zstdpatch::PatchResultName(patched) + ")");
+        } else if (!options.pFileDigest(result, sha, size) || sha != file.m_strSha256After) {
+          report("delta-apply", name + " patched from release " + Quoted(offer.m_strFrom) + " has SHA-256 " + sha +
+                                    ", not " + file.m_strSha256After);
+        }
+        std::error_code ignored;
+        fs::remove(patch, ignored);
+        fs::remove(result, ignored);
+      }
+    }
+  }
+}
+
 std::vector<LintFinding> LintOrThrow(const std::string& text, const LintOptions& options);
 
 }  // namespace
@@ -1008,6 +1124,8 @@ std::vector<LintFinding> LintOrThrow(const std::string& text, const LintOptions&
   if (!options.strReleaseDir.empty()) CheckRelease(parsed.catalogue, observer, options.strReleaseDir, findings);
   if (options.bSigned) CheckPins(parsed.catalogue, observer, options, findings);
   CheckKeyChanges(text, findings);
+  if (!options.strReleaseDir.empty() && !options.strArchiveDir.empty() && options.pFileDigest)
+    CheckDeltaResults(parsed.catalogue, observer, options, findings);
   std::stable_sort(findings.begin(), findings.end(), [](const LintFinding& a, const LintFinding& b) {
     return (a.nLine == 0 ? INT32_MAX : a.nLine) < (b.nLine == 0 ? INT32_MAX : b.nLine);
   });

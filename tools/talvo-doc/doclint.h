@@ -24,6 +24,9 @@ struct LintOptions {
   // With bSigned and strReleaseDir: the size and SHA-256 (64 lower-case hex digits) of a served
   // file, false when it cannot be read. The host tools hand in OpenSSL's; without it the pins are
   // only checked for being there and well formed.
+  // With strReleaseDir and pFileDigest: the release archive (releasearchive.h). Every delta is
+  // applied to the archived files of the release it starts from and each result's SHA-256 checked.
+  std::string strArchiveDir;
   bool (*pFileDigest)(const std::string& path, std::string& sha256Hex, unsigned long long& size) = nullptr;
 };
 

@@ -1,10 +1,11 @@
 // talvo-doc: shows what the updater reads from an update information document, and the traps in it.
 //   talvo-doc dump FILE
-//   talvo-doc lint FILE [--against OLD_FILE] [--release DIR] [--public-key LINE]
+//   talvo-doc lint FILE [--against OLD_FILE] [--release DIR [--archive DIR]] [--public-key LINE]
 #include <cerrno>
 #include <cstdio>
 #include <cctype>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -18,6 +19,7 @@
 #include "tools/talvo-doc/cataloguejson.h"
 #include "tools/talvo-doc/cp949.h"
 #include "tools/talvo-doc/doclint.h"
+#include "tools/talvo-doc/releasearchive.h"
 #ifdef TALVO_DOC_SIGNING
 #include "tools/publish/releasesigning.h"
 #endif
@@ -31,7 +33,7 @@ namespace {
 
 const char kUsage[] =
     "usage: talvo-doc dump FILE\n"
-    "       talvo-doc lint FILE [--against OLD_FILE] [--release DIR] [--public-key LINE]\n"
+    "       talvo-doc lint FILE [--against OLD_FILE] [--release DIR [--archive DIR]] [--public-key LINE]\n"
     "    --public-key: the document must be signed by that key (ecdsa-p256:...), its release number\n"
     "    must rise above OLD_FILE's, every package address and the notice must be pinned by size and\n"
     "    SHA-256, and with --release each pin must match the served file (host build only).\n"
@@ -45,6 +47,9 @@ const char kUsage[] =
     "    COPY job takes; NOTICE_URL must name a file there too. A package address is saved under its\n"
     "    last segment, query included, so it must be a file name Windows can write; NOTICE_URL may\n"
     "    carry a query. See tools/talvo-doc/README.md.\n"
+    "    --archive: the release archive talvo-publish keeps (default: DIR.archive beside DIR, when\n"
+    "    there); every delta package is applied to the archived files of the release it starts from\n"
+    "    and each result must have the SHA-256 of its _FILE line (host build only).\n"
     "    Exit status 0 clean, 1 findings, 2 unreadable input.\n";
 
 // The dump shows the document alone: the notice is never fetched.
@@ -190,6 +195,8 @@ int Lint(int argc, char** argv) {
       against = argv[++i];
     } else if (std::strcmp(argv[i], "--release") == 0 && i + 1 < argc) {
       options.strReleaseDir = argv[++i];
+    } else if (std::strcmp(argv[i], "--archive") == 0 && i + 1 < argc) {
+      options.strArchiveDir = argv[++i];
     } else if (std::strcmp(argv[i], "--public-key") == 0 && i + 1 < argc) {
       publicKey = argv[++i];
     } else if (file == nullptr && argv[i][0] != '-') {
@@ -212,11 +219,15 @@ int Lint(int argc, char** argv) {
     }
   }
   if (against != nullptr) options.pOldDocument = &oldText;
-#ifdef TALVO_DOC_SIGNING
-  if (publicKey != nullptr) {
-    options.bSigned = true;
-    options.pFileDigest = &signing::Sha256OfFile;
+  if (!options.strReleaseDir.empty() && options.strArchiveDir.empty()) {
+    const std::string beside = DefaultArchiveFolder(options.strReleaseDir);
+    std::error_code ec;
+    if (std::filesystem::is_directory(std::filesystem::u8path(beside), ec)) options.strArchiveDir = beside;
   }
+#ifdef TALVO_DOC_SIGNING
+  if (publicKey != nullptr) options.bSigned = true;
+  // Hashing is OpenSSL's: only the host build proves pins and deltas.
+  if (publicKey != nullptr || !options.strArchiveDir.empty()) options.pFileDigest = &signing::Sha256OfFile;
 #endif
   std::vector<LintFinding> findings = LintDocument(text, options);
   std::string notes;  // what the maker should see even when nothing is wrong

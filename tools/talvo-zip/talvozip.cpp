@@ -1,15 +1,27 @@
 // talvo-zip: lists or extracts a package the way the updater does, for diagnosis and benchmarks.
 //   talvo-zip list ARCHIVE
 //   talvo-zip extract ARCHIVE DIR
+//   talvo-zip patch OLD DELTA OUT   applies one file's delta (zstd patch frame) as the updater does;
+//                                   prints the bytes made, the seconds taken and the process's peak
+//                                   memory before and after (OLD "-" for a file without one)
 // Exit status 0 on success, 1 when the archive or an entry is refused (with a one-line reason),
 // 2 on wrong usage.
+#include <chrono>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "archive/zipfile.h"
+#include "archive/zstdpatch.h"
 #include "safename/safename.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#include <psapi.h>
+#else
+#include <sys/resource.h>
+#endif
 
 namespace {
 
@@ -96,11 +108,47 @@ int Extract(const char* archive, const std::string& strFolder) {
   return 0;
 }
 
+// The most memory the process has held so far, in bytes.
+unsigned long long PeakMemory() {
+#ifdef _WIN32
+  PROCESS_MEMORY_COUNTERS counters{};
+  counters.cb = sizeof counters;
+  return ::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters) ? counters.PeakWorkingSetSize : 0;
+#else
+  rusage usage{};
+  return ::getrusage(RUSAGE_SELF, &usage) == 0 ? static_cast<unsigned long long>(usage.ru_maxrss) * 1024 : 0;
+#endif
+}
+
+class CountingObserver : public zstdpatch::PatchObserver {
+ public:
+  bool Consume(const void*, size_t size) override {
+    m_nBytes += size;
+    return true;
+  }
+  unsigned long long m_nBytes = 0;
+};
+
+int Patch(const char* source, const char* delta, const char* output) {
+  const unsigned long long before = PeakMemory();
+  CountingObserver counter;
+  const auto start = std::chrono::steady_clock::now();
+  const zstdpatch::PatchResult result = zstdpatch::ApplyPatchFile(
+      std::strcmp(source, "-") == 0 ? std::string() : source, delta, output, zstdpatch::kAnnouncedSize, &counter);
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  if (result != zstdpatch::PatchResult::kApplied) return Refuse(delta, zstdpatch::PatchResultName(result));
+  std::printf("bytes=%llu seconds=%.6f peak_before=%llu peak_after=%llu\n", counter.m_nBytes, seconds, before,
+              PeakMemory());
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc == 3 && std::strcmp(argv[1], "list") == 0) return List(argv[2]);
   if (argc == 4 && std::strcmp(argv[1], "extract") == 0) return Extract(argv[2], argv[3]);
-  std::fprintf(stderr, "usage: talvo-zip list ARCHIVE\n       talvo-zip extract ARCHIVE DIR\n");
+  if (argc == 5 && std::strcmp(argv[1], "patch") == 0) return Patch(argv[2], argv[3], argv[4]);
+  std::fprintf(stderr, "usage: talvo-zip list ARCHIVE\n       talvo-zip extract ARCHIVE DIR\n"
+                       "       talvo-zip patch OLD DELTA OUT\n");
   return 2;
 }
