@@ -7,14 +7,6 @@ namespace {
 
 bool StartsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
 
-bool IsLineSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
-
-std::string_view TrimLine(std::string_view line) {
-  while (!line.empty() && IsLineSpace(line.front())) line.remove_prefix(1);
-  while (!line.empty() && IsLineSpace(line.back())) line.remove_suffix(1);
-  return line;
-}
-
 // One section as read: which of its five lines were seen, and how often.
 struct SectionReading {
   KeyChange change;
@@ -65,9 +57,7 @@ KeyChanges ReadKeyChanges(std::string_view covered) {
   std::vector<SectionReading> sections;
   bool inside = false;
   while (!covered.empty()) {
-    const size_t end = covered.find('\n');
-    const std::string_view line = TrimLine(covered.substr(0, end));
-    covered.remove_prefix(end == std::string_view::npos ? covered.size() : end + 1);
+    const std::string_view line = TakeTrimmedLine(covered);
     if (StartsWith(line, "[")) {
       inside = line == kKeyChangeSectionLine;
       if (inside) sections.emplace_back();

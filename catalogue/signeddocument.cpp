@@ -26,6 +26,13 @@ std::string_view TrimLine(std::string_view line) {
 
 }  // namespace
 
+std::string_view TakeTrimmedLine(std::string_view& text) {
+  const size_t end = text.find('\n');
+  const std::string_view line = TrimLine(text.substr(0, end));
+  text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+  return line;
+}
+
 SignedDocument SplitSignedDocument(std::string_view document) {
   SignedDocument result;
   const std::string_view sectionLine = kSignatureSectionLine;
@@ -93,9 +100,7 @@ ReleaseValue ReadReleaseValue(std::string_view covered, std::string_view section
   ReleaseValue result;
   bool inside = false;
   while (!covered.empty()) {
-    const size_t end = covered.find('\n');
-    const std::string_view line = TrimLine(covered.substr(0, end));
-    covered.remove_prefix(end == std::string_view::npos ? covered.size() : end + 1);
+    const std::string_view line = TakeTrimmedLine(covered);
     if (StartsWith(line, "[")) {
       inside = line == sectionLine;
       if (inside) ++result.sections;

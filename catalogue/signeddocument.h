@@ -71,6 +71,10 @@ ReleaseNumber ReadReleaseNumber(std::string_view covered);
 // "no release number", "malformed release number", "more than one release number".
 const char* DescribeReleaseNumberState(ReleaseNumberState state);
 
+// The next line of `text`, cut at LF and without the white space around it, taken off its front:
+// how the covered bytes are read line by line.
+std::string_view TakeTrimmedLine(std::string_view& text);
+
 // The value of `key` (with its "=") in the section of `sectionLine`: how many such sections and
 // lines there are, and the last value. Lines are cut at LF and trimmed.
 struct ReleaseValue {

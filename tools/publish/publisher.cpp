@@ -265,6 +265,25 @@ std::string BeforeReleaseSection(std::string_view covered, const std::string& se
 std::string SignatureHex(const crypto::P256Signature& signature) {
   return crypto::EncodeHex(signature.data(), signature.size());
 }
+
+// The served document, read for re-signing: "" when it is signed, else why it cannot be.
+std::string ReadServedSignedDocument(const fs::path& path, const char* purpose, std::string& document,
+                                     SignedDocument& served) {
+  if (!ReadFile(path, document)) return path.u8string() + ": cannot read the served document";
+  served = SplitSignedDocument(document);
+  if (served.state != SignatureState::kSigned)
+    return path.u8string() + ": " + DescribeSignatureState(served.state) + "; " + purpose;
+  return "";
+}
+
+// `covered` signed with `signature`, its signature section written with the served document's line ends.
+std::string WithSignatureSection(const std::string& served, size_t servedCoveredSize, const std::string& covered,
+                                 const std::string& signature) {
+  const size_t at = served.find(kSignatureSectionLine, servedCoveredSize);
+  const std::string lineEnd =
+      served.compare(at + std::string_view(kSignatureSectionLine).size(), 2, "\r\n") == 0 ? "\r\n" : "\n";
+  return covered + kSignatureSectionLine + lineEnd + kSignatureKey + signature + lineEnd;
+}
 #endif
 
 bool IsMainProgram(const ReleaseComponent& c) { return c.strKind == "xp" || c.strKind == "98"; }
@@ -1035,20 +1054,13 @@ PublishResult Refresh(const PublishOptions& options, int rolloutPercent) {
   try {
     const fs::path path = fs::u8path(options.strOutDir) / fs::u8path(kDocumentPath);
     std::string document;
-    if (!ReadFile(path, document)) return fail(path.u8string() + ": cannot read the served document");
-    const SignedDocument served = SplitSignedDocument(document);
-    if (served.state != SignatureState::kSigned)
-      return fail(path.u8string() + ": " + DescribeSignatureState(served.state) + "; only a signed release is refreshed");
-    std::string publicKey, error;
+    SignedDocument served;
+    std::string error = ReadServedSignedDocument(path, "only a signed release is refreshed", document, served);
+    if (!error.empty()) return fail(error);
+    std::string publicKey;
     if (!signing::ReadPublicKey(options.strSignKey, publicKey, error)) return fail(error);
-    std::string signatureHex;
-    for (unsigned char b : served.signature) {
-      char hex[3];
-      std::snprintf(hex, sizeof hex, "%02x", b);
-      signatureHex += hex;
-    }
     const std::string covered(served.covered);
-    if (!signing::Verify(publicKey, covered, signatureHex))
+    if (!signing::Verify(publicKey, covered, SignatureHex(served.signature)))
       return fail(path.u8string() + ": not signed by " + options.strSignKey + " (or changed since); nothing refreshed");
     const ReleaseNumber release = ReadReleaseNumber(covered);
     if (release.state != ReleaseNumberState::kFound)
@@ -1073,10 +1085,7 @@ PublishResult Refresh(const PublishOptions& options, int rolloutPercent) {
     }
     std::string signature;
     if (!signing::Sign(options.strSignKey, refreshed, signature, error)) return fail(error);
-    const size_t at = document.find(kSignatureSectionLine, covered.size());
-    const std::string lineEnd = document.compare(at + std::string_view(kSignatureSectionLine).size(), 2, "\r\n") == 0
-                                    ? "\r\n" : "\n";
-    const std::string out = refreshed + kSignatureSectionLine + lineEnd + kSignatureKey + signature + lineEnd;
+    const std::string out = WithSignatureSection(document, covered.size(), refreshed, signature);
     if (!WriteFileAtomically(path, out, error)) return fail(path.u8string() + ": " + error);
     result.nRelease = static_cast<long>(release.number);
     result.nRollout = ReadReleaseRollout(refreshed).percent;
@@ -1103,11 +1112,10 @@ PublishResult ChangeKey(const PublishOptions& options) {
   try {
     const fs::path path = fs::u8path(options.strOutDir) / fs::u8path(kDocumentPath);
     std::string document;
-    if (!ReadFile(path, document)) return fail(path.u8string() + ": cannot read the served document");
-    const SignedDocument served = SplitSignedDocument(document);
-    if (served.state != SignatureState::kSigned)
-      return fail(path.u8string() + ": " + DescribeSignatureState(served.state) + "; a key change goes into a signed release");
-    std::string trustedLine, newLine, error;
+    SignedDocument served;
+    std::string error = ReadServedSignedDocument(path, "a key change goes into a signed release", document, served);
+    if (!error.empty()) return fail(error);
+    std::string trustedLine, newLine;
     if (!signing::ReadPublicKey(options.strSignKey, trustedLine, error)) return fail(error);
     if (!signing::ReadPublicKey(options.strNewKey, newLine, error)) return fail(error);
     std::string retiredLine = options.strRetireKey.empty() ? trustedLine : options.strRetireKey;
@@ -1158,10 +1166,7 @@ PublishResult ChangeKey(const PublishOptions& options) {
     changed = WithExpiry(changed, ExpiresLine(options.nExpiresInDays));
     std::string signature;
     if (!signing::Sign(options.strNewKey, changed, signature, error)) return fail(error);
-    const size_t at = document.find(kSignatureSectionLine, covered.size());
-    const std::string lineEnd = document.compare(at + std::string_view(kSignatureSectionLine).size(), 2, "\r\n") == 0
-                                    ? "\r\n" : "\n";
-    const std::string out = changed + kSignatureSectionLine + lineEnd + kSignatureKey + signature + lineEnd;
+    const std::string out = WithSignatureSection(document, covered.size(), changed, signature);
 
     // The lint sees what is about to be served, against the packages served beside it.
     LintOptions lint;
