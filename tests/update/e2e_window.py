@@ -140,6 +140,11 @@ class WindowSandbox(e2e.Sandbox):
         """Runs the window driver with these steps; its output lines."""
         code, out = self.wine([self.driver] + [str(s) for s in steps], timeout=timeout)
         lines = out.decode("cp949", "replace").replace("\r", "").splitlines()
+        if code != 0 and not lines:
+            # The driver says something before anything else ("window ..." or why not): silence
+            # means Wine did not start it, so nothing was clicked and it may start again.
+            code, out = self.wine([self.driver] + [str(s) for s in steps], timeout=timeout)
+            lines = out.decode("cp949", "replace").replace("\r", "").splitlines()
         if code != 0:
             raise Failure("driver %s failed (%d): %s" % (steps, code, lines))
         return lines
