@@ -187,7 +187,9 @@ TEST(ReleaseCheck, AStoredReleaseIsANumberOrTheDocumentIsRefused) {
     StandIn standIn;
     const ReleaseCheck check = CheckRelease(Covered("7") + kSignatureSection, kKey, Stored(c.stored), standIn.Verifier(), kNow);
     EXPECT_EQ(check.bAccepted, c.line.empty());
-    if (!c.line.empty()) EXPECT_EQ(check.strLogLine, c.line);
+    if (!c.line.empty()) {
+      EXPECT_EQ(check.strLogLine, c.line);
+    }
     EXPECT_EQ(check.bRecord, c.line.empty());
   }
 }

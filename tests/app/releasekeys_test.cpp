@@ -148,7 +148,9 @@ TEST(ReleaseKeys, WhichDocumentsAreReadAndWhatTrustFollows) {
     }
     EXPECT_EQ(check.strLogLine, "Release check: document signature good, release 7");
     EXPECT_EQ(check.bRecordKeys, !c.recordAfter.empty());
-    if (check.bRecordKeys) EXPECT_EQ(FormatKeyRecord(check.keys), c.recordAfter);
+    if (check.bRecordKeys) {
+      EXPECT_EQ(FormatKeyRecord(check.keys), c.recordAfter);
+    }
   }
 }
 
